@@ -1,0 +1,30 @@
+#include "shell/browser.h"
+
+#include "platform/win_constants.h"
+
+namespace {
+constexpr uint32_t kPathBufferSize = 260;
+constexpr const char* kPlaceholderName = "www.htm";
+}  // namespace
+
+void OpenInBrowser(Platform& platform, WindowHandle owner, const std::string& url) {
+  char tempDirectory[kPathBufferSize];
+  const uint32_t length = platform.GetTempPathA(kPathBufferSize, tempDirectory);
+  // 0 is a failure; a larger result is the size the path would need.
+  if (length == 0 || length >= kPathBufferSize) return;
+  const std::string placeholder = std::string(tempDirectory, length) + kPlaceholderName;
+
+  // The handle is not closed: the delete-on-close flag removes the file when the process
+  // ends. Creation fails when another process left a "www.htm"; the lookup below then
+  // uses that file, which is as good.
+  platform.CreateFileA(placeholder.c_str(), 0, 0, win::kCreateNew,
+                       win::kFileAttributeArchive | win::kFileFlagDeleteOnClose);
+
+  char browser[kPathBufferSize] = {};
+  if (platform.FindExecutableA(placeholder.c_str(), nullptr, browser) <= win::kShellErrorLimit) {
+    return;
+  }
+  browser[kPathBufferSize - 1] = '\0';
+  platform.ShellExecuteA(owner, nullptr, browser, url.c_str(), nullptr, win::kShowNormal);
+  platform.DeleteFileA(placeholder.c_str());
+}

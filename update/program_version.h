@@ -1,0 +1,26 @@
+// Version numbers: the installed version from the command line, the published one from
+// the update-information file, and the rule that decides which is newer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct ProgramVersion {
+  double version = 0.0;  // for example 3.0 or 3.5
+  int32_t build = 0;     // the build within that version
+};
+
+// Reads "version.build", split at the last point: "3.0.012" gives 3.0 and 12, "4.012"
+// gives 4.0 and 12. Without a point the whole text is the version and the build is 0.
+// A part that does not convert as a number gives 0, so an unreadable installed version
+// counts as the oldest one.
+ProgramVersion ParseInstalledVersion(std::string_view text);
+
+// A larger version is newer, however small the difference; versions within 1e-6 of each
+// other (or newest smaller by less than that) are compared by build.
+bool IsNewerVersion(const ProgramVersion& newest, const ProgramVersion& installed);
+
+// "%d.0.%03d" of the version truncated toward zero and the build: 3.5 and 14 give
+// "3.0.014". The truncated version is clamped to the 32-bit range.
+std::string FormatDisplayVersion(const ProgramVersion& newest);

@@ -1,0 +1,126 @@
+#include "update/update_info.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/win_constants.h"
+#include "update/number_scan.h"
+#include "update/text_mode_reader.h"
+
+namespace {
+
+constexpr std::string_view kKeyNames[] = {"VERSION", "BUILD", "MESSAGE1", "MESSAGE2",
+                                          "MESSAGE3"};
+constexpr InfoKey kKeys[] = {InfoKey::kVersion, InfoKey::kBuild, InfoKey::kMessage1,
+                             InfoKey::kMessage2, InfoKey::kMessage3};
+
+void AppendMessage(std::string& message, std::string_view text) {
+  TrimSpaces(text);
+  // A message line after another is joined to it with one space, even when it is empty.
+  if (!message.empty() && message.size() < kMaxMessageLength) message += ' ';
+  const size_t room = kMaxMessageLength - message.size();
+  message.append(text.substr(0, room));
+}
+
+// Streams an open run-time library file.
+class FileSource : public ByteSource {
+ public:
+  FileSource(Platform& platform, FileHandle file) : platform_(platform), file_(file) {}
+  size_t Read(char* buffer, size_t size, bool& failed) override {
+    const size_t count = platform_.FRead(buffer, 1, size, file_);
+    failed = count < size && platform_.FError(file_) != 0;
+    return count;
+  }
+
+ private:
+  Platform& platform_;
+  FileHandle file_;
+};
+
+}  // namespace
+
+void TrimSpaces(std::string_view& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) {
+    text = text.substr(0, 0);
+    return;
+  }
+  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+void TrimSpaces(std::string& text) {
+  std::string_view view(text);
+  TrimSpaces(view);
+  text = std::string(view);
+}
+
+InfoKey MatchInfoKey(std::string_view trimmedLine) {
+  for (size_t k = 0; k < std::size(kKeyNames); ++k) {
+    if (trimmedLine.substr(0, kKeyNames[k].size()) == kKeyNames[k]) return kKeys[k];
+  }
+  return InfoKey::kNone;
+}
+
+void ApplyInfoLine(std::string_view piece, UpdateInfo& info) {
+  // The run-time library hands the line over as a C string: a NUL byte ends it.
+  const void* nul = std::memchr(piece.data(), '\0', piece.size());
+  if (nul != nullptr) piece = piece.substr(0, static_cast<const char*>(nul) - piece.data());
+  TrimSpaces(piece);
+
+  const InfoKey key = MatchInfoKey(piece);
+  if (key == InfoKey::kNone) return;
+  const size_t equals = piece.find('=');
+  if (equals == std::string_view::npos) return;  // a key without a value
+  const std::string_view value = piece.substr(equals + 1);
+
+  switch (key) {
+    case InfoKey::kVersion:
+      if (const auto version = ScanDouble(value)) info.newest.version = *version;
+      break;
+    case InfoKey::kBuild:
+      if (const auto build = ScanInt(value)) info.newest.build = *build;
+      break;
+    case InfoKey::kMessage1:
+      AppendMessage(info.message1, value);
+      break;
+    case InfoKey::kMessage2:
+      AppendMessage(info.message2, value);
+      break;
+    case InfoKey::kMessage3:
+      AppendMessage(info.message3, value);
+      break;
+    case InfoKey::kNone:
+      break;
+  }
+}
+
+void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info) {
+  TextModeReader reader(source);
+  TextPiece piece;
+  while (reader.ReadPiece(piece)) ApplyInfoLine(piece.text, info);
+}
+
+UpdateInfo ReadUpdateInfo(Platform& platform, const std::string& path,
+                          const ProgramVersion& installed) {
+  UpdateInfo info;
+  info.newest = installed;
+  // Binary mode: the text-mode rules are applied by the reader itself.
+  if (FileHandle file = platform.FsOpen(path.c_str(), "rb", win::kShareDenyReadWrite)) {
+    FileSource source(platform, file);
+    ReadUpdateInfoText(source, info);
+    platform.FClose(file);
+  }
+  platform.DeleteFileA(path.c_str());
+  return info;
+}
+
+std::string ComposeNoticeText(const std::string& message1, const std::string& message2,
+                              const std::string& message3) {
+  std::string text;
+  for (const std::string* message : {&message1, &message2, &message3}) {
+    if (message->empty()) continue;
+    if (!text.empty()) text += "\r\n\r\n";
+    text += *message;
+  }
+  return text;
+}

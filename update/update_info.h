@@ -1,0 +1,50 @@
+// The update-information file a product's maker publishes: lines "KEY=value" with the
+// keys VERSION, BUILD and MESSAGE1 to MESSAGE3, read the way the program reads it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "update/program_version.h"
+
+class ByteSource;
+class Platform;
+
+struct UpdateInfo {
+  ProgramVersion newest;  // starts as the installed version
+  std::string message1;
+  std::string message2;
+  std::string message3;
+};
+
+// Each message keeps at most this much text; what goes past it is dropped, so that no
+// file can make the program hold more than a bounded amount of memory.
+constexpr size_t kMaxMessageLength = 64 * 1024;
+
+// The keys, in the order a line is tested against them; the first prefix match wins.
+enum class InfoKey { kNone, kVersion, kBuild, kMessage1, kMessage2, kMessage3 };
+
+// Removes leading and trailing spaces (code 32 only; tabs stay).
+void TrimSpaces(std::string_view& text);
+void TrimSpaces(std::string& text);
+
+// The key a line starts with (after leading spaces), matched case-sensitively as a
+// prefix: "VERSIONS=3" is a VERSION line, "MESSAGE12=x" a MESSAGE1 line.
+InfoKey MatchInfoKey(std::string_view trimmedLine);
+
+// Applies one piece of the file, as the text reader delivers it (without its line
+// feed), to `info`. The piece's text ends at its first NUL byte. Lines without "=" and
+// values that do not convert change nothing.
+void ApplyInfoLine(std::string_view piece, UpdateInfo& info);
+
+// Reads every piece of `source` into `info`, with the run-time library's text-mode rules.
+void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info);
+
+// Reads the info file at `path` (a file that cannot be opened leaves the start values),
+// then deletes it, whether or not it could be opened.
+UpdateInfo ReadUpdateInfo(Platform& platform, const std::string& path,
+                          const ProgramVersion& installed);
+
+// The maker's messages joined by blank lines (CR LF CR LF), empty ones skipped.
+std::string ComposeNoticeText(const std::string& message1, const std::string& message2,
+                              const std::string& message3);

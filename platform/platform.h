@@ -50,11 +50,10 @@ class Platform {
                                 uint32_t* bytesRead) = 0;
   virtual bool InternetCloseHandle(InternetHandle handle) = 0;
 
-  // A deadline for a blocking download: when `milliseconds` pass before it is disarmed,
-  // `internet` is closed from another thread, which makes any WinINet call blocked on it
-  // (or on a handle opened from it) return with a failure. Disarm waits for a firing in
-  // progress and reports whether the deadline fired, that is whether `internet` and
-  // every handle opened from it are closed already.
+  // A deadline for a download. From ArmDeadline until DisarmDeadline, InternetOpenUrlA
+  // and InternetReadFile fail once `milliseconds` have passed, even when the server
+  // stalls and the platform's own call stays blocked; `internet` is then closed, and
+  // every handle opened from it with it. Disarm reports whether the deadline fired.
   virtual DeadlineHandle ArmDeadline(InternetHandle internet, uint32_t milliseconds) = 0;
   virtual bool DisarmDeadline(DeadlineHandle deadline) = 0;
 

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <wininet.h>
 
+#include "platform/deadline_win.h"
 #include "platform/win_constants.h"
 #include "ui/update_notice_dlg_win.h"
 
@@ -23,21 +24,6 @@ static_assert(win::kShowNormal == SW_SHOWNORMAL);
 static_assert(win::kIdOk == IDOK && win::kIdCancel == IDCANCEL);
 
 namespace {
-
-// An armed fetch deadline: a one-shot timer-queue timer that closes the Internet handle.
-struct Deadline {
-  HANDLE timer = nullptr;
-  HINTERNET internet = nullptr;
-  volatile LONG fired = 0;
-};
-
-VOID CALLBACK OnDeadline(PVOID context, BOOLEAN /*timerFired*/) {
-  auto* deadline = static_cast<Deadline*>(context);
-  InterlockedExchange(&deadline->fired, 1);
-  // Closing the handle makes a WinINet call blocked on it, or on a handle opened from
-  // it, return with a failure; the handles below it are closed with it.
-  ::InternetCloseHandle(deadline->internet);
-}
 
 FILE* AsFile(FileHandle file) { return static_cast<FILE*>(file); }
 
@@ -101,13 +87,17 @@ bool Win32Platform::InternetSetOptionA(InternetHandle handle, uint32_t option, v
 InternetHandle Win32Platform::InternetOpenUrlA(InternetHandle internet, const char* url,
                                                const char* headers, uint32_t headersLength,
                                                uint32_t flags, uintptr_t context) {
+  if (deadline_ != nullptr) {
+    return deadline_->OpenUrl(internet, url, headers, headersLength, flags, context);
+  }
   return ::InternetOpenUrlA(internet, url, headers, headersLength, flags, context);
 }
 
 bool Win32Platform::InternetReadFile(InternetHandle file, void* buffer, uint32_t bytesToRead,
                                      uint32_t* bytesRead) {
   DWORD read = 0;
-  const BOOL ok = ::InternetReadFile(file, buffer, bytesToRead, &read);
+  const BOOL ok = deadline_ != nullptr ? deadline_->ReadFile(file, buffer, bytesToRead, &read)
+                                       : ::InternetReadFile(file, buffer, bytesToRead, &read);
   *bytesRead = read;
   return ok != FALSE;
 }
@@ -117,24 +107,13 @@ bool Win32Platform::InternetCloseHandle(InternetHandle handle) {
 }
 
 DeadlineHandle Win32Platform::ArmDeadline(InternetHandle internet, uint32_t milliseconds) {
-  auto* deadline = new Deadline;
-  deadline->internet = internet;
-  if (!::CreateTimerQueueTimer(&deadline->timer, nullptr, OnDeadline, deadline, milliseconds,
-                               0, WT_EXECUTEONLYONCE)) {
-    deadline->timer = nullptr;  // no deadline then: the platform's time-outs still apply
-  }
-  return deadline;
+  deadline_ = new FetchDeadline(internet, milliseconds);
+  return deadline_;
 }
 
 bool Win32Platform::DisarmDeadline(DeadlineHandle handle) {
-  auto* deadline = static_cast<Deadline*>(handle);
-  // INVALID_HANDLE_VALUE: wait for a callback under way to finish.
-  if (deadline->timer != nullptr) {
-    ::DeleteTimerQueueTimer(nullptr, deadline->timer, INVALID_HANDLE_VALUE);
-  }
-  const bool fired = deadline->fired != 0;
-  delete deadline;
-  return fired;
+  if (handle == deadline_) deadline_ = nullptr;
+  return FetchDeadline::Disarm(static_cast<FetchDeadline*>(handle));
 }
 
 uint32_t Win32Platform::GetPrivateProfileStringA(const char* section, const char* key,

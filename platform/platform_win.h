@@ -50,4 +50,5 @@ class Win32Platform : public Platform {
 
  private:
   HINSTANCE instance_;
+  class FetchDeadline* deadline_ = nullptr;  // armed during a fetch
 };

@@ -66,7 +66,7 @@ bool DownloadUpdateInfo::Connect() {
 bool DownloadUpdateInfo::Fetch(const std::string& url, const std::string& path) {
   // Some WinINet versions ignore the receive time-out, so a server that stalls before
   // its headers or in the middle of the body would block the program for ever. The
-  // deadline closes the Internet handle, which ends a call blocked on it.
+  // deadline bounds the whole fetch; what was stored by then counts.
   DeadlineHandle deadline = platform_.ArmDeadline(internet_, kFetchDeadlineMs);
 
   InternetHandle urlHandle = platform_.InternetOpenUrlA(

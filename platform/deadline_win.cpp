@@ -27,11 +27,20 @@ DWORD WINAPI FetchDeadline::HelperMain(void* parameter) {
                                         static_cast<DWORD>(call->headers.size()), call->flags,
                                         call->context);
         break;
-      case Call::Kind::kRead:
+      case Call::Kind::kRead: {
         call->bytesRead = 0;
-        call->ok = InternetReadFile(call->handle, call->buffer.data(),
-                                    static_cast<DWORD>(call->buffer.size()), &call->bytesRead);
+        // A synchronous read waits until the whole buffer is full, so the bytes that
+        // arrived for a read the deadline abandons would be lost. Reading no more than
+        // is available keeps every byte that arrived before a stall.
+        DWORD size = static_cast<DWORD>(call->buffer.size());
+        DWORD available = 0;
+        if (InternetQueryDataAvailable(call->handle, &available, 0, 0) && available > 0 &&
+            available < size) {
+          size = available;
+        }
+        call->ok = InternetReadFile(call->handle, call->buffer.data(), size, &call->bytesRead);
         break;
+      }
     }
     SetEvent(done);
   }

@@ -3,7 +3,8 @@
 // not even by closing its handles from another thread. So while a deadline is armed,
 // each call runs on a helper thread and the caller waits for it only until the deadline;
 // a call still blocked then is abandoned to the helper, which the end of the process
-// takes down.
+// takes down. Reads ask for no more than is available, so that what arrived before a
+// stall has been handed over when the deadline passes.
 #pragma once
 
 #include <windows.h>

@@ -8,6 +8,7 @@
 namespace win {
 
 // Files (CreateFileA) and the run-time library's sharing flag.
+constexpr intptr_t kInvalidHandle = -1;  // INVALID_HANDLE_VALUE, as a number
 constexpr uint32_t kCreateNew = 1;
 constexpr uint32_t kFileAttributeArchive = 0x00000020;
 constexpr uint32_t kFileFlagDeleteOnClose = 0x04000000;

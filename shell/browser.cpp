@@ -17,13 +17,21 @@ void OpenInBrowser(Platform& platform, WindowHandle owner, const std::string& ur
   // The handle is not closed: the delete-on-close flag removes the file when the process
   // ends. Creation fails when another process left a "www.htm"; the lookup below then
   // uses that file, which is as good.
-  platform.CreateFileA(placeholder.c_str(), 0, 0, win::kCreateNew,
-                       win::kFileAttributeArchive | win::kFileFlagDeleteOnClose);
+  const auto createPlaceholder = [&] {
+    return platform.CreateFileA(placeholder.c_str(), 0, 0, win::kCreateNew,
+                                win::kFileAttributeArchive | win::kFileFlagDeleteOnClose);
+  };
+  const bool madeHere = reinterpret_cast<intptr_t>(createPlaceholder()) != win::kInvalidHandle;
 
   char browser[kPathBufferSize] = {};
-  if (platform.FindExecutableA(placeholder.c_str(), nullptr, browser) <= win::kShellErrorLimit) {
-    return;
+  intptr_t found = platform.FindExecutableA(placeholder.c_str(), nullptr, browser);
+  if (found <= win::kShellErrorLimit && !madeHere) {
+    // The other process's file goes when that process ends, which may be just before the
+    // lookup: then it is looked up once more, with a placeholder of this process's own.
+    createPlaceholder();
+    found = platform.FindExecutableA(placeholder.c_str(), nullptr, browser);
   }
+  if (found <= win::kShellErrorLimit) return;
   browser[kPathBufferSize - 1] = '\0';
   platform.ShellExecuteA(owner, nullptr, browser, url.c_str(), nullptr, win::kShowNormal);
   platform.DeleteFileA(placeholder.c_str());

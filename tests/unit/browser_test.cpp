@@ -43,6 +43,39 @@ TEST(OpenInBrowser, APlaceholderLeftByAnotherProcessIsUsedAsItIs) {
   EXPECT_EQ(platform.CallsNamed("ShellExecuteA").size(), 1u);
 }
 
+// Another process's placeholder that disappears, with its process, between the failed
+// creation and the lookup.
+class VanishingPlaceholder : public FakePlatform {
+ public:
+  intptr_t FindExecutableA(const char* file, const char* directory, char* result) override {
+    const intptr_t found = FakePlatform::FindExecutableA(file, directory, result);
+    if (lookups_++ > 0) return found;
+    files.erase(file);
+    return 2;  // file not found
+  }
+
+ private:
+  int lookups_ = 0;
+};
+
+TEST(OpenInBrowser, APlaceholderThatVanishesBeforeTheLookupIsReplacedByAnOwnOne) {
+  VanishingPlaceholder platform;
+  platform.files["C:\\Temp\\www.htm"] = "";
+  OpenInBrowser(platform, nullptr, "u");
+  EXPECT_EQ(platform.CallsNamed("CreateFileA").size(), 2u);
+  EXPECT_EQ(platform.CallsNamed("FindExecutableA").size(), 2u);
+  EXPECT_EQ(platform.CallsNamed("ShellExecuteA").size(), 1u);
+}
+
+TEST(OpenInBrowser, NoBrowserIsStartedWhenTheLookupFailsTwice) {
+  FakePlatform platform;
+  platform.files["C:\\Temp\\www.htm"] = "";
+  platform.findExecutableResult = 31;
+  OpenInBrowser(platform, nullptr, "u");
+  EXPECT_EQ(platform.CallsNamed("FindExecutableA").size(), 2u);
+  EXPECT_TRUE(platform.CallsNamed("ShellExecuteA").empty());
+}
+
 TEST(OpenInBrowser, NothingHappensWithoutATemporaryDirectory) {
   FakePlatform failed;
   failed.tempResult = 0;

@@ -3,10 +3,12 @@ records every request.
 
 A scenario maps a path to a Response. Besides plain answers, a Response can misbehave
 the way broken or hostile servers do: chunked bodies, bodies cut off or reset mid-way,
-trickling, stalling before the headers or in the middle of the body, redirects."""
+trickling, stalling before the headers or in the middle of the body, redirects, and very
+large bodies generated while they are sent. With `tls` the server speaks https only."""
 
 import socket
 import socketserver
+import ssl
 import struct
 import threading
 import time
@@ -26,6 +28,14 @@ class Response:
     behaviour: str = ""
     cut_after: int = 0
     trickle_interval: float = 1.0
+    # A body generated while it is sent: `stream()` yields the bytes in pieces and
+    # `length` is announced as Content-Length (used instead of `body` when set).
+    stream: object = None
+    length: int = 0
+    # For "cut", "reset" and "stall": send the first pause_after bytes, wait `pause`
+    # seconds (so that they arrive on their own), then the rest up to cut_after.
+    pause_after: int = 0
+    pause: float = 0.0
 
 
 @dataclass
@@ -63,17 +73,31 @@ class _Handler(BaseHTTPRequestHandler):
         if response.chunked:
             self.send_header("Transfer-Encoding", "chunked")
         else:
-            self.send_header("Content-Length", str(len(body)))
+            length = response.length if response.stream is not None else len(body)
+            self.send_header("Content-Length", str(length))
         self.end_headers()
         self.wfile.flush()
 
+        if response.stream is not None:
+            try:
+                for piece in response.stream():
+                    self.wfile.write(piece)
+            except OSError:
+                pass  # the client went away before the end: expected of large bodies
+            self.close_connection = True
+            return
         if response.chunked:
             for start in range(0, len(body), 1000):
                 piece = body[start:start + 1000]
                 self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
             self.wfile.write(b"0\r\n\r\n")
         elif response.behaviour in ("cut", "reset", "stall"):
-            self.wfile.write(body[:response.cut_after])
+            first = min(response.pause_after, response.cut_after)
+            if first:
+                self.wfile.write(body[:first])
+                self.wfile.flush()
+                time.sleep(response.pause)
+            self.wfile.write(body[first:response.cut_after])
             self.wfile.flush()
             if response.behaviour == "stall":
                 server.stalled.wait()
@@ -98,18 +122,33 @@ class _Handler(BaseHTTPRequestHandler):
 class _ThreadingServer(socketserver.ThreadingMixIn, socketserver.TCPServer):
     daemon_threads = True
     allow_reuse_address = True
+    tls = None  # an ssl.SSLContext for https
+
+    def finish_request(self, request, client_address):
+        self.owner.record_connection()
+        # The TLS handshake runs here, in the connection's own thread, so that it never
+        # blocks other connections.
+        if self.tls is not None:
+            try:
+                request = self.tls.wrap_socket(request, server_side=True)
+            except (ssl.SSLError, OSError):
+                return
+        super().finish_request(request, client_address)
 
 
 class LocalServer:
     """Serves `scenario` on 127.0.0.1 at a free port while in a `with` block."""
 
-    def __init__(self, scenario=None, port=0):
+    def __init__(self, scenario=None, port=0, tls=None):
+        """`tls`: an ssl.SSLContext (server side) to serve https instead of http."""
         self.scenario = dict(scenario or {})
         self.requests = []
+        self.connections = 0  # accepted, whether a request followed or not
         self.stalled = threading.Event()  # set to release stalled connections
         self._lock = threading.Lock()
         self._server = _ThreadingServer(("127.0.0.1", port), _Handler)
         self._server.owner = self
+        self._server.tls = tls
         self._thread = None
 
     @property
@@ -117,7 +156,8 @@ class LocalServer:
         return self._server.server_address[1]
 
     def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.port, path)
+        scheme = "https" if self._server.tls is not None else "http"
+        return "%s://127.0.0.1:%d%s" % (scheme, self.port, path)
 
     def serve(self, path, body=b"", **kwargs):
         if isinstance(body, str):
@@ -127,6 +167,10 @@ class LocalServer:
     def record(self, request):
         with self._lock:
             self.requests.append(request)
+
+    def record_connection(self):
+        with self._lock:
+            self.connections += 1
 
     def start(self):
         self._thread = threading.Thread(target=self._server.serve_forever, daemon=True)

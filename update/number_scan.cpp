@@ -1,8 +1,8 @@
 #include "update/number_scan.h"
 
-#include <charconv>
 #include <cmath>
-#include <string>
+
+#include "update/decimal_to_double.h"
 
 namespace {
 
@@ -22,35 +22,6 @@ size_t SkipSpace(std::string_view text) {
 size_t SkipDigits(std::string_view text, size_t i) {
   while (i < text.size() && IsDigit(text[i])) ++i;
   return i;
-}
-
-// Power of ten of the leading significant digit plus one, of a well-formed decimal
-// number without sign: "123.4" gives 3, "0.05" gives -1, "1e-400" gives -399.
-int64_t DecimalMagnitude(std::string_view number) {
-  size_t i = 0;
-  int64_t magnitude = 0;
-  while (i < number.size() && number[i] == '0') ++i;
-  const size_t integerStart = i;
-  i = SkipDigits(number, i);
-  magnitude = static_cast<int64_t>(i - integerStart);
-  if (i < number.size() && number[i] == '.') {
-    ++i;
-    if (magnitude == 0) {
-      while (i < number.size() && number[i] == '0') { ++i; --magnitude; }
-    }
-    i = SkipDigits(number, i);
-  }
-  if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
-    ++i;
-    const bool negative = i < number.size() && number[i] == '-';
-    if (i < number.size() && (number[i] == '+' || number[i] == '-')) ++i;
-    int64_t exponent = 0;
-    for (; i < number.size() && IsDigit(number[i]); ++i) {
-      if (exponent < 1000000000) exponent = exponent * 10 + (number[i] - '0');
-    }
-    magnitude += negative ? -exponent : exponent;
-  }
-  return magnitude;
 }
 
 }  // namespace
@@ -79,18 +50,8 @@ std::optional<double> ScanDouble(std::string_view text) {
     if (exponentEnd > e) end = exponentEnd;
   }
 
-  double value = 0.0;
-  const auto [ptr, error] =
-      std::from_chars(text.data() + start, text.data() + end, value,
-                      std::chars_format::general);
-  if (error == std::errc::result_out_of_range) {
-    // from_chars reports both overflow and underflow this way. An underflow is a
-    // perfectly good zero, as it is for the C library; an overflow is no number.
-    if (DecimalMagnitude(text.substr(start, end - start)) > 0) return std::nullopt;
-    value = 0.0;
-  } else if (error != std::errc() || ptr != text.data() + end) {
-    return std::nullopt;
-  }
+  // Too large a number is no number; one too small to be told from zero is zero.
+  const double value = DecimalToDouble(text.substr(start, end - start));
   if (!std::isfinite(value)) return std::nullopt;
   return negative ? -value : value;
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "update/number_scan.h"
 
@@ -39,6 +40,15 @@ TEST(ScanDouble, OverflowIsNoNumberAndUnderflowIsZero) {
   const auto huge = ScanDouble("1.7976931348623157e308");
   ASSERT_TRUE(huge);
   EXPECT_TRUE(std::isfinite(*huge));
+}
+
+TEST(ScanDouble, ANumberCutAfter800DigitsStillRoundsToNearest) {
+  // Only the first 800 digits are kept, with a note that non-zero ones followed; with
+  // few non-zero digits kept, the quick conversion cannot decide and must defer.
+  const std::string zeros(800, '0');
+  EXPECT_EQ(ScanDouble("1.1" + zeros + "1"), 1.1);
+  EXPECT_EQ(ScanDouble("1417243.3441" + zeros + "5"), 1417243.3441);
+  EXPECT_EQ(ScanDouble("1.5" + zeros + "1"), 1.5);
 }
 
 TEST(ScanInt, ReadsDecimalIntegersLikeTheCLibrary) {

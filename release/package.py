@@ -1,0 +1,96 @@
+"""Packs a release of Falwick.EXE: DIST/Falwick-<version>-win64.zip and DIST/SHA256SUMS.
+
+Usage: python3 release/package.py SOURCE_DIR FALWICK_EXE DIST_DIR
+
+The zip holds, in one folder Falwick-<version>-win64/:
+  Falwick.EXE                the program
+  README.txt                 the README's part for integrators (below), CR LF line ends
+  update-info-sample.txt     a sample update-information file, CR LF line ends
+
+The README's part for integrators is everything before its section for product makers
+(the "## For product makers" heading; all of it if there is none), less the "## Try it"
+section, which tells Falwick's own developers how to build and test it.
+
+The version is FALWICK_VERSION_DOTTED of ui/version.h. The archive is the same, byte for
+byte, for the same inputs: fixed order, every entry dated SOURCE_DATE_EPOCH (else the
+last commit's time, else 1980-01-01) in UTC, no owner or permission bits, fixed
+compression."""
+
+import hashlib
+import os
+import re
+import subprocess
+import sys
+import time
+import zipfile
+from pathlib import Path
+
+ZIP_EPOCH = 315532800  # 1980-01-01 00:00:00 UTC, the earliest time a zip entry can hold
+
+
+def version(source):
+    text = (source / "ui" / "version.h").read_text()
+    match = re.search(r'^#define FALWICK_VERSION_DOTTED "([0-9.]+)"', text, re.M)
+    if not match:
+        raise SystemExit("package: no FALWICK_VERSION_DOTTED in ui/version.h")
+    return match.group(1)
+
+
+def integrator_readme(markdown):
+    """The README's part for integrators, as described above."""
+    kept, skipping = [], False
+    for line in markdown.splitlines():
+        if line.startswith("## "):
+            heading = line[3:].strip().lower()
+            if "product makers" in heading:
+                break
+            skipping = heading == "try it"
+        if not skipping:
+            kept.append(line)
+    while kept and not kept[-1].strip():
+        kept.pop()
+    return "\r\n".join(kept) + "\r\n"
+
+
+def crlf(text):
+    return text.replace("\r\n", "\n").replace("\n", "\r\n")
+
+
+def entry_time(source):
+    epoch = os.environ.get("SOURCE_DATE_EPOCH")
+    if epoch is None:
+        try:
+            epoch = subprocess.run(["git", "-C", str(source), "log", "-1", "--format=%ct"],
+                                   capture_output=True, text=True, check=True).stdout.strip()
+        except (OSError, subprocess.CalledProcessError):
+            epoch = ""
+    seconds = max(int(epoch) if epoch else ZIP_EPOCH, ZIP_EPOCH)
+    return time.gmtime(seconds)[:6]
+
+
+def main():
+    source, exe, dist = Path(sys.argv[1]), Path(sys.argv[2]), Path(sys.argv[3])
+    name = "Falwick-%s-win64" % version(source)
+    entries = [
+        ("Falwick.EXE", exe.read_bytes()),
+        ("README.txt", integrator_readme((source / "README.md").read_text()).encode()),
+        ("update-info-sample.txt",
+         crlf((source / "release" / "update-info-sample.txt").read_text()).encode()),
+    ]
+    dist.mkdir(parents=True, exist_ok=True)
+    archive = dist / (name + ".zip")
+    when = entry_time(source)
+    with zipfile.ZipFile(archive, "w") as zip_file:
+        for file_name, data in entries:
+            info = zipfile.ZipInfo("%s/%s" % (name, file_name), date_time=when)
+            info.create_system = 0  # MS-DOS attributes: none
+            info.external_attr = 0
+            info.compress_type = zipfile.ZIP_DEFLATED
+            zip_file.writestr(info, data, compresslevel=9)
+    digest = hashlib.sha256(archive.read_bytes()).hexdigest()
+    (dist / "SHA256SUMS").write_text("%s  %s\n" % (digest, archive.name))
+    print("package: %s (%d bytes), sha256 %s" % (archive, archive.stat().st_size, digest))
+
+
+if __name__ == "__main__":
+    main()

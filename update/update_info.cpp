@@ -61,17 +61,44 @@ InfoKey MatchInfoKey(std::string_view trimmedLine) {
   return InfoKey::kNone;
 }
 
-void ApplyInfoLine(std::string_view piece, UpdateInfo& info) {
+std::string_view InfoKeyName(InfoKey key) {
+  for (size_t k = 0; k < std::size(kKeys); ++k) {
+    if (kKeys[k] == key) return kKeyNames[k];
+  }
+  return {};
+}
+
+InfoLine SplitInfoLine(std::string_view piece) {
+  InfoLine line;
   // The run-time library hands the line over as a C string: a NUL byte ends it.
   const void* nul = std::memchr(piece.data(), '\0', piece.size());
   if (nul != nullptr) piece = piece.substr(0, static_cast<const char*>(nul) - piece.data());
   TrimSpaces(piece);
-
-  const InfoKey key = MatchInfoKey(piece);
-  if (key == InfoKey::kNone) return;
+  line.text = piece;
+  line.key = MatchInfoKey(piece);
+  if (line.key == InfoKey::kNone) return line;  // other lines are not looked into
   const size_t equals = piece.find('=');
-  if (equals == std::string_view::npos) return;  // a key without a value
-  const std::string_view value = piece.substr(equals + 1);
+  if (equals != std::string_view::npos) {
+    line.hasValue = true;
+    line.value = piece.substr(equals + 1);
+  }
+  return line;
+}
+
+void ApplyInfoLine(std::string_view piece, UpdateInfo& info) {
+  // Most lines hold no key: their first character other than a space settles that
+  // before the whole line is scanned. (A NUL byte cuts the line at or after that
+  // character, so it cannot make a key line of such a line either.)
+  const size_t first = piece.find_first_not_of(' ');
+  if (first == std::string_view::npos) return;
+  bool mayBeKey = false;
+  for (const std::string_view name : kKeyNames) mayBeKey = mayBeKey || piece[first] == name[0];
+  if (!mayBeKey) return;
+
+  const InfoLine line = SplitInfoLine(piece);
+  const InfoKey key = line.key;
+  if (key == InfoKey::kNone || !line.hasValue) return;  // no key, or a key without a value
+  const std::string_view value = line.value;
 
   switch (key) {
     case InfoKey::kVersion:

@@ -19,7 +19,7 @@ struct UpdateInfo {
 
 // Each message keeps at most this much text; what goes past it is dropped, so that no
 // file can make the program hold more than a bounded amount of memory.
-constexpr size_t kMaxMessageLength = 64 * 1024;
+constexpr size_t kMaxMessageLength = size_t{64} * 1024;
 
 // The keys, in the order a line is tested against them; the first prefix match wins.
 enum class InfoKey { kNone, kVersion, kBuild, kMessage1, kMessage2, kMessage3 };
@@ -31,6 +31,20 @@ void TrimSpaces(std::string& text);
 // The key a line starts with (after leading spaces), matched case-sensitively as a
 // prefix: "VERSIONS=3" is a VERSION line, "MESSAGE12=x" a MESSAGE1 line.
 InfoKey MatchInfoKey(std::string_view trimmedLine);
+
+// The name of a key as it stands in the file ("VERSION", ...); empty for kNone.
+std::string_view InfoKeyName(InfoKey key);
+
+// One piece of the file taken apart the way ApplyInfoLine takes it: its text up to the
+// first NUL byte, trimmed of spaces; the key that text starts with; and, for a line
+// that starts with a key, whether it holds an "=" and the text after the first one.
+struct InfoLine {
+  std::string_view text;
+  InfoKey key = InfoKey::kNone;
+  bool hasValue = false;
+  std::string_view value;
+};
+InfoLine SplitInfoLine(std::string_view piece);
 
 // Applies one piece of the file, as the text reader delivers it (without its line
 // feed), to `info`. The piece's text ends at its first NUL byte. Lines without "=" and

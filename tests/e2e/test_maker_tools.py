@@ -1,0 +1,197 @@
+"""The product maker's tools against the real program: falwick-info.exe's verdict and
+notice text for a file agree with what Falwick.EXE does with the same file, a file that
+falwick-info writes shows in the dialog exactly as given, and scripts/preview saves the
+notice or explains why there is none."""
+
+import re
+import subprocess
+from pathlib import Path
+
+import pytest
+
+from conftest import EXE, TOOLS
+from harness import notice_watch
+from harness.wine import WINE
+
+INFO = EXE.parent / "maker" / "falwick-info.exe"
+DRIVER = TOOLS / "dialog_driver.exe"
+PREVIEW = Path(__file__).resolve().parents[2] / "scripts" / "preview"
+INSTALLED = "3.0.012"
+
+
+def falwick_info(wine, *args):
+    """Runs falwick-info.exe; returns its exit status, standard output (LF line ends)
+    and standard error."""
+    completed = subprocess.run([WINE, str(INFO), *args], env=wine.env, capture_output=True,
+                               timeout=120)
+    return (completed.returncode, completed.stdout.replace(b"\r\n", b"\n").decode("latin-1"),
+            completed.stderr.decode("latin-1"))
+
+
+def check(wine, path, installed=INSTALLED):
+    return falwick_info(wine, "check", wine.windows_path(path), "--installed", installed,
+                        "--product", "Writer")
+
+
+def verdict(report):
+    """True when falwick-info says the notice appears."""
+    line = next(line for line in report.splitlines() if line.startswith("Newer "))
+    return line.split()[1] == "yes:"
+
+
+def notice_lines(report):
+    lines = report.splitlines()
+    start = next(i for i, line in enumerate(lines) if line.startswith("Notice text"))
+    return [line[4:] for line in lines[start + 1:] if line.startswith("  |")]
+
+
+def printable(data):
+    """Bytes as falwick-info prints them."""
+    out = ""
+    for byte in data:
+        char = chr(byte)
+        if char == "\t":
+            out += "\\t"
+        elif char == "\r":
+            out += "\\r"
+        elif char == "\\":
+            out += "\\\\"
+        elif byte < 0x20 or byte >= 0x7F:
+            out += "\\x%02x" % byte
+        else:
+            out += char
+    return out
+
+
+def run_falwick(program, server, body, tmp_path):
+    """Falwick.EXE on `body` for a user of INSTALLED; the notice is answered "No"."""
+    server.serve("/info.txt", body)
+    falwick = program.start(*program.tokens(server, installed=INSTALLED))
+    outcome = notice_watch.watch(program.wine, falwick, DRIVER, tmp_path, timeout=60)
+    assert outcome.ended, "Falwick neither ended nor showed a notice"
+    return outcome
+
+
+FILES = [
+    ("messages with = and &",
+     b"VERSION=4\r\nBUILD=2\r\nMESSAGE1=Save 50% = half & more.\r\nMESSAGE3=Free.\r\n", True),
+    ("a newer build with the standard sentence", b"VERSION=3.0\r\nBUILD=13\r\n", True),
+    ("a long line whose rest is a VERSION line",
+     b"MESSAGE1=" + b"v" * 250 + b"VERSION=9\r\n", True),
+    ("MESSAGE12 read as MESSAGE1, a fraction in VERSION",
+     b"VERSION=3.5\r\nBUILD=1\r\nMESSAGE12=Twelve\r\n", True),
+    ("the installed version itself", b"VERSION=3.0\r\nBUILD=12\r\n", False),
+    ("a byte-order mark hides VERSION", b"\xef\xbb\xbfVERSION=9\r\nBUILD=12\r\n", False),
+    ("a Ctrl-Z hides VERSION", b"BUILD=12\r\n\x1aVERSION=9\r\n", False),
+    ("CR-only line ends", b"MESSAGE1=Hi\rVERSION=9\rBUILD=99\r", False),
+    ("a key after a tab", b"\tVERSION=9\r\nBUILD=12\r\n", False),
+    ("an error page", b"<html><body><h1>404 Not Found</h1></body></html>\r\n", False),
+    ("UTF-16 text", "VERSION=9\r\nBUILD=1\r\n".encode("utf-16"), False),
+]
+
+
+@pytest.mark.parametrize("body,announces", [(body, announces) for _, body, announces in FILES],
+                         ids=[name for name, _, _ in FILES])
+def test_the_verdict_and_notice_text_are_what_falwick_does(program, server, tmp_path, body,
+                                                           announces):
+    path = tmp_path / "info.txt"
+    path.write_bytes(body)
+    status, report, _ = check(program.wine, path)
+    assert status in (0, 1), report
+    assert verdict(report) == announces, report
+
+    outcome = run_falwick(program, server, body, tmp_path)
+    assert outcome.shown == announces
+    if outcome.shown:
+        shown = [printable(line) for line in outcome.notice_text().split(b"\r\n")]
+        assert shown == notice_lines(report)
+
+
+def test_check_exit_status_tells_clean_from_trap_laden_from_unreadable(wine, tmp_path):
+    clean = tmp_path / "clean.txt"
+    clean.write_bytes(b"VERSION=4\r\nBUILD=2\r\nMESSAGE1=Faster printing.\r\n")
+    status, report, _ = check(wine, clean)
+    assert status == 0
+    assert "No warnings." in report
+    assert "Newer             yes: VERSION 4 is larger than the installed version 3" in report
+
+    traps = tmp_path / "traps.txt"
+    traps.write_bytes(b"\xef\xbb\xbfVERSION=4\r\nBuild=2\r\n")
+    status, report, _ = check(wine, traps)
+    assert status == 1
+    assert re.search(r"^  line 1: the file starts with a UTF-8 byte-order mark", report, re.M)
+    assert re.search(r"^  line 2: 'Build' is not read", report, re.M)
+
+    status, _, error = check(wine, tmp_path / "missing.txt")
+    assert status == 2
+    assert "cannot read" in error
+
+    # Without --installed, the oldest version: anything with a VERSION or BUILD announces.
+    status, report, _ = falwick_info(wine, "check", wine.windows_path(clean))
+    assert "Installed         0.0.000 = version 0, build 0 (default" in report
+
+
+def test_a_written_file_shows_in_the_dialog_exactly_as_given(program, server, tmp_path):
+    first = " ".join("Item %d: a = b & c;" % n for n in range(40))  # about 800 characters
+    status, written, error = falwick_info(program.wine, "write", "--version", "4",
+                                          "--build", "2", "--message1", first,
+                                          "--message2", "100% free")
+    assert status == 0, error
+    assert "underlined" in error  # the "&" is noted, and the file written all the same
+    body = written.replace("\n", "\r\n").encode("latin-1")
+    lines = body.split(b"\r\n")
+    assert lines[:2] == [b"VERSION=4", b"BUILD=2"] and lines[-1] == b""
+    assert len(lines) > 6 and all(len(line) <= 258 for line in lines)
+
+    outcome = run_falwick(program, server, body, tmp_path)
+    assert outcome.shown
+    assert outcome.notice_text() == (first + "\r\n\r\n100% free").encode("latin-1")
+
+
+def test_write_refuses_what_would_read_back_differently(wine):
+    status, written, error = falwick_info(wine, "write", "--version", "4", "--build", "2",
+                                          "--message1", "x" * 300)
+    assert status == 2
+    assert written == ""
+    assert "longer than a line holds" in error
+
+
+def preview(tmp_path, body, installed):
+    path = tmp_path / "info.txt"
+    path.write_bytes(body)
+    out = tmp_path / "notice.png"
+    completed = subprocess.run(
+        [str(PREVIEW), str(path), "--product", "Writer", "--installed", installed,
+         "--out", str(out), "--build-dir", str(EXE.parent), "--no-build"],
+        capture_output=True, text=True, timeout=600)
+    return completed, out
+
+
+def pixel(png, x, y):
+    text = subprocess.run(["convert", str(png), "-crop", "1x1+%d+%d" % (x, y), "txt:-"],
+                          check=True, capture_output=True, text=True).stdout
+    return tuple(int(v) for v in re.search(r"\((\d+),(\d+),(\d+)", text).groups())
+
+
+def test_preview_saves_the_notice_with_its_active_caption_bar(tmp_path):
+    completed, out = preview(tmp_path, b"VERSION=4\r\nBUILD=2\r\n", INSTALLED)
+    assert completed.returncode == 0, completed.stdout + completed.stderr
+    size = re.search(r"\((\d+)x(\d+) pixels\)", completed.stdout)
+    width, height = int(size.group(1)), int(size.group(2))
+    assert out.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    identify = subprocess.run(["identify", "-format", "%w %h", str(out)], check=True,
+                              capture_output=True, text=True).stdout
+    assert identify == "%d %d" % (width, height)
+    assert width > 300 and height > 120
+    assert "Writer Version 4.0.002 is now available for download" in completed.stdout
+    # The caption bar, right of its title, in the active caption colour (blue, not grey).
+    red, green, blue = pixel(out, width - 12, 10)
+    assert blue > 180 and red < 120, (red, green, blue)
+
+
+def test_preview_explains_why_no_notice_appears(tmp_path):
+    completed, out = preview(tmp_path, b"VERSION=3.0\r\nBUILD=12\r\n", INSTALLED)
+    assert completed.returncode == 1, completed.stdout + completed.stderr
+    assert "No notice would appear" in completed.stdout
+    assert "BUILD 12 is not larger than the installed build 12" in completed.stdout
+    assert not out.exists()

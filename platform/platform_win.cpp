@@ -50,7 +50,7 @@ bool Win32Platform::DeleteFileA(const char* path) { return ::DeleteFileA(path) !
 FileHandle Win32Platform::FsOpen(const char* path, const char* mode, int shareFlag) {
   FILE* file = ::_fsopen(path, mode, shareFlag);
   // The program buffers by itself; the library's buffer would only add a copy.
-  if (file != nullptr) ::setvbuf(file, nullptr, _IONBF, 0);
+  if (file != nullptr) (void)::setvbuf(file, nullptr, _IONBF, 0);
   return file;
 }
 

@@ -33,7 +33,7 @@ class Win32Platform : public Platform {
                         uint32_t* bytesRead) override;
   bool InternetCloseHandle(InternetHandle handle) override;
   DeadlineHandle ArmDeadline(InternetHandle internet, uint32_t milliseconds) override;
-  bool DisarmDeadline(DeadlineHandle deadline) override;
+  bool DisarmDeadline(DeadlineHandle handle) override;
 
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,

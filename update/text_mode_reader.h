@@ -39,7 +39,7 @@ class TextModeReader {
   bool ReadPiece(TextPiece& piece);
 
  private:
-  static constexpr size_t kRawBufferSize = 64 * 1024;
+  static constexpr size_t kRawBufferSize = size_t{64} * 1024;
 
   // Makes at least one more raw byte available; false at the end of the data.
   bool Fill();

@@ -13,24 +13,6 @@
 
 namespace {
 
-// Hands out a file held in memory, without copying it first, in the 64 KiB pieces the
-// reader asks for.
-class ViewSource : public ByteSource {
- public:
-  explicit ViewSource(std::string_view bytes) : bytes_(bytes) {}
-  size_t Read(char* buffer, size_t size, bool& failed) override {
-    failed = false;
-    const size_t count = std::min(size, bytes_.size() - position_);
-    std::memcpy(buffer, bytes_.data() + position_, count);
-    position_ += count;
-    return count;
-  }
-
- private:
-  std::string_view bytes_;
-  size_t position_ = 0;
-};
-
 // About `size` bytes of an info file as makers write them, repeated: the keys, lines the
 // program ignores (comments, sections, other keys), indented lines, a line longer than a
 // piece, CR LF and bare LF line ends. The messages soon reach their length limit, as
@@ -68,7 +50,7 @@ const std::string& LargeFile() {
 void BM_ReadUpdateInfoText(benchmark::State& state) {
   const std::string& file = LargeFile();
   for (auto _ : state) {
-    ViewSource source(file);
+    MemoryByteSource source(file);
     UpdateInfo info;
     ReadUpdateInfoText(source, info);
     benchmark::DoNotOptimize(info);
@@ -81,7 +63,7 @@ BENCHMARK(BM_ReadUpdateInfoText)->Unit(benchmark::kMillisecond);
 void BM_TextModeReader(benchmark::State& state) {
   const std::string& file = LargeFile();
   for (auto _ : state) {
-    ViewSource source(file);
+    MemoryByteSource source(file);
     TextModeReader reader(source);
     TextPiece piece;
     size_t pieces = 0;
@@ -97,7 +79,7 @@ void BM_MemoryCopy(benchmark::State& state) {
   const std::string& file = LargeFile();
   static char buffer[64 * 1024];
   for (auto _ : state) {
-    ViewSource source(file);
+    MemoryByteSource source(file);
     bool failed = false;
     while (source.Read(buffer, sizeof buffer, failed) > 0) benchmark::ClobberMemory();
   }

@@ -91,28 +91,6 @@ const std::string* Find(const Options& options, const std::string& name) {
   return found;
 }
 
-// Text for the terminal: control characters and bytes outside ASCII as escapes.
-std::string Printable(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte == '\t') {
-      out += "\\t";
-    } else if (byte == '\r') {
-      out += "\\r";
-    } else if (byte == '\\') {
-      out += "\\\\";
-    } else if (byte < 0x20 || byte >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 bool ReadWholeFile(const char* path, std::string& bytes, std::string& error) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) {
@@ -177,7 +155,7 @@ int Check(int argc, char** argv) {
   for (size_t n = 0; n < 3; ++n) {
     PrintValue(names[n],
                messages[n]->empty() ? std::string("none")
-                                    : "\"" + Printable(*messages[n]) + "\"",
+                                    : "\"" + EscapeBytes(*messages[n]) + "\"",
                messages[n]->empty() ? 0 : check.messageLine[n]);
   }
   std::printf("%-17s %s = version %s, build %d%s\n", "Installed", installedText.c_str(),
@@ -196,7 +174,7 @@ int Check(int argc, char** argv) {
   for (;;) {
     const size_t end = check.noticeText.find("\r\n", start);
     const std::string line =
-        Printable(std::string_view(check.noticeText).substr(start, end - start));
+        EscapeBytes(std::string_view(check.noticeText).substr(start, end - start));
     std::printf(line.empty() ? "  |\n" : "  | %s\n", line.c_str());
     if (end == std::string::npos) break;
     start = end + 2;

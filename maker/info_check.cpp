@@ -23,52 +23,13 @@ constexpr size_t kQuoteLength = 40;
 constexpr size_t kNoticeLineCharacters = 90;
 constexpr size_t kNoticeLines = 6;
 
-// Hands out a string's bytes as the program's file source hands out a file's.
-class StringSource : public ByteSource {
- public:
-  explicit StringSource(std::string_view bytes) : bytes_(bytes) {}
-  size_t Read(char* buffer, size_t size, bool& failed) override {
-    failed = false;
-    const size_t count = std::min(size, bytes_.size() - position_);
-    std::memcpy(buffer, bytes_.data() + position_, count);
-    position_ += count;
-    return count;
-  }
-
- private:
-  std::string_view bytes_;
-  size_t position_ = 0;
-};
 
 std::string Number(size_t value) { return std::to_string(value); }
 
-// `text` in single quotes, control characters and bytes outside ASCII written as
-// escapes, cut to about `limit` characters.
+// `text` in single quotes and escaped, cut to about `limit` characters.
 std::string Quote(std::string_view text, size_t limit = kQuoteLength) {
-  std::string out = "'";
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (i == limit) {
-      out += "...";
-      break;
-    }
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte == '\t') {
-      out += "\\t";
-    } else if (byte == '\r') {
-      out += "\\r";
-    } else if (byte == '\n') {
-      out += "\\n";
-    } else if (byte == '\\') {
-      out += "\\\\";
-    } else if (byte < 0x20 || byte >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-      out += escaped;
-    } else {
-      out += text[i];
-    }
-  }
-  return out + "'";
+  if (text.size() <= limit) return "'" + EscapeBytes(text) + "'";
+  return "'" + EscapeBytes(text.substr(0, limit)) + "...'";
 }
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -290,7 +251,7 @@ class Checker {
   }
 
   void ReadPieces() {
-    StringSource source(bytes_);
+    MemoryByteSource source(bytes_);
     TextModeReader reader(source);
     TextPiece piece;
     size_t cursor = 0;  // where the next piece starts in the file
@@ -749,6 +710,29 @@ std::vector<std::string_view> SplitMessage(std::string_view message, size_t room
 
 }  // namespace
 
+std::string EscapeBytes(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\t') {
+      out += "\\t";
+    } else if (byte == '\r') {
+      out += "\\r";
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      char escaped[8];
+      (void)std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string_view NoticeTemplate() { return FALWICK_NOTICE_TEMPLATE; }
 
 std::string FormatNumber(double value) {
@@ -841,7 +825,7 @@ WrittenInfoFile WriteInfoFile(const InfoFileContent& content) {
   // Whatever the rules above miss, the program's own reading catches.
   UpdateInfo back;
   back.newest = {std::nan(""), *build == 0 ? 1 : 0};
-  StringSource source(out.text);
+  MemoryByteSource source(out.text);
   ReadUpdateInfoText(source, back);
   if (!(back.newest.version == *version) || back.newest.build != *build ||
       back.message1 != content.messages[0] || back.message2 != content.messages[1] ||

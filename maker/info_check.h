@@ -17,6 +17,10 @@
 #include "update/program_version.h"
 #include "update/update_info.h"
 
+// `text` with tabs, CR, LF, backslashes, other control characters and bytes outside
+// ASCII written as escapes (\t, \r, \n, \\, \xNN), for showing file contents.
+std::string EscapeBytes(std::string_view text);
+
 // The notice dialog's standard sentence, from the header the resource script uses.
 std::string_view NoticeTemplate();
 

@@ -19,6 +19,17 @@ class ByteSource {
   virtual size_t Read(char* buffer, size_t size, bool& failed) = 0;
 };
 
+// Bytes already in memory, handed out as a file would be (the bytes are not copied).
+class MemoryByteSource : public ByteSource {
+ public:
+  explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
+  size_t Read(char* buffer, size_t size, bool& failed) override;
+
+ private:
+  std::string_view bytes_;
+  size_t position_ = 0;
+};
+
 // One piece as fgets would return it: its text without the final line feed, and
 // whether it had one. The text may hold NUL bytes; it stays valid until the next read.
 struct TextPiece {

@@ -79,6 +79,8 @@ def answer_headless(wine, display, falwick):
     if code != 0:
         return None, None
     notice = json.loads(description.read_text())
+    # Painted active, as on Windows (Wine without a window manager paints it inactive).
+    wine.run(ROOT / "build" / "windows" / "maker" / "active_frame.exe")
     picture = WORK / "notice.png"
     display.screenshot(picture)
     rect = notice["rect"]

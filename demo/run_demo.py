@@ -61,13 +61,10 @@ def set_browser(wine, log):
     """Headless: a stand-in browser that records its parameters. On a desktop: Wine's
     own association, which hands the page to the desktop's default browser."""
     if log is None:
-        wine.reg("add", r"HKCR\.htm", "/ve", "/d", "htmlfile", "/f")
+        wine.use_browser(None)
         wine.env.pop("FALWICK_BROWSER_LOG", None)
         return
-    recorder = wine.windows_path(TOOLS / "browser_recorder.exe")
-    wine.reg("add", r"HKCR\.htm", "/ve", "/d", "falwickdemo.htm", "/f")
-    wine.reg("add", r"HKCR\falwickdemo.htm\shell\open\command", "/ve", "/d",
-             '"%s" "%%1"' % recorder, "/f")
+    wine.use_browser(TOOLS / "browser_recorder.exe", "falwickdemo.htm")
     wine.env["FALWICK_BROWSER_LOG"] = wine.windows_path(log)
 
 
@@ -82,12 +79,7 @@ def answer_headless(wine, display, falwick):
     # Painted active, as on Windows (Wine without a window manager paints it inactive).
     wine.run(ROOT / "build" / "windows" / "maker" / "active_frame.exe")
     picture = WORK / "notice.png"
-    display.screenshot(picture)
-    rect = notice["rect"]
-    left, top, right, bottom = rect["left"], rect["top"], rect["right"], rect["bottom"]
-    subprocess.run(["convert", str(picture), "-crop",
-                    "%dx%d+%d+%d" % (right - left, bottom - top, left, top), "+repage",
-                    str(picture)], check=True)
+    display.screenshot(picture, notice["rect"])
     wine.run(driver, "--out", wine.windows_path(description), "--timeout", "10", "yes")
     falwick.wait(timeout=120)
     return notice, picture

@@ -132,21 +132,16 @@ def run(args, source, body, build, out, work):
                       args.installed, "host.ini", "Options", "NoUpdateCheck",
                       "http://127.0.0.1:9/download.htm"]
             falwick = wine.start(program / "Falwick.EXE", command_line(*tokens))
-            shot = temporary / "screen.png"
             saved = {}
 
             def look(dialog):
                 subprocess.run([WINE, str(build / "maker" / "active_frame.exe")],
                                env=wine.env, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, timeout=60)
-                display.screenshot(shot)
                 rect = dialog["rect"]
-                width, height = rect["right"] - rect["left"], rect["bottom"] - rect["top"]
                 out.parent.mkdir(parents=True, exist_ok=True)
-                subprocess.run(["convert", str(shot), "-crop",
-                                "%dx%d+%d+%d" % (width, height, rect["left"], rect["top"]),
-                                "+repage", str(out)], check=True)
-                saved["size"] = (width, height)
+                display.screenshot(out, rect)
+                saved["size"] = (rect["right"] - rect["left"], rect["bottom"] - rect["top"])
 
             outcome = notice_watch.watch(wine, falwick, build / "tests/e2e/dialog_driver.exe",
                                          temporary, timeout=args.timeout, on_shown=look)

@@ -82,11 +82,8 @@ class BrowserLog:
 @pytest.fixture(scope="session")
 def html_association(wine):
     """Registers the fake browser as the program for ".htm" files in the test prefix."""
-    recorder = wine.windows_path(TOOLS / "browser_recorder.exe")
-    wine.reg("add", r"HKCR\.htm", "/ve", "/d", "falwicktest.htm", "/f")
-    wine.reg("add", r"HKCR\falwicktest.htm\shell\open\command", "/ve", "/d",
-             '"%s" "%%1"' % recorder, "/f")
-    return recorder
+    wine.use_browser(TOOLS / "browser_recorder.exe")
+    return wine.windows_path(TOOLS / "browser_recorder.exe")
 
 
 @pytest.fixture(autouse=True)

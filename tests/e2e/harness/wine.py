@@ -81,11 +81,17 @@ class VirtualDisplay:
         self.name = ":" + number
         self.width, self.height = width, height
 
-    def screenshot(self, png_path):
+    def screenshot(self, png_path, rect=None):
+        """A PNG of the screen; with `rect` ({left, top, right, bottom}), of that part."""
         xwd = str(png_path) + ".xwd"
         subprocess.run(["xwd", "-root", "-silent", "-display", self.name, "-out", xwd],
                        check=True)
-        subprocess.run(["convert", xwd, str(png_path)], check=True)
+        crop = []
+        if rect is not None:
+            crop = ["-crop", "%dx%d+%d+%d" % (rect["right"] - rect["left"],
+                                              rect["bottom"] - rect["top"],
+                                              rect["left"], rect["top"]), "+repage"]
+        subprocess.run(["convert", xwd, *crop, str(png_path)], check=True)
         os.remove(xwd)
 
     def close(self):
@@ -117,6 +123,16 @@ class Wine:
     def reg(self, *args):
         subprocess.run([WINE, "reg", *args], env=self.env, check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def use_browser(self, program, class_name="falwicktest.htm"):
+        """Makes `program` (a Unix path) the program for ".htm" files, started with the
+        file as its argument; with None, Wine's own association (its browser launcher)."""
+        if program is None:
+            self.reg("add", r"HKCR\.htm", "/ve", "/d", "htmlfile", "/f")
+            return
+        self.reg("add", r"HKCR\.htm", "/ve", "/d", class_name, "/f")
+        self.reg("add", r"HKCR\%s\shell\open\command" % class_name, "/ve", "/d",
+                 '"%s" "%%1"' % self.windows_path(program), "/f")
 
     def windows_path(self, path):
         """The Windows name of a Unix path (Wine maps / to Z:)."""

@@ -58,7 +58,7 @@ void CUpdateCheckApp::RunNoticeSequence(const UpdateRequest& request, const Upda
   mainWindow_ = dialog.get();
   dialog->productName = request.productName;
   dialog->displayVersion = FormatDisplayVersion(info.newest);
-  dialog->noticeText = ComposeNoticeText(info.message1, info.message2, info.message3);
+  dialog->noticeText = ComposeNoticeText(info.messages);
   ReadDisableChecking(platform_, setting, dialog->disableChecking);
 
   const int result = dialog->DoModal();

@@ -73,9 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string format = provider.ConsumeRandomLengthString(512);
   const std::string productName = provider.ConsumeRandomLengthString(512);
   const std::string installedText = provider.ConsumeRandomLengthString(64);
-  const std::string messages[] = {provider.ConsumeRandomLengthString(1024),
-                                  provider.ConsumeRandomLengthString(1024),
-                                  provider.ConsumeRandomLengthString(1024)};
+  const Messages messages = {provider.ConsumeRandomLengthString(1024),
+                              provider.ConsumeRandomLengthString(1024),
+                              provider.ConsumeRandomLengthString(1024)};
   const int32_t build = provider.ConsumeIntegral<int32_t>();
   const double version = provider.ConsumeFloatingPoint<double>();
 
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   CheckTemplate(format, productName, displayVersion);
 
-  const std::string notice = ComposeNoticeText(messages[0], messages[1], messages[2]);
+  const std::string notice = ComposeNoticeText(messages);
   size_t length = 0;
   size_t count = 0;
   for (const std::string& message : messages) {

@@ -141,13 +141,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const Piece& p : expected) ApplyInfoLine(p.text, fromPieces);
   FUZZ_CHECK(info.newest.version == fromPieces.newest.version);
   FUZZ_CHECK(info.newest.build == fromPieces.newest.build);
-  FUZZ_CHECK(info.message1 == fromPieces.message1);
-  FUZZ_CHECK(info.message2 == fromPieces.message2);
-  FUZZ_CHECK(info.message3 == fromPieces.message3);
+  FUZZ_CHECK(info.messages == fromPieces.messages);
 
   // What the notice is made of.
   FUZZ_CHECK(std::isfinite(info.newest.version));
-  for (const std::string* message : {&info.message1, &info.message2, &info.message3}) {
+  for (const std::string& message : info.messages) {
     CheckMessage(*message);
   }
   // Of two equal versions at most one is newer, by its build.
@@ -156,15 +154,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!(IsNewerVersion(info.newest, kInstalled) && IsNewerVersion(kInstalled, info.newest)));
   }
   FUZZ_CHECK(FormatDisplayVersion(info.newest) == ExpectedDisplayVersion(info.newest));
-  const std::string notice = ComposeNoticeText(info.message1, info.message2, info.message3);
+  const std::string notice = ComposeNoticeText(info.messages);
   size_t length = 0;
   size_t shown = 0;
-  for (const std::string* message : {&info.message1, &info.message2, &info.message3}) {
+  for (const std::string& message : info.messages) {
     if (message->empty()) continue;
     if (shown++ == 0) FUZZ_CHECK(StartsWith(notice, *message));
     length += message->size();
   }
   FUZZ_CHECK(notice.size() == length + (shown > 1 ? 4 * (shown - 1) : 0));
-  if (!info.message3.empty()) FUZZ_CHECK(EndsWith(notice, info.message3));
+  if (!info.messages[2].empty()) FUZZ_CHECK(EndsWith(notice, info.messages[2]));
   return 0;
 }

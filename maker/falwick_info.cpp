@@ -150,13 +150,12 @@ int Check(int argc, char** argv) {
                           : "not set (stays " + std::to_string(installed.build) +
                                 ", the installed build)",
              check.buildLine);
-  const std::string* messages[] = {&info.message1, &info.message2, &info.message3};
-  const char* names[] = {"MESSAGE1", "MESSAGE2", "MESSAGE3"};
-  for (size_t n = 0; n < 3; ++n) {
-    PrintValue(names[n],
-               messages[n]->empty() ? std::string("none")
-                                    : "\"" + EscapeBytes(*messages[n]) + "\"",
-               messages[n]->empty() ? 0 : check.messageLine[n]);
+  for (size_t n = 0; n < kMessageCount; ++n) {
+    const std::string& message = info.messages[n];
+    const std::string name = "MESSAGE" + std::to_string(n + 1);
+    PrintValue(name.c_str(),
+               message.empty() ? std::string("none") : "\"" + EscapeBytes(message) + "\"",
+               message.empty() ? 0 : check.messageLine[n]);
   }
   std::printf("%-17s %s = version %s, build %d%s\n", "Installed", installedText.c_str(),
               FormatNumber(installed.version).c_str(), installed.build,

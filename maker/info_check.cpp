@@ -279,9 +279,8 @@ class Checker {
 
   void ApplyPiece(std::string_view text, size_t offset) {
     const int line = LineAt(offset);
-    const std::array<size_t, 3> before = {result_.info.message1.size(),
-                                          result_.info.message2.size(),
-                                          result_.info.message3.size()};
+    std::array<size_t, kMessageCount> before{};
+    for (size_t i = 0; i < kMessageCount; ++i) before[i] = result_.info.messages[i].size();
     ApplyInfoLine(text, result_.info);  // the program's own reading of the piece
 
     const InfoLine parts = SplitInfoLine(text);
@@ -626,8 +625,7 @@ class Checker {
       result_.reason += " (the file announces the installed version itself)";
     }
 
-    const std::string messages = ComposeNoticeText(result_.info.message1, result_.info.message2,
-                                                   result_.info.message3);
+    const std::string messages = ComposeNoticeText(result_.info.messages);
     result_.usesTemplate = messages.empty();
     result_.noticeText =
         ChooseNoticeText(messages, NoticeTemplate(), product_, result_.displayVersion);
@@ -828,8 +826,7 @@ WrittenInfoFile WriteInfoFile(const InfoFileContent& content) {
   MemoryByteSource source(out.text);
   ReadUpdateInfoText(source, back);
   if (!(back.newest.version == *version) || back.newest.build != *build ||
-      back.message1 != content.messages[0] || back.message2 != content.messages[1] ||
-      back.message3 != content.messages[2]) {
+      back.messages != content.messages) {
     return refuse("the file would not read back as given");
   }
   out.ok = true;

@@ -89,7 +89,7 @@ std::string FormatNumber(double value);
 struct InfoFileContent {
   std::string version;  // as it is to stand in the file, such as "3.5"
   std::string build;    // such as "14"
-  std::array<std::string, 3> messages;  // empty: no such key
+  Messages messages;  // empty: no such key
 };
 
 struct WrittenInfoFile {

@@ -108,13 +108,9 @@ void ApplyInfoLine(std::string_view piece, UpdateInfo& info) {
       if (const auto build = ScanInt(value)) info.newest.build = *build;
       break;
     case InfoKey::kMessage1:
-      AppendMessage(info.message1, value);
-      break;
     case InfoKey::kMessage2:
-      AppendMessage(info.message2, value);
-      break;
     case InfoKey::kMessage3:
-      AppendMessage(info.message3, value);
+      AppendMessage(info.messages[MessageIndex(key)], value);
       break;
     case InfoKey::kNone:
       break;
@@ -141,13 +137,12 @@ UpdateInfo ReadUpdateInfo(Platform& platform, const std::string& path,
   return info;
 }
 
-std::string ComposeNoticeText(const std::string& message1, const std::string& message2,
-                              const std::string& message3) {
+std::string ComposeNoticeText(const Messages& messages) {
   std::string text;
-  for (const std::string* message : {&message1, &message2, &message3}) {
-    if (message->empty()) continue;
+  for (const std::string& message : messages) {
+    if (message.empty()) continue;
     if (!text.empty()) text += "\r\n\r\n";
-    text += *message;
+    text += message;
   }
   return text;
 }

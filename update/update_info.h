@@ -2,6 +2,7 @@
 // keys VERSION, BUILD and MESSAGE1 to MESSAGE3, read the way the program reads it.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -10,11 +11,13 @@
 class ByteSource;
 class Platform;
 
+// The maker's three messages: messages[0] is MESSAGE1.
+constexpr size_t kMessageCount = 3;
+using Messages = std::array<std::string, kMessageCount>;
+
 struct UpdateInfo {
   ProgramVersion newest;  // starts as the installed version
-  std::string message1;
-  std::string message2;
-  std::string message3;
+  Messages messages;      // MESSAGE1 to MESSAGE3, in this order
 };
 
 // Each message keeps at most this much text; what goes past it is dropped, so that no
@@ -31,6 +34,11 @@ void TrimSpaces(std::string& text);
 // The key a line starts with (after leading spaces), matched case-sensitively as a
 // prefix: "VERSIONS=3" is a VERSION line, "MESSAGE12=x" a MESSAGE1 line.
 InfoKey MatchInfoKey(std::string_view trimmedLine);
+
+// The position in UpdateInfo::messages of a MESSAGEn key (0 for MESSAGE1).
+constexpr size_t MessageIndex(InfoKey messageKey) {
+  return static_cast<size_t>(messageKey) - static_cast<size_t>(InfoKey::kMessage1);
+}
 
 // The name of a key as it stands in the file ("VERSION", ...); empty for kNone.
 std::string_view InfoKeyName(InfoKey key);
@@ -60,5 +68,4 @@ UpdateInfo ReadUpdateInfo(Platform& platform, const std::string& path,
                           const ProgramVersion& installed);
 
 // The maker's messages joined by blank lines (CR LF CR LF), empty ones skipped.
-std::string ComposeNoticeText(const std::string& message1, const std::string& message2,
-                              const std::string& message3);
+std::string ComposeNoticeText(const Messages& messages);

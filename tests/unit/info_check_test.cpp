@@ -258,9 +258,9 @@ TEST(WriteInfoFile, WhatIsWrittenReadsBackExactly) {
     const UpdateInfo back = ReadBack(written.text);
     EXPECT_EQ(back.newest.version, *ScanDouble(content.version));
     EXPECT_EQ(back.newest.build, *ScanInt(content.build));
-    EXPECT_EQ(back.message1, content.messages[0]);
-    EXPECT_EQ(back.message2, content.messages[1]);
-    EXPECT_EQ(back.message3, content.messages[2]);
+    EXPECT_EQ(back.messages[0], content.messages[0]);
+    EXPECT_EQ(back.messages[1], content.messages[1]);
+    EXPECT_EQ(back.messages[2], content.messages[2]);
   }
 }
 
@@ -277,7 +277,7 @@ TEST(WriteInfoFile, RandomMessagesReadBackAndCheckWithoutWarnings) {
     ASSERT_TRUE(written.ok) << written.error;
     ExpectWellFormed(written.text);
     const InfoCheck check = CheckInfoFile(written.text, kInstalled, "Writer");
-    EXPECT_EQ(check.info.message1, message);
+    EXPECT_EQ(check.info.messages[0], message);
     const std::set<Trap> traps = TrapsOf(check);
     EXPECT_TRUE(traps.empty() || traps == std::set<Trap>{Trap::kNoticeTooLong});
   }

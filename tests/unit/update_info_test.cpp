@@ -36,9 +36,9 @@ TEST(UpdateInfoFile, ReadsVersionBuildAndMessages) {
       "MESSAGE2=The update is free for all users.\r\n");
   EXPECT_EQ(info.newest.version, 3.5);
   EXPECT_EQ(info.newest.build, 14);
-  EXPECT_EQ(info.message1, "This release adds faster printing.");
-  EXPECT_EQ(info.message2, "The update is free for all users.");
-  EXPECT_EQ(info.message3, "");
+  EXPECT_EQ(info.messages[0], "This release adds faster printing.");
+  EXPECT_EQ(info.messages[1], "The update is free for all users.");
+  EXPECT_EQ(info.messages[2], "");
 }
 
 TEST(UpdateInfoFile, KeysAreCaseSensitivePrefixesAfterLeadingSpaces) {
@@ -47,15 +47,15 @@ TEST(UpdateInfoFile, KeysAreCaseSensitivePrefixesAfterLeadingSpaces) {
   EXPECT_EQ(Read("VERSIONS=3.5\n").newest.version, 3.5);
   EXPECT_EQ(Read("version=3.5\n").newest.version, 3.0);
   EXPECT_EQ(Read("\tVERSION=3.5\n").newest.version, 3.0);
-  EXPECT_EQ(Read("MESSAGE12=x\n").message1, "x");
-  EXPECT_EQ(Read("MESSAGE4=x\n").message1, "");
+  EXPECT_EQ(Read("MESSAGE12=x\n").messages[0], "x");
+  EXPECT_EQ(Read("MESSAGE4=x\n").messages[0], "");
 }
 
 TEST(UpdateInfoFile, ValuesThatDoNotConvertAndKeysWithoutEqualsChangeNothing) {
   const auto info = Read("VERSION=abc\nBUILD=\nVERSION 9.9\nBUILD 99\nMESSAGE1 hi\n");
   EXPECT_EQ(info.newest.version, 3.0);
   EXPECT_EQ(info.newest.build, 20);
-  EXPECT_EQ(info.message1, "");
+  EXPECT_EQ(info.messages[0], "");
   EXPECT_EQ(Read("BUILD=99999999999\n").newest.build, 20);
   EXPECT_EQ(Read("VERSION=1e999\n").newest.version, 3.0);
 }
@@ -64,9 +64,9 @@ TEST(UpdateInfoFile, LaterVersionLinesOverrideAndMessageLinesAccumulate) {
   const auto info = Read(
       "VERSION=4\nVERSION=5\nMESSAGE1=Hello\nMESSAGE1=  world  \nMESSAGE3=a=b\nMESSAGE3=\n");
   EXPECT_EQ(info.newest.version, 5.0);
-  EXPECT_EQ(info.message1, "Hello world");
-  EXPECT_EQ(info.message3, "a=b ");  // an empty line after text leaves a trailing space
-  EXPECT_EQ(Read("MESSAGE2=\nMESSAGE2=x\n").message2, "x");
+  EXPECT_EQ(info.messages[0], "Hello world");
+  EXPECT_EQ(info.messages[2], "a=b ");  // an empty line after text leaves a trailing space
+  EXPECT_EQ(Read("MESSAGE2=\nMESSAGE2=x\n").messages[1], "x");
 }
 
 TEST(UpdateInfoFile, LongLinesAreReadInPieces) {
@@ -74,19 +74,19 @@ TEST(UpdateInfoFile, LongLinesAreReadInPieces) {
   // rest is a line of its own, which here happens to begin with a key.
   const std::string value(250, 'v');
   const auto info = Read("MESSAGE1=" + value + "VERSION=9\r\n");
-  EXPECT_EQ(info.message1, value);
+  EXPECT_EQ(info.messages[0], value);
   EXPECT_EQ(info.newest.version, 9.0);
   const auto plain = Read("MESSAGE1=" + std::string(291, 'w') + "\n");
-  EXPECT_EQ(plain.message1, std::string(250, 'w'));
+  EXPECT_EQ(plain.messages[0], std::string(250, 'w'));
 }
 
 TEST(UpdateInfoFile, WhatHidesTheRestOfALineOrFile) {
   EXPECT_EQ(Read("BUILD=30\n\x1aVERSION=4\n").newest.version, 3.0);  // Ctrl-Z
-  EXPECT_EQ(Read(std::string("MESSAGE1=ab\0cd\nBUILD=25", 23)).message1, "ab");  // NUL
+  EXPECT_EQ(Read(std::string("MESSAGE1=ab\0cd\nBUILD=25", 23)).messages[0], "ab");  // NUL
   EXPECT_EQ(Read(std::string("BUILD=25\0\nVERSION=4", 19)).newest.version, 4.0);
   // CR-only line ends make one long line: only its first piece can hold a key.
   const auto cr = Read("MESSAGE1=x\rVERSION=4\rBUILD=30\r");
-  EXPECT_EQ(cr.message1, "x\rVERSION=4\rBUILD=30\r");
+  EXPECT_EQ(cr.messages[0], "x\rVERSION=4\rBUILD=30\r");
   EXPECT_EQ(cr.newest.version, 3.0);
 }
 
@@ -103,7 +103,7 @@ TEST(UpdateInfoFile, MessagesStopGrowingAtTheirLimit) {
   const std::string line = "MESSAGE2=" + std::string(200, 'm') + "\n";
   while (file.size() < 3 * kMaxMessageLength) file += line;
   const auto info = Read(file);
-  EXPECT_EQ(info.message2.size(), kMaxMessageLength);
+  EXPECT_EQ(info.messages[1].size(), kMaxMessageLength);
 }
 
 TEST(ReadUpdateInfo, ReadsTheFileThenDeletesIt) {
@@ -136,10 +136,10 @@ TEST(ReadUpdateInfo, AReadErrorKeepsWhatWasReadBeforeIt) {
 }
 
 TEST(ComposeNoticeText, JoinsTheMessagesThatAreNotEmptyWithBlankLines) {
-  EXPECT_EQ(ComposeNoticeText("", "", ""), "");
-  EXPECT_EQ(ComposeNoticeText("a", "", "c"), "a\r\n\r\nc");
-  EXPECT_EQ(ComposeNoticeText("", "b", ""), "b");
-  EXPECT_EQ(ComposeNoticeText("a", "b", "c"), "a\r\n\r\nb\r\n\r\nc");
+  EXPECT_EQ(ComposeNoticeText({"", "", ""}), "");
+  EXPECT_EQ(ComposeNoticeText({"a", "", "c"}), "a\r\n\r\nc");
+  EXPECT_EQ(ComposeNoticeText({"", "b", ""}), "b");
+  EXPECT_EQ(ComposeNoticeText({"a", "b", "c"}), "a\r\n\r\nb\r\n\r\nc");
 }
 
 const char kTemplate[] = "%s Version %s is now available for download from www.orvanel.example!";

@@ -1,0 +1,41 @@
+#include "falwick_launch.h"
+
+std::string FalwickCommandLine(std::string_view falwickPath, const FalwickRequest& request,
+                               CheckMode mode) {
+  if (falwickPath.empty() || falwickPath.find('"') != std::string_view::npos) return "";
+  if (request.product.empty()) return "";
+  const std::string_view tokens[] = {
+      request.product,   mode == CheckMode::kExplicit ? "PX" : "PU",
+      request.infoUrl,   request.infoFile,
+      request.installed, request.settingsFile,
+      request.section,   request.key,
+      request.downloadUrl,
+  };
+  // Quoted, so that a directory with spaces ("Program Files") stays the program's name
+  // and Falwick's own argument string starts at the first token.
+  std::string line = "\"";
+  line.append(falwickPath).append("\" ");
+  for (const std::string_view token : tokens) {
+    if (token.find('>') != std::string_view::npos) return "";
+    line.append("<").append(token).append(">");
+  }
+  return line;
+}
+
+bool CheckingDisabled(std::string_view value) {
+  value = value.substr(0, 9);
+  size_t i = 0;
+  while (i < value.size() && (value[i] == ' ' || (value[i] >= '\t' && value[i] <= '\r'))) ++i;
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
+  // Nine characters hold no number outside the 32-bit range (where Falwick would read
+  // no number at all), so any non-zero digit in the leading run makes it non-zero.
+  for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+    if (value[i] != '0') return true;
+  }
+  return false;
+}
+
+std::string DirectoryOf(std::string_view modulePath) {
+  const size_t slash = modulePath.rfind('\\');
+  return slash == std::string_view::npos ? "" : std::string(modulePath.substr(0, slash + 1));
+}

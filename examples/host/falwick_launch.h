@@ -1,0 +1,42 @@
+// What a host product needs to start Falwick, as plain text functions: the command
+// line, the host's own reading of the disable-checking value, and Falwick's path beside
+// the host. The window and the process start are in sample_host_win.cpp.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The eight values a host passes besides the mode, in the order of the command line.
+struct FalwickRequest {
+  std::string product;       // shown in the notice; must not be empty
+  std::string infoUrl;       // where the update-information file is published
+  std::string infoFile;      // bare file name for the download, in Falwick's directory
+  std::string installed;     // installed version and build, e.g. "3.0.012"
+  std::string settingsFile;  // the host's INI, a bare file name in Falwick's directory
+  std::string section;       // where the disable-checking value lies in that INI
+  std::string key;
+  std::string downloadUrl;   // the page the browser opens
+};
+
+enum class CheckMode {
+  kStartUp,   // "PU": at the host's start, unless the user disabled it
+  kExplicit,  // "PX": the user asked; nothing newer opens the download page too
+};
+
+// The command line for CreateProcessA: the quoted path of Falwick.EXE, a space, and the
+// nine tokens <product><PU|PX><info URL>...<download URL> with nothing between them.
+// Returns "" when no such line can say what is meant: an empty product (Falwick would
+// take the mode for the product), a value holding ">" (it would end its token early),
+// or a path that is empty or holds a quotation mark.
+std::string FalwickCommandLine(std::string_view falwickPath, const FalwickRequest& request,
+                               CheckMode mode);
+
+// Whether the stored disable-checking value says "do not check at start-up", read as
+// Falwick reads it for its check box: after white space, an optional sign and decimal
+// digits that are not all zero. "1", "2", "-1" disable; "0", "", "yes" do not. Only the
+// first nine characters count: Falwick reads the value into a 10-character buffer.
+bool CheckingDisabled(std::string_view value);
+
+// The directory of a module path, up to and including its last backslash ("" when it
+// has none).
+std::string DirectoryOf(std::string_view modulePath);

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "falwick_launch.h"
+
+namespace {
+
+constexpr const char* kExe = R"(C:\Program Files\Writer\Falwick.EXE)";
+
+FalwickRequest Writer() {
+  return {"Writer",    "https://u.example/w.txt", "w.txt", "3.0.012",
+          "writer.ini", "Options", "NoUpdateCheck", "https://u.example/w.htm"};
+}
+
+TEST(FalwickCommandLine, QuotesThePathAndWritesTheNineTokensInOrder) {
+  EXPECT_EQ(FalwickCommandLine(kExe, Writer(), CheckMode::kStartUp),
+            R"("C:\Program Files\Writer\Falwick.EXE" <Writer><PU><https://u.example/w.txt>)"
+            "<w.txt><3.0.012><writer.ini><Options><NoUpdateCheck><https://u.example/w.htm>");
+  FalwickRequest spaced = Writer();
+  spaced.product = "My Writer";
+  spaced.key = "";  // an empty value after the product is a token like any other
+  EXPECT_EQ(FalwickCommandLine("F.EXE", spaced, CheckMode::kExplicit),
+            "\"F.EXE\" <My Writer><PX><https://u.example/w.txt><w.txt><3.0.012><writer.ini>"
+            "<Options><><https://u.example/w.htm>");
+}
+
+TEST(FalwickCommandLine, RefusesWhatFalwickWouldReadDifferently) {
+  struct Case {
+    const char* what;
+    const char* path;
+    std::string FalwickRequest::*field;
+    const char* value;
+  };
+  const Case cases[] = {
+      {"empty product", kExe, &FalwickRequest::product, ""},
+      {"> in the product", kExe, &FalwickRequest::product, "A>B"},
+      {"> in a URL", kExe, &FalwickRequest::downloadUrl, "http://h/?a>b"},
+      {"> in the key", kExe, &FalwickRequest::key, ">"},
+      {"quote in the path", R"(C:\a"b\Falwick.EXE)", &FalwickRequest::key, "Key"},
+      {"empty path", "", &FalwickRequest::key, "Key"},
+  };
+  for (const Case& c : cases) {
+    FalwickRequest request = Writer();
+    request.*c.field = c.value;
+    EXPECT_EQ(FalwickCommandLine(c.path, request, CheckMode::kStartUp), "") << c.what;
+  }
+}
+
+TEST(CheckingDisabled, ReadsTheValueAsFalwicksCheckBoxDoes) {
+  const std::pair<const char*, bool> cases[] = {
+      {"1", true},         {"0", false},          {"", false},
+      {"2", true},         {"-1", true},          {" \t+3", true},
+      {"yes", false},      {"0x1", false},        {"00010", true},
+      {"-0", false},       {"1 # note", true},    {"- 1", false},
+      {"000000000", false}, {"0000000001", false},  // the tenth character is not read
+      {"99999999999", true},                       // nor are digits past the ninth
+  };
+  for (const auto& [value, disabled] : cases) {
+    EXPECT_EQ(CheckingDisabled(value), disabled) << '"' << value << '"';
+  }
+}
+
+TEST(DirectoryOf, KeepsEverythingUpToTheLastBackslash) {
+  EXPECT_EQ(DirectoryOf(R"(C:\Program Files\Writer\SampleHost.exe)"),
+            R"(C:\Program Files\Writer\)");
+  EXPECT_EQ(DirectoryOf("SampleHost.exe"), "");
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+// A sample host product for Falwick: what a product that adopts Falwick does, in one
+// small window.
+//
+// At start it reads the disable-checking value from its settings INI and, unless the
+// value says disabled, starts Falwick.EXE (in its own directory) for a check, mode "PU",
+// without waiting for it. The button "Check for updates now" starts an explicit check,
+// mode "PX", whatever the setting. The window shows the setting it read and every
+// command line it started (or why it started nothing).
+//
+// Configuration: the [Host] section of the INI beside the program that has the
+// program's name (SampleHost.exe reads SampleHost.ini), each key optional:
+//   Product       Writer
+//   InfoUrl       https://www.orvanel.example/updates/writer.txt
+//   InfoFile      writer-update.txt
+//   Installed     3.0.012
+//   SettingsFile  the name of this INI itself (a bare file name beside the program)
+//   Section       Options
+//   Key           NoUpdateCheck
+//   DownloadUrl   https://www.orvanel.example/download/writer.htm
+// Values are read up to 4095 characters. The disable-checking value is read from
+// SettingsFile, Section, Key: the same place the command line names for Falwick, which
+// stores the user's choice from its notice there.
+#include <windows.h>
+
+#include <string>
+
+#include "falwick_launch.h"
+
+namespace {
+
+constexpr int kCheckNowId = 101;
+constexpr int kLogId = 102;
+constexpr const char* kWindowClass = "FalwickSampleHost";
+
+struct Host {
+  std::string directory;  // the program's directory, ending in a backslash
+  FalwickRequest request;
+  std::string log;  // what the window shows, CR-LF separated
+  HWND logWindow = nullptr;
+};
+Host g_host;
+
+// The profile functions look a bare file name up in the Windows directory: always pass
+// a full path.
+std::string ReadIni(const std::string& path, const char* section, const char* key,
+                    const std::string& fallback) {
+  char value[4096] = {};
+  GetPrivateProfileStringA(section, key, fallback.c_str(), value, sizeof value, path.c_str());
+  return value;
+}
+
+void AddLine(const std::string& line) {
+  g_host.log += line + "\r\n";
+  if (g_host.logWindow != nullptr) SetWindowTextA(g_host.logWindow, g_host.log.c_str());
+}
+
+void StartFalwick(CheckMode mode) {
+  if (g_host.directory.empty()) return;  // StartUp said why
+  const std::string exe = g_host.directory + "Falwick.EXE";
+  std::string line = FalwickCommandLine(exe, g_host.request, mode);
+  if (line.empty()) {
+    AddLine("Not started: the product is empty, or a value holds \">\".");
+    return;
+  }
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  // The program by its full path, no shell and no handles inherited; the command line
+  // starts with the quoted program name, as every Windows program expects.
+  if (CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                     &startup, &process) == FALSE) {
+    AddLine("Could not start " + exe + ": error " + std::to_string(GetLastError()));
+    return;
+  }
+  // Not waited for: the host goes on while Falwick checks, and needs nothing back.
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  AddLine("Started: " + line);
+}
+
+// Reads the configuration and the setting, and starts the check unless disabled.
+void StartUp() {
+  char module[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    AddLine("Not started: the program's own path is longer than Falwick can use.");
+    return;
+  }
+  const std::string path(module, length);
+  g_host.directory = DirectoryOf(path);
+  std::string ini = path.substr(g_host.directory.size());
+  ini = ini.substr(0, ini.rfind('.')) + ".ini";
+  const std::string own = g_host.directory + ini;
+
+  FalwickRequest& r = g_host.request;
+  r.product = ReadIni(own, "Host", "Product", "Writer");
+  r.infoUrl = ReadIni(own, "Host", "InfoUrl", "https://www.orvanel.example/updates/writer.txt");
+  r.infoFile = ReadIni(own, "Host", "InfoFile", "writer-update.txt");
+  r.installed = ReadIni(own, "Host", "Installed", "3.0.012");
+  r.settingsFile = ReadIni(own, "Host", "SettingsFile", ini);
+  r.section = ReadIni(own, "Host", "Section", "Options");
+  r.key = ReadIni(own, "Host", "Key", "NoUpdateCheck");
+  r.downloadUrl =
+      ReadIni(own, "Host", "DownloadUrl", "https://www.orvanel.example/download/writer.htm");
+
+  const std::string settings = g_host.directory + r.settingsFile;
+  const std::string value = ReadIni(settings, r.section.c_str(), r.key.c_str(), "0");
+  const bool disabled = CheckingDisabled(value);
+  AddLine("Setting: [" + r.section + "] " + r.key + " in " + settings + " is \"" + value +
+          "\": update checking at start-up is " + (disabled ? "disabled." : "enabled."));
+  if (disabled) {
+    AddLine("Not started at start-up: the user disabled it.");
+  } else {
+    StartFalwick(CheckMode::kStartUp);
+  }
+}
+
+void Layout(HWND window) {
+  RECT client = {};
+  GetClientRect(window, &client);
+  const int margin = 10;
+  const int buttonHeight = 28;
+  MoveWindow(GetDlgItem(window, kLogId), margin, margin, client.right - 2 * margin,
+             client.bottom - buttonHeight - 3 * margin, TRUE);
+  MoveWindow(GetDlgItem(window, kCheckNowId), margin, client.bottom - buttonHeight - margin,
+             200, buttonHeight, TRUE);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: {
+      const HINSTANCE instance = GetModuleHandleA(nullptr);
+      g_host.logWindow = CreateWindowExA(
+          WS_EX_CLIENTEDGE, "EDIT", g_host.log.c_str(),
+          WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0,
+          0, 0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLogId)), instance,
+          nullptr);
+      const HWND button = CreateWindowExA(
+          0, "BUTTON", "&Check for updates now",
+          WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 0, 0, window,
+          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckNowId)), instance, nullptr);
+      const WPARAM font = reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT));
+      SendMessageA(g_host.logWindow, WM_SETFONT, font, FALSE);
+      SendMessageA(button, WM_SETFONT, font, FALSE);
+      SetFocus(button);
+      Layout(window);
+      return 0;
+    }
+    case WM_SIZE:
+      Layout(window);
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kCheckNowId && HIWORD(wParam) == BN_CLICKED) {
+        StartFalwick(CheckMode::kExplicit);
+      }
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
+                   int show) {
+  // The check starts before the window: a product's start-up is not held up by it.
+  StartUp();
+
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kWindowClass;
+  if (RegisterClassA(&windowClass) == 0) return 1;
+  const std::string caption =
+      g_host.request.product + " " + g_host.request.installed + " (a sample host for Falwick)";
+  const HWND window =
+      CreateWindowExA(0, kWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 760, 320, nullptr, nullptr, instance, nullptr);
+  if (window == nullptr) return 1;
+  ShowWindow(window, show);
+  UpdateWindow(window);
+
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageA(window, &message) == FALSE) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  return 0;
+}

@@ -1,15 +1,21 @@
 """Packs a release of Falwick.EXE: DIST/Falwick-<version>-win64.zip and DIST/SHA256SUMS.
 
-Usage: python3 release/package.py SOURCE_DIR FALWICK_EXE DIST_DIR
+Usage: python3 release/package.py SOURCE_DIR FALWICK_EXE FALWICK_INFO_EXE DIST_DIR
 
 The zip holds, in one folder Falwick-<version>-win64/:
   Falwick.EXE                the program
-  README.txt                 the README's part for integrators (below), CR LF line ends
+  falwick-info.exe           the product maker's tool for update-information files
+  README.txt                 the README's part for integrators and makers (below), CR LF
+                             line ends
   update-info-sample.txt     a sample update-information file, CR LF line ends
 
-The README's part for integrators is everything before its section for product makers
-(the "## For product makers" heading; all of it if there is none), less the "## Try it"
-section, which tells Falwick's own developers how to build and test it.
+The README's part for integrators and makers is everything before its "## Development"
+section, less the "## Try it" section and the "### scripts/preview" subsection, which
+need Falwick's sources.
+
+SHA256SUMS has one line for the zip and one for each file in it (by its path in the
+zip), in the format of sha256sum: after unzipping in DIST, `sha256sum -c SHA256SUMS`
+checks them all. The programs are packed as given, signed or not.
 
 The version is FALWICK_VERSION_DOTTED of ui/version.h. The archive is the same, byte for
 byte, for the same inputs: fixed order, every entry dated SOURCE_DATE_EPOCH (else the
@@ -36,15 +42,22 @@ def version(source):
     return match.group(1)
 
 
+LEFT_OUT = {"## try it", "### scripts/preview"}
+
+
 def integrator_readme(markdown):
-    """The README's part for integrators, as described above."""
-    kept, skipping = [], False
+    """The README's part for integrators and makers, as described above."""
+    kept, skipping, level = [], False, 0
     for line in markdown.splitlines():
-        if line.startswith("## "):
-            heading = line[3:].strip().lower()
-            if "product makers" in heading:
+        if line.startswith("## ") or line.startswith("### "):
+            heading = line.strip().lower()
+            if heading == "## development":
                 break
-            skipping = heading == "try it"
+            depth = len(heading) - len(heading.lstrip("#"))
+            if skipping and depth <= level:
+                skipping = False
+            if heading in LEFT_OUT:
+                skipping, level = True, depth
         if not skipping:
             kept.append(line)
     while kept and not kept[-1].strip():
@@ -69,10 +82,11 @@ def entry_time(source):
 
 
 def main():
-    source, exe, dist = Path(sys.argv[1]), Path(sys.argv[2]), Path(sys.argv[3])
+    source, exe, info_exe, dist = (Path(argument) for argument in sys.argv[1:5])
     name = "Falwick-%s-win64" % version(source)
     entries = [
         ("Falwick.EXE", exe.read_bytes()),
+        ("falwick-info.exe", info_exe.read_bytes()),
         ("README.txt", integrator_readme((source / "README.md").read_text()).encode()),
         ("update-info-sample.txt",
          crlf((source / "release" / "update-info-sample.txt").read_text()).encode()),
@@ -88,7 +102,10 @@ def main():
             info.compress_type = zipfile.ZIP_DEFLATED
             zip_file.writestr(info, data, compresslevel=9)
     digest = hashlib.sha256(archive.read_bytes()).hexdigest()
-    (dist / "SHA256SUMS").write_text("%s  %s\n" % (digest, archive.name))
+    sums = ["%s  %s\n" % (digest, archive.name)]
+    sums += ["%s  %s/%s\n" % (hashlib.sha256(data).hexdigest(), name, file_name)
+             for file_name, data in entries]
+    (dist / "SHA256SUMS").write_text("".join(sums))
     print("package: %s (%d bytes), sha256 %s" % (archive, archive.stat().st_size, digest))
 
 

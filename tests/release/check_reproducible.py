@@ -1,9 +1,11 @@
-"""Builds Falwick.EXE twice, from two copies of the sources in different directories
-into clean build trees, packs a release from each, and checks that the exes and the
-zips are the same byte for byte, and that the zip holds what integrators need.
+"""Builds Falwick.EXE and falwick-info.exe twice, from two copies of the sources in
+different directories into clean build trees, packs a release from each, and checks
+that the exes and the zips are the same byte for byte, and that the zip holds what
+integrators need.
 
 Usage: python3 check_reproducible.py SOURCE_DIR WORK_DIR"""
 
+import hashlib
 import os
 import re
 import shutil
@@ -15,18 +17,21 @@ from pathlib import Path
 LEFT_OUT = shutil.ignore_patterns(".git", "build", "dist", "__pycache__", "*.pyc")
 
 
-def package(source, exe, dist):
+PROGRAMS = ("Falwick.EXE", "maker/falwick-info.exe")
+
+
+def package(source, programs, dist):
     subprocess.run(["/usr/bin/python3", str(source / "release" / "package.py"), str(source),
-                    str(exe), str(dist)], check=True, stdout=subprocess.DEVNULL)
+                    *map(str, programs), str(dist)], check=True, stdout=subprocess.DEVNULL)
     return next(dist.glob("*.zip"))
 
 
 def build(source, tree):
     subprocess.run(["cmake", "--preset", "windows", "-S", str(source), "-B", str(tree)],
                    check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(tree), "--target", "Falwick", "-j",
-                    str(os.cpu_count() or 2)], check=True, stdout=subprocess.DEVNULL)
-    return tree / "Falwick.EXE"
+    subprocess.run(["cmake", "--build", str(tree), "--target", "Falwick", "falwick-info",
+                    "-j", str(os.cpu_count() or 2)], check=True, stdout=subprocess.DEVNULL)
+    return [tree / program for program in PROGRAMS]
 
 
 def main():
@@ -38,12 +43,13 @@ def main():
     copy = work / "elsewhere" / "deeper" / "falwick-source"
     shutil.copytree(source_dir, source, ignore=LEFT_OUT)
     shutil.copytree(source, copy)
-    exe = build(source, work / "a" / "build")
+    built = build(source, work / "a" / "build")
     rebuilt = build(copy, work / "elsewhere" / "another-build")
-    assert rebuilt.read_bytes() == exe.read_bytes(), "Falwick.EXE differs between the builds"
+    for one, other in zip(built, rebuilt):
+        assert one.read_bytes() == other.read_bytes(), "%s differs between the builds" % one.name
 
     os.environ["SOURCE_DATE_EPOCH"] = "1700000000"
-    first = package(source, exe, work / "dist-1")
+    first = package(source, built, work / "dist-1")
     second = package(copy, rebuilt, work / "dist-2")
     assert first.name == second.name
     assert first.read_bytes() == second.read_bytes(), "the zips differ"
@@ -55,20 +61,31 @@ def main():
     folder = "Falwick-%s-win64" % version
     assert first.name == folder + ".zip"
     with zipfile.ZipFile(first) as archive:
-        assert archive.namelist() == [folder + "/Falwick.EXE", folder + "/README.txt",
-                                      folder + "/update-info-sample.txt"]
-        assert archive.read(folder + "/Falwick.EXE") == exe.read_bytes()
+        names = ["Falwick.EXE", "falwick-info.exe", "README.txt", "update-info-sample.txt"]
+        assert archive.namelist() == [folder + "/" + name for name in names]
+        for name, program in zip(names, built):
+            assert archive.read(folder + "/" + name) == program.read_bytes()
+        entries = {name: archive.read(folder + "/" + name) for name in names}
         readme = archive.read(folder + "/README.txt").decode()
         sample = archive.read(folder + "/update-info-sample.txt").decode()
         times = {info.date_time for info in archive.infolist()}
     assert readme.startswith("# Falwick\r\n")
     assert "\n" not in readme.replace("\r\n", "")
-    assert "## The command line" in readme and "## The update-information file" in readme
-    assert "## Try it" not in readme and "product makers" not in readme.lower()
+    for heading in ("## The command line", "## The update-information file", "### Installing",
+                    "### Starting", "### falwick-info", "### Publishing at scale",
+                    "### Signing"):
+        assert "\r\n%s\r\n" % heading in readme, heading
+    for heading in ("## Try it", "### scripts/preview", "## Development"):
+        assert heading not in readme, heading
+    # One line for the zip, one for each file in it, as sha256sum -c reads them.
+    sums = (work / "dist-1" / "SHA256SUMS").read_text().splitlines()
+    assert sums == ["%s  %s" % (hashlib.sha256(first.read_bytes()).hexdigest(), first.name)] + [
+        "%s  %s/%s" % (hashlib.sha256(data).hexdigest(), folder, name)
+        for name, data in entries.items()]
     assert sample.startswith("VERSION=") and "\n" not in sample.replace("\r\n", "")
     assert times == {(2023, 11, 14, 22, 13, 20)}, times  # SOURCE_DATE_EPOCH, in UTC
-    print("release.reproducible: %s and Falwick.EXE (%d bytes) identical from %s and %s"
-          % (first.name, len(exe.read_bytes()), source, copy))
+    print("release.reproducible: %s, Falwick.EXE (%d bytes) and falwick-info.exe identical "
+          "from %s and %s" % (first.name, len(entries["Falwick.EXE"]), source, copy))
     shutil.rmtree(work, ignore_errors=True)
 
 

@@ -59,10 +59,4 @@ TEST(CheckingDisabled, ReadsTheValueAsFalwicksCheckBoxDoes) {
   }
 }
 
-TEST(DirectoryOf, KeepsEverythingUpToTheLastBackslash) {
-  EXPECT_EQ(DirectoryOf(R"(C:\Program Files\Writer\SampleHost.exe)"),
-            R"(C:\Program Files\Writer\)");
-  EXPECT_EQ(DirectoryOf("SampleHost.exe"), "");
-}
-
 }  // namespace

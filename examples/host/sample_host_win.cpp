@@ -129,13 +129,13 @@ void Layout(HWND window) {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE: {
-      const HINSTANCE instance = GetModuleHandleA(nullptr);
+      HINSTANCE instance = GetModuleHandleA(nullptr);
       g_host.logWindow = CreateWindowExA(
           WS_EX_CLIENTEDGE, "EDIT", g_host.log.c_str(),
           WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0,
           0, 0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLogId)), instance,
           nullptr);
-      const HWND button = CreateWindowExA(
+      HWND button = CreateWindowExA(
           0, "BUTTON", "&Check for updates now",
           WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 0, 0, window,
           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckNowId)), instance, nullptr);
@@ -179,7 +179,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
   if (RegisterClassA(&windowClass) == 0) return 1;
   const std::string caption =
       g_host.request.product + " " + g_host.request.installed + " (a sample host for Falwick)";
-  const HWND window =
+  HWND window =
       CreateWindowExA(0, kWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                       CW_USEDEFAULT, 760, 320, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;

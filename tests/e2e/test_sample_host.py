@@ -91,13 +91,11 @@ def run_host(wine, directory, out, *actions):
 @pytest.mark.parametrize("settings_file, in_host_ini, in_writer_ini, checks_at_start", [
     ("SampleHost.ini", "", None, True),
     ("SampleHost.ini", SETTINGS % "0", None, True),
-    ("SampleHost.ini", SETTINGS % "yes", None, True),
     ("SampleHost.ini", SETTINGS % "1", None, False),
-    ("SampleHost.ini", SETTINGS % "-1", None, False),
     ("SampleHost.ini", "[Other]\r\nNoUpdateCheck=1\r\n", None, True),
     ("writer.ini", "", SETTINGS % "2", False),
     ("writer.ini", SETTINGS % "1", None, True),  # only the file named for Falwick counts
-], ids=["missing", "0", "yes", "1", "-1", "other-section", "other-file", "not-that-file"])
+], ids=["missing", "0", "1", "other-section", "other-file", "not-that-file"])
 def test_the_host_checks_at_start_unless_disabled_and_on_request(
         wine, browser, tmp_path, settings_file, in_host_ini, in_writer_ini, checks_at_start):
     directory = install(tmp_path, RECORDER, host_ini(settings_file) + in_host_ini,
@@ -114,14 +112,6 @@ def test_the_host_checks_at_start_unless_disabled_and_on_request(
         directory / settings_file)
     assert log[0].startswith(setting), log
     assert log[0].endswith("enabled." if checks_at_start else "disabled.")
-
-
-def test_a_product_name_falwick_cannot_be_given_starts_nothing(wine, browser, tmp_path):
-    directory = install(tmp_path, RECORDER, host_ini().replace("My Writer", "My>Writer"))
-    log = run_host(wine, directory, tmp_path / "log.txt", "click")
-    assert browser.launches() == []
-    assert [line for line in log if line.startswith("Not started: ")] == [
-        'Not started: the product is empty, or a value holds ">".'] * 2
 
 
 def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(

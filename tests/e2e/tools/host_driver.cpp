@@ -36,7 +36,7 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool Save(HWND window, const char* path) {
-  const HWND log = GetDlgItem(window, kLogId);
+  HWND log = GetDlgItem(window, kLogId);
   const auto length = static_cast<size_t>(Send(log, WM_GETTEXTLENGTH, 0, 0));
   std::string text(length + 1, '\0');
   const auto copied = static_cast<size_t>(

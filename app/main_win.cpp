@@ -1,13 +1,30 @@
-// The program's entry point: one application object, one run, exit code 0.
+// The program's entry point: the run's parts on Windows, one application object, one
+// run, exit code 0.
 #include <windows.h>
 
+#include "app/host_setting.h"
 #include "app/update_check_app.h"
-#include "platform/platform_win.h"
+#include "platform/files_win.h"
+#include "platform/internet_api_win.h"
+#include "platform/profile_api_win.h"
+#include "platform/shell_api_win.h"
+#include "shell/browser.h"
+#include "ui/notice_win.h"
+#include "update/download.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine,
                    int /*show*/) {
-  Win32Platform platform(instance);
-  CUpdateCheckApp app(platform);
+  Win32Files files;
+  Win32InternetApi internet;
+  Win32ProfileApi profile;
+  Win32ShellApi shell;
+
+  DownloadUpdateInfo download(internet, files);
+  ProfileHostSetting setting(profile);
+  DialogNotice notice(instance);
+  DefaultBrowser browser(shell);
+
+  CUpdateCheckApp app(files, download, setting, notice, browser);
   app.InitInstance(commandLine);
   return 0;
 }

@@ -1,7 +1,6 @@
 #include "app/program_directory.h"
 
 #include "app/ascii_case.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -17,9 +16,9 @@ std::string ProgramDirectoryOf(std::string_view modulePath) {
   return directory;
 }
 
-std::optional<std::string> ProgramDirectory(Platform& platform) {
+std::optional<std::string> ProgramDirectory(Files& files) {
   char path[kPathBufferSize] = {};
-  const uint32_t length = platform.GetModuleFileNameA(path, kPathBufferSize);
+  const uint32_t length = files.ModuleFileName(path, kPathBufferSize);
   // A result that fills the buffer means the path was cut short.
   if (length == 0 || length >= kPathBufferSize) return std::nullopt;
   return ProgramDirectoryOf(std::string_view(path, length));

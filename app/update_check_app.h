@@ -6,14 +6,20 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "platform/platform.h"
+#include "app/host_setting.h"
+#include "platform/files.h"
+#include "platform/window.h"
+#include "shell/browser.h"
+#include "ui/notice.h"
+#include "update/download.h"
 
-class NoticeDialog;
 struct UpdateInfo;
 
 class CUpdateCheckApp {
  public:
-  explicit CUpdateCheckApp(Platform& platform);
+  // The run's parts, each named for what the run asks of it.
+  CUpdateCheckApp(Files& files, InfoDownload& download, HostSetting& setting, Notice& notice,
+                  Browser& browser);
 
   // Runs one update check for `commandLine` (the command line without the program's own
   // path). Always returns false: the application does not keep running.
@@ -26,11 +32,13 @@ class CUpdateCheckApp {
   WindowHandle MainWindow() const;
 
  private:
-  void RunUpdateCheck(const UpdateRequest& request, const std::string& programDirectory,
-                      bool explicitCheck);
+  void RunUpdateCheck(const UpdateRequest& request, bool explicitCheck);
   void RunNoticeSequence(const UpdateRequest& request, const UpdateInfo& info,
                          const std::string& settingsPath);
 
-  Platform& platform_;
-  NoticeDialog* mainWindow_ = nullptr;
+  Files& files_;
+  InfoDownload& download_;
+  HostSetting& setting_;
+  Notice& notice_;
+  Browser& browser_;
 };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "ui/notice_text.h"
+#include "update/notice_text.h"
 #include "update/program_version.h"
 #include "update/update_info.h"
 

@@ -1,15 +1,20 @@
-// The whole run on a fake platform: CUpdateCheckApp::InitInstance with an arbitrary
-// command line, response body and stored setting, and arbitrary outcomes of the network,
-// dialog and shell calls; checked for what must hold whatever the input.
+// The whole run on fakes of the Windows side: CUpdateCheckApp::InitInstance with the
+// program's own download, setting and browser launch, an arbitrary command line,
+// response body and stored setting, and arbitrary outcomes of the network, dialog and
+// shell calls; checked for what must hold whatever the input.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/host_setting.h"
 #include "app/update_check_app.h"
-#include "fake_platform.h"
+#include "fake_roles.h"
+#include "fake_system.h"
 #include "fuzz_support.h"
+#include "shell/browser.h"
+#include "update/download.h"
 
 namespace {
 
@@ -25,63 +30,70 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider provider(data, size);
   // The program gets its command line as a C string: a NUL ends it.
   const std::string commandLine = UpToNul(provider.ConsumeRandomLengthString(2048));
-  FakePlatform platform;
-  platform.body = provider.ConsumeRandomLengthString(8192);
+  CallLog log;
+  FakeFiles files(log);
+  FakeInternet internet(log);
+  FakeProfile profile(log);
+  FakeShell shell(log);
+  FakeNotice notice(log);
+  internet.body = provider.ConsumeRandomLengthString(8192);
   const std::string setting = provider.ConsumeRandomLengthString(32);
   const uint8_t network = provider.ConsumeIntegral<uint8_t>();
   const uint8_t user = provider.ConsumeIntegral<uint8_t>();
 
-  if (network & 1) platform.connectionFlags = 0x04;  // proxy only: off line
-  platform.internetOpenFails = (network & 2) != 0;
-  platform.urlOpenFails = (network & 4) != 0;
-  platform.readFails = (network & 8) != 0;
-  platform.deadlineFires = (network & 16) != 0;
-  if (network & 32) platform.tempResult = 300;  // no usable temporary directory
-  if (network & 64) platform.findExecutableResult = 31;  // no browser for ".htm"
-  constexpr int kResults[] = {1, 2, -1, 0};
-  platform.dialogResult = kResults[user & 3];
+  if (network & 1) internet.connectionFlags = 0x04;  // proxy only: off line
+  internet.internetOpenFails = (network & 2) != 0;
+  internet.urlOpenFails = (network & 4) != 0;
+  internet.readFails = (network & 8) != 0;
+  if (network & 16) internet.deadlineFiresAt = (user >> 4) & 3;  // during that call
+  if (network & 32) shell.tempResult = 300;  // no usable temporary directory
+  if (network & 64) shell.findExecutableResult = 31;  // no browser for ".htm"
+  notice.answer = (user & 1) != 0 ? NoticeAnswer::kYes : NoticeAnswer::kNo;
   constexpr int32_t kBoxes[] = {-1, 0, 1, -1};
-  platform.boxAfterDialog = kBoxes[(user >> 2) & 3];
+  notice.boxLeft = kBoxes[(user >> 2) & 3];
 
   UpdateRequest request = ParseCommandLine(commandLine);
   const RunMode mode = DecideRunMode(request);
   const auto& args = request.arguments;
   if (args.size() == kArgumentCount) {
-    platform.profile[kDirectory + args[kSettingsFileNameArgument] + "|" +
-                     args[kSettingsSectionArgument] + "|" + args[kSettingsKeyArgument]] = setting;
+    profile.values[kDirectory + args[kSettingsFileNameArgument] + "|" +
+                   args[kSettingsSectionArgument] + "|" + args[kSettingsKeyArgument]] = setting;
   }
 
-  CUpdateCheckApp app(platform);
-  platform.app = &app;
+  DownloadUpdateInfo download(internet, files);
+  ProfileHostSetting host(profile);
+  DefaultBrowser browser(shell);
+  CUpdateCheckApp app(files, download, host, notice, browser);
+  notice.app = &app;
   FUZZ_CHECK(!app.InitInstance(commandLine.c_str()));
   FUZZ_CHECK(app.MainWindow() == nullptr);
 
+  // A command line it cannot use ends the run before anything is fetched or written.
+  if (mode == RunMode::kNone) FUZZ_CHECK(log.empty());
   int reads = 0, writes = 0, dialogs = 0, browsers = 0;
-  for (const std::string& call : platform.calls) {
+  for (const std::string& call : log) {
     reads += IsCall(call, "GetPrivateProfileStringA");
     writes += IsCall(call, "WritePrivateProfileStringA");
-    dialogs += IsCall(call, "DoModal");
+    dialogs += IsCall(call, "Ask");
     if (IsCall(call, "ShellExecuteA")) {
       ++browsers;
-      FUZZ_CHECK(mode != RunMode::kNone);
       FUZZ_CHECK(EndsWith(call, ", " + args[kDownloadUrlArgument] + ", null, 1)"));
     }
-    // A command line it cannot use ends the run before anything is fetched or written.
-    if (mode == RunMode::kNone) FUZZ_CHECK(IsCall(call, "GetModuleFileNameA"));
   }
   FUZZ_CHECK(browsers <= 1);
   FUZZ_CHECK(dialogs <= 1);
   // The setting is read before and stored after the dialog, once each, and only then.
   FUZZ_CHECK(reads == dialogs && writes == dialogs);
   if (dialogs == 1) {
-    const std::string& written = platform.calls[platform.IndexOf("WritePrivateProfileStringA")];
+    FUZZ_CHECK(IndexOf(log, "GetPrivateProfileStringA") < IndexOf(log, "Ask"));
+    const std::string& written = log[IndexOf(log, "WritePrivateProfileStringA")];
     const std::string where = args[kSettingsSectionArgument] + ", " + args[kSettingsKeyArgument];
     const std::string file = kDirectory + args[kSettingsFileNameArgument] + ")";
     FUZZ_CHECK(written == "WritePrivateProfileStringA(" + where + ", 0, " + file ||
                written == "WritePrivateProfileStringA(" + where + ", 1, " + file);
-    FUZZ_CHECK(platform.dialogShown.productName == request.productName);
+    FUZZ_CHECK(notice.shown.productName == request.productName);
   }
   // The downloaded file never stays behind in the program's directory.
-  for (const auto& file : platform.files) FUZZ_CHECK(!StartsWith(file.first, kDirectory));
+  for (const auto& file : files.files) FUZZ_CHECK(!StartsWith(file.first, kDirectory));
   return 0;
 }

@@ -1,6 +1,6 @@
 // The stored disable-checking value: arbitrary text through DisableCheckingFromText, and
-// through ReadDisableChecking with its 10-character buffer, from a platform that fills
-// the buffer as Windows does and from one that fills all of it without an ending NUL.
+// through the profile setting's read with its 10-character buffer, from profile calls that
+// fill the buffer as Windows does and from ones that fill all of it without an ending NUL.
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "fake_platform.h"
+#include "app/host_setting.h"
+#include "fake_system.h"
 #include "fuzz_support.h"
-#include "ui/disable_checking_setting.h"
 
 namespace {
 
@@ -27,8 +27,9 @@ int32_t ExpectedBox(const std::string& text, int32_t current) {
 }
 
 // Copies the stored value into every byte of the buffer, with no room left for a NUL.
-class OverfillingPlatform : public FakePlatform {
+class OverfillingProfile : public FakeProfile {
  public:
+  using FakeProfile::FakeProfile;
   std::string value;
   uint32_t GetPrivateProfileStringA(const char*, const char*, const char*, char* buffer,
                                     uint32_t size, const char*) override {
@@ -50,23 +51,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Only the first nine characters reach the conversion.
   const SettingLocation where{"C:\\Apps\\Writer\\writer.ini", "Options", "NoUpdateCheck"};
   const std::string firstNine = asCString.substr(0, 9);
-  FakePlatform platform;
-  platform.profile[where.file + "|" + where.section + "|" + where.key] = stored;
+  CallLog log;
+  FakeProfile profile(log);
+  ProfileHostSetting setting(profile);
+  profile.values[where.file + "|" + where.section + "|" + where.key] = stored;
   int32_t box = 1;
-  ReadDisableChecking(platform, where, box);
+  setting.Read(where, box);
   FUZZ_CHECK(box == ExpectedBox(firstNine, 1));
 
-  OverfillingPlatform overfilling;
+  OverfillingProfile overfilling(log);
   overfilling.value = stored;
   std::string nine;
   for (size_t i = 0; i < 9; ++i) nine += stored.empty() ? '7' : stored[i % stored.size()];
   box = 0;
-  ReadDisableChecking(overfilling, where, box);
+  ProfileHostSetting(overfilling).Read(where, box);
   FUZZ_CHECK(box == ExpectedBox(UpToNul(nine), 0));
 
   // Whatever was read, the stored value is "0" or "1".
-  WriteDisableChecking(platform, where, box);
-  const std::string& written = platform.profile[where.file + "|" + where.section + "|" + where.key];
+  setting.Write(where, box);
+  const std::string& written = profile.values[where.file + "|" + where.section + "|" + where.key];
   FUZZ_CHECK(written == (box != 0 ? "1" : "0"));
   return 0;
 }

@@ -1,5 +1,5 @@
 // The update-information file: arbitrary bytes, read the way the downloaded file is read
-// (ReadUpdateInfo on a fake platform whose file holds them) and piece by piece through
+// (ReadUpdateInfo on fake files holding them) and piece by piece through
 // TextModeReader over reads of varying sizes, both checked against a plain
 // implementation of the text-mode rules; then what the notice is made of.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -11,8 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "fake_platform.h"
+#include "fake_system.h"
 #include "fuzz_support.h"
+#include "update/info_file.h"
+#include "update/notice_text.h"
 #include "update/text_mode_reader.h"
 #include "update/update_info.h"
 
@@ -128,13 +130,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(count == expected.size());
 
-  // The real path: the file read through the platform's run-time library calls.
-  FakePlatform platform;
+  // The real path: the file read through the program's file access.
+  CallLog log;
+  FakeFiles files(log);
   const std::string path = "C:\\Apps\\Writer\\info.txt";
-  platform.files[path] = file;
-  if (fails) platform.readFailsAt = failAt;
-  const UpdateInfo info = ReadUpdateInfo(platform, path, kInstalled);
-  FUZZ_CHECK(platform.files.count(path) == 0);
+  files.files[path] = file;
+  if (fails) files.readFailsAt = failAt;
+  const UpdateInfo info = ReadUpdateInfo(files, path, kInstalled);
+  FUZZ_CHECK(files.files.count(path) == 0);
 
   UpdateInfo fromPieces;
   fromPieces.newest = kInstalled;
@@ -146,7 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // What the notice is made of.
   FUZZ_CHECK(std::isfinite(info.newest.version));
   for (const std::string& message : info.messages) {
-    CheckMessage(*message);
+    CheckMessage(message);
   }
   // Of two equal versions at most one is newer, by its build.
   FUZZ_CHECK(!IsNewerVersion(info.newest, info.newest));
@@ -158,9 +161,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t length = 0;
   size_t shown = 0;
   for (const std::string& message : info.messages) {
-    if (message->empty()) continue;
-    if (shown++ == 0) FUZZ_CHECK(StartsWith(notice, *message));
-    length += message->size();
+    if (message.empty()) continue;
+    if (shown++ == 0) FUZZ_CHECK(StartsWith(notice, message));
+    length += message.size();
   }
   FUZZ_CHECK(notice.size() == length + (shown > 1 ? 4 * (shown - 1) : 0));
   if (!info.messages[2].empty()) FUZZ_CHECK(EndsWith(notice, info.messages[2]));

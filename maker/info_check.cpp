@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "ui/notice_template.h"
-#include "ui/notice_text.h"
+#include "update/notice_text.h"
 #include "update/download.h"
 #include "update/number_scan.h"
 #include "update/text_mode_reader.h"

@@ -1,15 +1,13 @@
 #include "shell/browser.h"
 
-#include "platform/win_constants.h"
-
 namespace {
 constexpr uint32_t kPathBufferSize = 260;
 constexpr const char* kPlaceholderName = "www.htm";
 }  // namespace
 
-void OpenInBrowser(Platform& platform, WindowHandle owner, const std::string& url) {
+void DefaultBrowser::Open(WindowHandle owner, const std::string& url) {
   char tempDirectory[kPathBufferSize];
-  const uint32_t length = platform.GetTempPathA(kPathBufferSize, tempDirectory);
+  const uint32_t length = shell_.GetTempPathA(kPathBufferSize, tempDirectory);
   // 0 is a failure; a larger result is the size the path would need.
   if (length == 0 || length >= kPathBufferSize) return;
   const std::string placeholder = std::string(tempDirectory, length) + kPlaceholderName;
@@ -18,21 +16,21 @@ void OpenInBrowser(Platform& platform, WindowHandle owner, const std::string& ur
   // ends. Creation fails when another process left a "www.htm"; the lookup below then
   // uses that file, which is as good.
   const auto createPlaceholder = [&] {
-    return platform.CreateFileA(placeholder.c_str(), 0, 0, win::kCreateNew,
-                                win::kFileAttributeArchive | win::kFileFlagDeleteOnClose);
+    return shell_.CreateFileA(placeholder.c_str(), 0, 0, win::kCreateNew,
+                              win::kFileAttributeArchive | win::kFileFlagDeleteOnClose);
   };
   const bool madeHere = reinterpret_cast<intptr_t>(createPlaceholder()) != win::kInvalidHandle;
 
   char browser[kPathBufferSize] = {};
-  intptr_t found = platform.FindExecutableA(placeholder.c_str(), nullptr, browser);
+  intptr_t found = shell_.FindExecutableA(placeholder.c_str(), nullptr, browser);
   if (found <= win::kShellErrorLimit && !madeHere) {
     // The other process's file goes when that process ends, which may be just before the
     // lookup: then it is looked up once more, with a placeholder of this process's own.
     createPlaceholder();
-    found = platform.FindExecutableA(placeholder.c_str(), nullptr, browser);
+    found = shell_.FindExecutableA(placeholder.c_str(), nullptr, browser);
   }
   if (found <= win::kShellErrorLimit) return;
   browser[kPathBufferSize - 1] = '\0';
-  platform.ShellExecuteA(owner, nullptr, browser, url.c_str(), nullptr, win::kShowNormal);
-  platform.DeleteFileA(placeholder.c_str());
+  shell_.ShellExecuteA(owner, nullptr, browser, url.c_str(), nullptr, win::kShowNormal);
+  shell_.DeleteFileA(placeholder.c_str());
 }

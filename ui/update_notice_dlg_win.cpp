@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "ui/notice_text.h"
 #include "ui/resource_ids.h"
+#include "update/notice_text.h"
 
 CUpdateNoticeDlg::CUpdateNoticeDlg(HINSTANCE instance)
     : CDialog(instance, IDD_UPDATE_NOTICE),

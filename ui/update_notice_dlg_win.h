@@ -1,18 +1,16 @@
 // The update-notice dialog: tells the user that a newer version is available (or shows
 // the maker's messages), asks whether to update now, and carries the disable-checking
-// box.
+// box. Its values are the fields of NoticeDialogData; the dialog moves them to and from
+// its controls.
 #pragma once
 
 #include "ui/dialog_win.h"
-#include "ui/notice_dialog.h"
+#include "ui/notice.h"
 
-class CUpdateNoticeDlg : public CDialog, public NoticeDialog {
+class CUpdateNoticeDlg : public CDialog, public NoticeDialogData {
  public:
   // Loads the program's icon; the fields start empty and the box clear.
   explicit CUpdateNoticeDlg(HINSTANCE instance);
-
-  int DoModal() override { return CDialog::DoModal(); }
-  WindowHandle Window() const override { return GetSafeHwnd(); }
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;

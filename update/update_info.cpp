@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "platform/platform.h"
-#include "platform/win_constants.h"
 #include "update/number_scan.h"
 #include "update/text_mode_reader.h"
 
@@ -21,21 +19,6 @@ void AppendMessage(std::string& message, std::string_view text) {
   const size_t room = kMaxMessageLength - message.size();
   message.append(text.substr(0, room));
 }
-
-// Streams an open run-time library file.
-class FileSource : public ByteSource {
- public:
-  FileSource(Platform& platform, FileHandle file) : platform_(platform), file_(file) {}
-  size_t Read(char* buffer, size_t size, bool& failed) override {
-    const size_t count = platform_.FRead(buffer, 1, size, file_);
-    failed = count < size && platform_.FError(file_) != 0;
-    return count;
-  }
-
- private:
-  Platform& platform_;
-  FileHandle file_;
-};
 
 }  // namespace
 
@@ -121,28 +104,4 @@ void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info) {
   TextModeReader reader(source);
   TextPiece piece;
   while (reader.ReadPiece(piece)) ApplyInfoLine(piece.text, info);
-}
-
-UpdateInfo ReadUpdateInfo(Platform& platform, const std::string& path,
-                          const ProgramVersion& installed) {
-  UpdateInfo info;
-  info.newest = installed;
-  // Binary mode: the text-mode rules are applied by the reader itself.
-  if (FileHandle file = platform.FsOpen(path.c_str(), "rb", win::kShareDenyReadWrite)) {
-    FileSource source(platform, file);
-    ReadUpdateInfoText(source, info);
-    platform.FClose(file);
-  }
-  platform.DeleteFileA(path.c_str());
-  return info;
-}
-
-std::string ComposeNoticeText(const Messages& messages) {
-  std::string text;
-  for (const std::string& message : messages) {
-    if (message.empty()) continue;
-    if (!text.empty()) text += "\r\n\r\n";
-    text += message;
-  }
-  return text;
 }

@@ -9,7 +9,6 @@
 #include "update/program_version.h"
 
 class ByteSource;
-class Platform;
 
 // The maker's three messages: messages[0] is MESSAGE1.
 constexpr size_t kMessageCount = 3;
@@ -61,11 +60,3 @@ void ApplyInfoLine(std::string_view piece, UpdateInfo& info);
 
 // Reads every piece of `source` into `info`, with the run-time library's text-mode rules.
 void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info);
-
-// Reads the info file at `path` (a file that cannot be opened leaves the start values),
-// then deletes it, whether or not it could be opened.
-UpdateInfo ReadUpdateInfo(Platform& platform, const std::string& path,
-                          const ProgramVersion& installed);
-
-// The maker's messages joined by blank lines (CR LF CR LF), empty ones skipped.
-std::string ComposeNoticeText(const Messages& messages);

@@ -1,92 +1,100 @@
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
+#include "fake_system.h"
 #include "shell/browser.h"
 
 namespace {
 
-using Calls = std::vector<std::string>;
+const std::string kPlaceholder = "C:\\Temp\\www.htm";
 
-TEST(OpenInBrowser, StartsTheHtmlProgramWithTheUrlUnchanged) {
-  FakePlatform platform;
-  OpenInBrowser(platform, nullptr, "http://example.test/a page?x=\"1\"");
-  EXPECT_EQ(platform.calls,
-            (Calls{"GetTempPathA(260)", "CreateFileA(C:\\Temp\\www.htm, 0, 0, 1, 0x4000020)",
-                   "FindExecutableA(C:\\Temp\\www.htm, null)",
-                   "ShellExecuteA(null, null, C:\\Browsers\\browser.exe, "
-                   "http://example.test/a page?x=\"1\", null, 1)",
-                   "DeleteFileA(C:\\Temp\\www.htm)"}));
+// The browser launch on a fake shell.
+struct Launch {
+  CallLog log;
+  FakeShell shell{log};
+  void Open(const std::string& url, WindowHandle owner = nullptr) {
+    DefaultBrowser(shell).Open(owner, url);
+  }
+  CallLog Started() const { return CallsNamed(log, "ShellExecuteA"); }
+};
+
+TEST(DefaultBrowser, StartsTheHtmlProgramWithTheUrlUnchanged) {
+  Launch l;
+  l.Open("http://example.test/a page?x=\"1\"");
+  EXPECT_EQ(l.log,
+            (CallLog{"GetTempPathA(260)", "CreateFileA(C:\\Temp\\www.htm, 0, 0, 1, 0x4000020)",
+                     "FindExecutableA(C:\\Temp\\www.htm, null)",
+                     "ShellExecuteA(null, null, C:\\Browsers\\browser.exe, "
+                     "http://example.test/a page?x=\"1\", null, 1)",
+                     "DeleteFileA(C:\\Temp\\www.htm)"}));
 }
 
-TEST(OpenInBrowser, PassesTheOwnerWindowItIsGiven) {
-  FakePlatform platform;
-  OpenInBrowser(platform, reinterpret_cast<void*>(0x77), "u");
-  EXPECT_EQ(platform.CallsNamed("ShellExecuteA")[0],
-            "ShellExecuteA(0x77, null, C:\\Browsers\\browser.exe, u, null, 1)");
+TEST(DefaultBrowser, PassesTheOwnerWindowItIsGiven) {
+  Launch l;
+  l.Open("u", reinterpret_cast<WindowHandle>(0x77));
+  EXPECT_EQ(l.Started(),
+            CallLog{"ShellExecuteA(0x77, null, C:\\Browsers\\browser.exe, u, null, 1)"});
 }
 
-TEST(OpenInBrowser, ResultsUpTo32MeanNoBrowser) {
-  FakePlatform at32;
-  at32.findExecutableResult = 32;
-  OpenInBrowser(at32, nullptr, "u");
-  EXPECT_EQ(at32.calls.back(), "FindExecutableA(C:\\Temp\\www.htm, null)");
-  FakePlatform at33;
-  at33.findExecutableResult = 33;
-  OpenInBrowser(at33, nullptr, "u");
-  EXPECT_EQ(at33.calls.back(), "DeleteFileA(C:\\Temp\\www.htm)");
+TEST(DefaultBrowser, ResultsUpTo32MeanNoBrowser) {
+  for (const intptr_t result : {intptr_t{31}, intptr_t{32}, intptr_t{33}}) {
+    Launch l;
+    l.shell.findExecutableResult = result;
+    l.Open("u");
+    EXPECT_EQ(l.Started().size(), result > 32 ? 1u : 0u) << result;
+  }
 }
 
-TEST(OpenInBrowser, APlaceholderLeftByAnotherProcessIsUsedAsItIs) {
-  FakePlatform platform;
-  platform.files["C:\\Temp\\www.htm"] = "";
-  OpenInBrowser(platform, nullptr, "u");
-  EXPECT_EQ(platform.CallsNamed("ShellExecuteA").size(), 1u);
+TEST(DefaultBrowser, APlaceholderLeftByAnotherProcessIsUsedAsItIs) {
+  Launch l;
+  l.shell.files.insert(kPlaceholder);
+  l.Open("u");
+  EXPECT_EQ(CallsNamed(l.log, "CreateFileA").size(), 1u);
+  EXPECT_EQ(l.Started().size(), 1u);
 }
 
 // Another process's placeholder that disappears, with its process, between the failed
 // creation and the lookup.
-class VanishingPlaceholder : public FakePlatform {
+class VanishingPlaceholder : public FakeShell {
  public:
+  using FakeShell::FakeShell;
   intptr_t FindExecutableA(const char* file, const char* directory, char* result) override {
-    const intptr_t found = FakePlatform::FindExecutableA(file, directory, result);
-    if (lookups_++ > 0) return found;
-    files.erase(file);
-    return 2;  // file not found
+    if (lookups_++ == 0) files.erase(file);
+    return FakeShell::FindExecutableA(file, directory, result);
   }
 
  private:
   int lookups_ = 0;
 };
 
-TEST(OpenInBrowser, APlaceholderThatVanishesBeforeTheLookupIsReplacedByAnOwnOne) {
-  VanishingPlaceholder platform;
-  platform.files["C:\\Temp\\www.htm"] = "";
-  OpenInBrowser(platform, nullptr, "u");
-  EXPECT_EQ(platform.CallsNamed("CreateFileA").size(), 2u);
-  EXPECT_EQ(platform.CallsNamed("FindExecutableA").size(), 2u);
-  EXPECT_EQ(platform.CallsNamed("ShellExecuteA").size(), 1u);
+TEST(DefaultBrowser, APlaceholderThatVanishesBeforeTheLookupIsReplacedByAnOwnOne) {
+  CallLog log;
+  VanishingPlaceholder shell(log);
+  shell.files.insert(kPlaceholder);
+  DefaultBrowser(shell).Open(nullptr, "u");
+  EXPECT_EQ(CallsNamed(log, "CreateFileA").size(), 2u);
+  EXPECT_EQ(CallsNamed(log, "FindExecutableA").size(), 2u);
+  EXPECT_EQ(CallsNamed(log, "ShellExecuteA").size(), 1u);
 }
 
-TEST(OpenInBrowser, NoBrowserIsStartedWhenTheLookupFailsTwice) {
-  FakePlatform platform;
-  platform.files["C:\\Temp\\www.htm"] = "";
-  platform.findExecutableResult = 31;
-  OpenInBrowser(platform, nullptr, "u");
-  EXPECT_EQ(platform.CallsNamed("FindExecutableA").size(), 2u);
-  EXPECT_TRUE(platform.CallsNamed("ShellExecuteA").empty());
+TEST(DefaultBrowser, NoBrowserIsStartedWhenTheLookupFailsTwice) {
+  Launch l;
+  l.shell.files.insert(kPlaceholder);
+  l.shell.findExecutableResult = 31;
+  l.Open("u");
+  EXPECT_EQ(CallsNamed(l.log, "FindExecutableA").size(), 2u);
+  EXPECT_TRUE(l.Started().empty());
 }
 
-TEST(OpenInBrowser, NothingHappensWithoutATemporaryDirectory) {
-  FakePlatform failed;
-  failed.tempResult = 0;
-  failed.tempPath = std::string(300, 't');  // does not fit: the size needed comes back
-  OpenInBrowser(failed, nullptr, "u");
-  EXPECT_EQ(failed.calls, (Calls{"GetTempPathA(260)"}));
+TEST(DefaultBrowser, NothingHappensWithoutATemporaryDirectory) {
+  Launch tooLong;
+  tooLong.shell.tempPath = std::string(300, 't');  // does not fit: the size needed comes back
+  tooLong.Open("u");
+  EXPECT_EQ(tooLong.log, CallLog{"GetTempPathA(260)"});
 
-  FakePlatform zero;
-  zero.tempPath = "";
-  OpenInBrowser(zero, nullptr, "u");
-  EXPECT_EQ(zero.calls, (Calls{"GetTempPathA(260)"}));
+  Launch failed;
+  failed.shell.tempPath = "";
+  failed.Open("u");
+  EXPECT_EQ(failed.log, CallLog{"GetTempPathA(260)"});
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fake_platform.h"
 #include "memory_source.h"
-#include "ui/disable_checking_setting.h"
-#include "ui/notice_text.h"
 #include "update/update_info.h"
 
 namespace {
@@ -104,87 +101,6 @@ TEST(UpdateInfoFile, MessagesStopGrowingAtTheirLimit) {
   while (file.size() < 3 * kMaxMessageLength) file += line;
   const auto info = Read(file);
   EXPECT_EQ(info.messages[1].size(), kMaxMessageLength);
-}
-
-TEST(ReadUpdateInfo, ReadsTheFileThenDeletesIt) {
-  FakePlatform platform;
-  platform.files["C:\\p\\info.txt"] = "VERSION=4.0\r\nBUILD=2\r\n";
-  const auto info = ReadUpdateInfo(platform, "C:\\p\\info.txt", kInstalled);
-  EXPECT_EQ(info.newest.version, 4.0);
-  EXPECT_EQ(info.newest.build, 2);
-  EXPECT_EQ(platform.calls,
-            (std::vector<std::string>{"FsOpen(C:\\p\\info.txt, rb, 0x10)", "FClose(C:\\p\\info.txt)",
-                                      "DeleteFileA(C:\\p\\info.txt)"}));
-  EXPECT_EQ(platform.files.count("C:\\p\\info.txt"), 0u);
-}
-
-TEST(ReadUpdateInfo, AFileThatCannotBeOpenedLeavesTheInstalledVersionAndIsStillDeleted) {
-  FakePlatform platform;
-  const auto info = ReadUpdateInfo(platform, "C:\\p\\missing.txt", kInstalled);
-  EXPECT_EQ(info.newest.version, kInstalled.version);
-  EXPECT_EQ(info.newest.build, kInstalled.build);
-  EXPECT_EQ(platform.CallsNamed("DeleteFileA").size(), 1u);
-}
-
-TEST(ReadUpdateInfo, AReadErrorKeepsWhatWasReadBeforeIt) {
-  FakePlatform platform;
-  platform.files["C:\\p\\i"] = "BUILD=30\nVERSION=9\n";
-  platform.readFailsAt = 10;
-  const auto info = ReadUpdateInfo(platform, "C:\\p\\i", kInstalled);
-  EXPECT_EQ(info.newest.build, 30);
-  EXPECT_EQ(info.newest.version, 3.0);
-}
-
-TEST(ComposeNoticeText, JoinsTheMessagesThatAreNotEmptyWithBlankLines) {
-  EXPECT_EQ(ComposeNoticeText({"", "", ""}), "");
-  EXPECT_EQ(ComposeNoticeText({"a", "", "c"}), "a\r\n\r\nc");
-  EXPECT_EQ(ComposeNoticeText({"", "b", ""}), "b");
-  EXPECT_EQ(ComposeNoticeText({"a", "b", "c"}), "a\r\n\r\nb\r\n\r\nc");
-}
-
-const char kTemplate[] = "%s Version %s is now available for download from www.orvanel.example!";
-
-TEST(NoticeText, TheMakersTextReplacesTheTemplate) {
-  EXPECT_EQ(ChooseNoticeText("a\r\n\r\nb", kTemplate, "Writer", "3.0.014"), "a\r\n\r\nb");
-  EXPECT_EQ(ChooseNoticeText("", kTemplate, "Writer", "3.0.014"),
-            "Writer Version 3.0.014 is now available for download from www.orvanel.example!");
-}
-
-TEST(NoticeText, ArgumentsAreDataNeverFormats) {
-  EXPECT_EQ(FormatNoticeTemplate("%s|%s|%s|100%%", "%s%n%d", "%%"), "%s%n%d|%%||100%");
-  const std::string longName(100000, 'N');
-  EXPECT_EQ(FormatNoticeTemplate(kTemplate, longName, "1.0.000").size(),
-            std::string(kTemplate).size() - 4 + longName.size() + 7);
-  EXPECT_EQ(FormatNoticeTemplate("50% off %", "x", "y"), "50% off %");
-}
-
-TEST(DisableCheckingSetting, ATextStartingWithANonZeroIntegerTicksTheBox) {
-  EXPECT_EQ(DisableCheckingFromText("0", 0), 0);
-  EXPECT_EQ(DisableCheckingFromText("1", 0), 1);
-  EXPECT_EQ(DisableCheckingFromText("2", 0), 1);
-  EXPECT_EQ(DisableCheckingFromText("-1", 0), 1);
-  EXPECT_EQ(DisableCheckingFromText(" 7", 0), 1);
-  EXPECT_EQ(DisableCheckingFromText("00", 1), 0);
-  EXPECT_EQ(DisableCheckingFromText("yes", 0), 0);
-  EXPECT_EQ(DisableCheckingFromText("", 0), 0);
-}
-
-TEST(DisableCheckingSetting, ReadsAtMostNineCharactersWithDefaultZero) {
-  FakePlatform platform;
-  const SettingLocation where{"C:\\p\\host.ini", "Options", "NoCheck"};
-  int32_t box = 0;
-  ReadDisableChecking(platform, where, box);  // missing: the default "0"
-  EXPECT_EQ(box, 0);
-  EXPECT_EQ(platform.calls.back(),
-            "GetPrivateProfileStringA(Options, NoCheck, 0, 10, C:\\p\\host.ini)");
-  // The tenth character is cut off: "000000000" remains, which is 0.
-  platform.profile["C:\\p\\host.ini|Options|NoCheck"] = "0000000001";
-  box = 1;
-  ReadDisableChecking(platform, where, box);
-  EXPECT_EQ(box, 0);
-  platform.profile["C:\\p\\host.ini|Options|NoCheck"] = "000000002";
-  ReadDisableChecking(platform, where, box);
-  EXPECT_EQ(box, 1);
 }
 
 }  // namespace

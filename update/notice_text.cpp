@@ -1,4 +1,20 @@
-#include "ui/notice_text.h"
+#include "update/notice_text.h"
+
+std::string ComposeNoticeText(const Messages& messages) {
+  std::string text;
+  for (const std::string& message : messages) {
+    if (message.empty()) continue;
+    if (!text.empty()) text += "\r\n\r\n";
+    text += message;
+  }
+  return text;
+}
+
+std::string ChooseNoticeText(std::string_view noticeText, std::string_view controlTemplate,
+                             std::string_view productName, std::string_view displayVersion) {
+  if (!noticeText.empty()) return std::string(noticeText);
+  return FormatNoticeTemplate(controlTemplate, productName, displayVersion);
+}
 
 std::string FormatNoticeTemplate(std::string_view format, std::string_view first,
                                  std::string_view second) {
@@ -24,10 +40,4 @@ std::string FormatNoticeTemplate(std::string_view format, std::string_view first
     result += format[i];
   }
   return result;
-}
-
-std::string ChooseNoticeText(std::string_view noticeText, std::string_view controlTemplate,
-                             std::string_view productName, std::string_view displayVersion) {
-  if (!noticeText.empty()) return std::string(noticeText);
-  return FormatNoticeTemplate(controlTemplate, productName, displayVersion);
 }

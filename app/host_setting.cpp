@@ -1,6 +1,5 @@
-#include "ui/disable_checking_setting.h"
+#include "app/host_setting.h"
 
-#include "platform/platform.h"
 #include "update/number_scan.h"
 
 namespace {
@@ -13,17 +12,15 @@ int32_t DisableCheckingFromText(const char* text, int32_t current) {
   return *value != 0 ? 1 : 0;
 }
 
-void ReadDisableChecking(Platform& platform, const SettingLocation& where,
-                         int32_t& disableChecking) {
+void ProfileHostSetting::Read(const SettingLocation& where, int32_t& disableChecking) {
   char value[kValueBufferSize] = {};
-  platform.GetPrivateProfileStringA(where.section.c_str(), where.key.c_str(), "0", value,
+  profile_.GetPrivateProfileStringA(where.section.c_str(), where.key.c_str(), "0", value,
                                     kValueBufferSize, where.file.c_str());
   value[kValueBufferSize - 1] = '\0';
   disableChecking = DisableCheckingFromText(value, disableChecking);
 }
 
-void WriteDisableChecking(Platform& platform, const SettingLocation& where,
-                          int32_t disableChecking) {
-  platform.WritePrivateProfileStringA(where.section.c_str(), where.key.c_str(),
+void ProfileHostSetting::Write(const SettingLocation& where, int32_t disableChecking) {
+  profile_.WritePrivateProfileStringA(where.section.c_str(), where.key.c_str(),
                                       disableChecking != 0 ? "1" : "0", where.file.c_str());
 }

@@ -1,0 +1,245 @@
+#include "fake_system.h"
+
+#include <cstring>
+
+namespace {
+
+std::string Text(const char* value) { return value == nullptr ? "null" : value; }
+std::string Ptr(const void* value) {
+  return value == nullptr ? "null" : Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(value)));
+}
+void* Handle(uintptr_t value) { return reinterpret_cast<void*>(value); }
+
+// Copies `text` into a buffer of `size` the way Windows does: cut to size - 1, NUL ended.
+uint32_t Fill(char* buffer, uint32_t size, const std::string& text) {
+  const size_t length = text.size() < size ? text.size() : size - 1;
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+  return static_cast<uint32_t>(length);
+}
+
+}  // namespace
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
+CallLog CallsNamed(const CallLog& log, const std::string& name) {
+  CallLog result;
+  for (const auto& call : log) {
+    if (call.compare(0, name.size() + 1, name + "(") == 0) result.push_back(call);
+  }
+  return result;
+}
+
+int IndexOf(const CallLog& log, const std::string& name) {
+  for (size_t i = 0; i < log.size(); ++i) {
+    if (log[i].compare(0, name.size() + 1, name + "(") == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// --- Files
+
+class FakeFile : public File {
+ public:
+  FakeFile(FakeFiles& files, std::string path) : files_(files), path_(std::move(path)) {
+    ++files_.open_[path_];
+  }
+  ~FakeFile() override {
+    files_.log_.push_back("CloseFile(" + path_ + ")");
+    if (--files_.open_[path_] == 0) files_.open_.erase(path_);
+  }
+
+  size_t Read(char* buffer, size_t size, bool& failed) override {
+    const std::string& content = files_.files[path_];
+    size_t count = content.size() - position_;
+    if (count > size) count = size;
+    failed = false;
+    if (files_.readFailsAt != static_cast<size_t>(-1) && position_ + count >= files_.readFailsAt) {
+      count = files_.readFailsAt > position_ ? files_.readFailsAt - position_ : 0;
+      failed = true;
+    }
+    std::memcpy(buffer, content.data() + position_, count);
+    position_ += count;
+    return count;
+  }
+
+  size_t Write(const char* data, size_t size) override {
+    files_.writeSizes.push_back(size);
+    const size_t room = files_.writeCapacity - files_.written_;
+    if (size > room) size = room;
+    files_.files[path_].append(data, size);
+    files_.written_ += size;
+    return size;
+  }
+
+ private:
+  FakeFiles& files_;
+  std::string path_;
+  size_t position_ = 0;
+};
+
+uint32_t FakeFiles::ModuleFileName(char* buffer, uint32_t size) {
+  const uint32_t length = Fill(buffer, size, modulePath);
+  return moduleResult != 0 ? moduleResult : length;
+}
+
+bool FakeFiles::Delete(const std::string& path) {
+  log_.push_back("Delete(" + path + ")");
+  if (readOnly.count(path) != 0 || open_.count(path) != 0) return false;
+  return files.erase(path) != 0;
+}
+
+std::unique_ptr<File> FakeFiles::OpenForReading(const std::string& path) {
+  if (files.count(path) == 0 || unreadable.count(path) != 0) return nullptr;
+  log_.push_back("OpenForReading(" + path + ")");
+  return std::make_unique<FakeFile>(*this, path);
+}
+
+std::unique_ptr<File> FakeFiles::OpenForWriting(const std::string& path) {
+  if (readOnly.count(path) != 0) return nullptr;
+  log_.push_back("OpenForWriting(" + path + ")");
+  files[path] = "";
+  return std::make_unique<FakeFile>(*this, path);
+}
+
+// --- WinINet
+
+class FakeDeadline : public FetchDeadline {
+ public:
+  explicit FakeDeadline(FakeInternet& internet) : internet_(internet) {}
+  ~FakeDeadline() override { internet_.log_.push_back("DisarmDeadline()"); }
+
+  InternetHandle InternetOpenUrlA(InternetHandle internet, const char* url, const char* headers,
+                                  uint32_t headersLength, uint32_t flags,
+                                  uintptr_t context) override {
+    internet_.log_.push_back("InternetOpenUrlA(" + Ptr(internet) + ", " + Text(url) + ", " +
+                             Text(headers) + ", " + std::to_string(headersLength) + ", " +
+                             Hex(flags) + ", " + std::to_string(context) + ")");
+    if (Passes() || internet_.urlOpenFails) return nullptr;
+    return Handle(FakeInternet::kUrl);
+  }
+
+  bool InternetReadFile(InternetHandle file, void* buffer, uint32_t bytesToRead,
+                        uint32_t* bytesRead) override {
+    internet_.log_.push_back("InternetReadFile(" + Ptr(file) + ", " +
+                             std::to_string(bytesToRead) + ")");
+    *bytesRead = 0;
+    if (Passes() || (internet_.readFails && internet_.bodyPosition_ > 0)) return false;
+    const std::string& body = internet_.body;
+    size_t count = body.size() - internet_.bodyPosition_;
+    if (count > bytesToRead) count = bytesToRead;
+    std::memcpy(buffer, body.data() + internet_.bodyPosition_, count);
+    internet_.bodyPosition_ += count;
+    *bytesRead = static_cast<uint32_t>(count);
+    return true;
+  }
+
+  bool Fired() const override { return fired_; }
+
+ private:
+  // Whether the deadline passes during this call.
+  bool Passes() {
+    if (calls_++ == internet_.deadlineFiresAt) fired_ = true;
+    return fired_;
+  }
+
+  FakeInternet& internet_;
+  int calls_ = 0;
+  bool fired_ = false;
+};
+
+bool FakeInternet::InternetGetConnectedState(uint32_t* flags, uint32_t reserved) {
+  log_.push_back("InternetGetConnectedState(" + std::to_string(reserved) + ")");
+  *flags = connectionFlags;
+  return connectedResult;
+}
+
+InternetHandle FakeInternet::InternetOpenA(const char* agent, uint32_t accessType,
+                                           const char* proxy, const char* proxyBypass,
+                                           uint32_t flags) {
+  log_.push_back("InternetOpenA(" + Text(agent) + ", " + std::to_string(accessType) + ", " +
+                 Text(proxy) + ", " + Text(proxyBypass) + ", " + Hex(flags) + ")");
+  return internetOpenFails ? nullptr : Handle(kInternet);
+}
+
+bool FakeInternet::InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
+                                      uint32_t length) {
+  uint32_t value = 0;
+  std::memcpy(&value, buffer, sizeof value);
+  log_.push_back("InternetSetOptionA(" + Ptr(handle) + ", " + std::to_string(option) + ", " +
+                 std::to_string(value) + ", " + std::to_string(length) + ")");
+  return true;
+}
+
+bool FakeInternet::InternetCloseHandle(InternetHandle handle) {
+  log_.push_back("InternetCloseHandle(" + Ptr(handle) + ")");
+  return true;
+}
+
+std::unique_ptr<FetchDeadline> FakeInternet::ArmDeadline(InternetHandle internet,
+                                                         uint32_t milliseconds) {
+  log_.push_back("ArmDeadline(" + Ptr(internet) + ", " + std::to_string(milliseconds) + ")");
+  return std::make_unique<FakeDeadline>(*this);
+}
+
+// --- Profile
+
+uint32_t FakeProfile::GetPrivateProfileStringA(const char* section, const char* key,
+                                               const char* defaultValue, char* buffer,
+                                               uint32_t size, const char* fileName) {
+  log_.push_back("GetPrivateProfileStringA(" + Text(section) + ", " + Text(key) + ", " +
+                 Text(defaultValue) + ", " + std::to_string(size) + ", " + Text(fileName) + ")");
+  const auto found = values.find(std::string(fileName) + "|" + section + "|" + key);
+  return Fill(buffer, size, found != values.end() ? found->second : defaultValue);
+}
+
+bool FakeProfile::WritePrivateProfileStringA(const char* section, const char* key,
+                                             const char* value, const char* fileName) {
+  log_.push_back("WritePrivateProfileStringA(" + Text(section) + ", " + Text(key) + ", " +
+                 Text(value) + ", " + Text(fileName) + ")");
+  values[std::string(fileName) + "|" + section + "|" + key] = value;
+  return true;
+}
+
+// --- Shell
+
+uint32_t FakeShell::GetTempPathA(uint32_t size, char* buffer) {
+  log_.push_back("GetTempPathA(" + std::to_string(size) + ")");
+  if (tempPath.size() >= size) return static_cast<uint32_t>(tempPath.size() + 1);
+  const uint32_t length = Fill(buffer, size, tempPath);
+  return tempResult != 0 ? tempResult : length;
+}
+
+SystemHandle FakeShell::CreateFileA(const char* path, uint32_t access, uint32_t shareMode,
+                                    uint32_t disposition, uint32_t flags) {
+  log_.push_back("CreateFileA(" + Text(path) + ", " + std::to_string(access) + ", " +
+                 std::to_string(shareMode) + ", " + std::to_string(disposition) + ", " +
+                 Hex(flags) + ")");
+  if (!files.insert(path).second) return Handle(static_cast<uintptr_t>(-1));
+  return Handle(0x300);
+}
+
+intptr_t FakeShell::FindExecutableA(const char* file, const char* directory, char* result) {
+  log_.push_back("FindExecutableA(" + Text(file) + ", " + Text(directory) + ")");
+  if (files.count(file) == 0) return 2;  // file not found
+  if (findExecutableResult > 32) Fill(result, 260, browserPath);
+  return findExecutableResult;
+}
+
+intptr_t FakeShell::ShellExecuteA(WindowHandle owner, const char* verb, const char* file,
+                                  const char* parameters, const char* directory,
+                                  int showCommand) {
+  log_.push_back("ShellExecuteA(" + Ptr(owner) + ", " + Text(verb) + ", " + Text(file) + ", " +
+                 Text(parameters) + ", " + Text(directory) + ", " + std::to_string(showCommand) +
+                 ")");
+  return 42;
+}
+
+bool FakeShell::DeleteFileA(const char* path) {
+  log_.push_back("DeleteFileA(" + Text(path) + ")");
+  return files.erase(path) != 0;
+}

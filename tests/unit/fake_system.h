@@ -1,0 +1,120 @@
+// Stand-ins for the Windows side: files kept in memory, and the WinINet, profile and
+// shell calls, each answering as the test set it up and noting itself in a shared log.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/internet_api.h"
+#include "platform/profile_api.h"
+#include "platform/shell_api.h"
+
+// Every call, in order, written as Name(arg, arg, ...); strings unquoted, null as
+// "null", numbers in decimal except flags in hexadecimal.
+using CallLog = std::vector<std::string>;
+CallLog CallsNamed(const CallLog& log, const std::string& name);
+// Index of the first call named `name`, or -1.
+int IndexOf(const CallLog& log, const std::string& name);
+std::string Hex(uint32_t value);
+
+// Logs Delete, OpenForReading, OpenForWriting (when they succeed) and CloseFile.
+class FakeFiles : public Files {
+ public:
+  explicit FakeFiles(CallLog& log) : log_(log) {}
+
+  std::string modulePath = "C:\\Apps\\Writer\\Falwick.EXE";
+  uint32_t moduleResult = 0;  // when not 0, returned instead of the path's length
+  std::map<std::string, std::string> files;  // by full path
+  std::set<std::string> readOnly;    // cannot be opened for writing nor deleted
+  std::set<std::string> unreadable;  // cannot be opened for reading
+  size_t writeCapacity = static_cast<size_t>(-1);  // bytes the disk takes in all
+  size_t readFailsAt = static_cast<size_t>(-1);    // a read reaching this offset fails
+  std::vector<size_t> writeSizes;                  // size of each Write
+
+  uint32_t ModuleFileName(char* buffer, uint32_t size) override;
+  // Like Windows, refuses to delete a file that is open.
+  bool Delete(const std::string& path) override;
+  std::unique_ptr<File> OpenForReading(const std::string& path) override;
+  std::unique_ptr<File> OpenForWriting(const std::string& path) override;
+
+ private:
+  friend class FakeFile;
+  CallLog& log_;
+  std::map<std::string, int> open_;
+  size_t written_ = 0;
+};
+
+class FakeInternet : public InternetApi {
+ public:
+  static constexpr uintptr_t kInternet = 0x100;
+  static constexpr uintptr_t kUrl = 0x200;
+
+  explicit FakeInternet(CallLog& log) : log_(log) {}
+
+  bool connectedResult = true;
+  uint32_t connectionFlags = 0x12;
+  bool internetOpenFails = false;
+  bool urlOpenFails = false;
+  std::string body;        // the response body, served in reads
+  bool readFails = false;  // every read fails after the body's first read
+  // The deadline passes during this call through it (0: opening the URL, 1: the first
+  // read, ...), which then fails; -1: never.
+  int deadlineFiresAt = -1;
+
+  bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override;
+  InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
+                               const char* proxyBypass, uint32_t flags) override;
+  bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
+                          uint32_t length) override;
+  bool InternetCloseHandle(InternetHandle handle) override;
+  // Logs ArmDeadline, then the calls made through the deadline, then DisarmDeadline.
+  std::unique_ptr<FetchDeadline> ArmDeadline(InternetHandle internet,
+                                             uint32_t milliseconds) override;
+
+ private:
+  friend class FakeDeadline;
+  CallLog& log_;
+  size_t bodyPosition_ = 0;
+};
+
+class FakeProfile : public ProfileApi {
+ public:
+  explicit FakeProfile(CallLog& log) : log_(log) {}
+
+  std::map<std::string, std::string> values;  // "file|section|key" -> value
+
+  uint32_t GetPrivateProfileStringA(const char* section, const char* key,
+                                    const char* defaultValue, char* buffer, uint32_t size,
+                                    const char* fileName) override;
+  bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                  const char* fileName) override;
+
+ private:
+  CallLog& log_;
+};
+
+class FakeShell : public ShellApi {
+ public:
+  explicit FakeShell(CallLog& log) : log_(log) {}
+
+  std::string tempPath = "C:\\Temp\\";
+  uint32_t tempResult = 0;  // when not 0, returned instead of the path's length
+  std::set<std::string> files;  // placeholders that exist
+  intptr_t findExecutableResult = 42;
+  std::string browserPath = "C:\\Browsers\\browser.exe";
+
+  uint32_t GetTempPathA(uint32_t size, char* buffer) override;
+  SystemHandle CreateFileA(const char* path, uint32_t access, uint32_t shareMode,
+                           uint32_t disposition, uint32_t flagsAndAttributes) override;
+  intptr_t FindExecutableA(const char* file, const char* directory, char* result) override;
+  intptr_t ShellExecuteA(WindowHandle owner, const char* verb, const char* file,
+                         const char* parameters, const char* directory,
+                         int showCommand) override;
+  bool DeleteFileA(const char* path) override;
+
+ private:
+  CallLog& log_;
+};

@@ -19,20 +19,16 @@ import re
 import shutil
 import statistics
 import subprocess
-import sys
 import tempfile
 import threading
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+from harness import sample
+from harness.sample import NOT_NEWER
+from harness.server import LocalServer
+from harness.wine import session
 
-from harness.falwick import command_line  # noqa: E402
-from harness.server import LocalServer  # noqa: E402
-from harness.wine import VirtualDisplay, Wine, make_prefix  # noqa: E402
-
-INSTALLED = "3.0.012"
-NOT_NEWER = b"VERSION=3.0\r\nBUILD=12\r\n"  # announces the installed version
 LARGE_BODY = 100 * 1000 * 1000
 SMALL_BODY = 100
 
@@ -58,9 +54,8 @@ class Runner:
         self.server = server
 
     def tokens(self, path):
-        return command_line("Writer", "PU", self.server.url(path), "info.txt", INSTALLED,
-                            "writer.ini", "Options", "NoUpdateCheck",
-                            "http://127.0.0.1:9/download.htm")
+        """The command line of a check of the info file at `path`."""
+        return sample.command_line(sample.tokens(self.server, path))
 
     def run(self, exe, *args):
         """Runs the program to its end; returns (seconds, peak KiB, last VmHWM KiB).
@@ -72,7 +67,7 @@ class Runner:
         with tempfile.NamedTemporaryFile("r") as report:
             started = time.perf_counter()
             process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", report.name,
-                                        "wine", str(exe), *args], env=self.wine.env,
+                                        *self.wine.command(exe, *args)], env=self.wine.env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             sampled = [0]
             done = threading.Event()
@@ -152,16 +147,12 @@ def main():
     if options.compare:
         result["compare_bytes"] = compare.stat().st_size
 
-    make_prefix(work / "prefix")
-    display = VirtualDisplay()
-    wine = Wine(work / "prefix", display.name)  # keeps its wineserver running
     server = LocalServer()
-    server._server.handle_error = lambda *args: None  # the client hangs up on the big body
     server.serve("/info.txt", NOT_NEWER)
     server.serve("/small.txt", info_body(SMALL_BODY))
     server.serve("/large.txt", info_body(LARGE_BODY))
-    server.start()
-    try:
+    # The session keeps its wineserver running (warm) from start to end.
+    with session(work / "prefix") as wine, server:
         runner = Runner(wine, program_dir, server)
         check = runner.tokens("/info.txt")
         for _ in range(3):  # warm-up: wineserver, page cache, Wine's own start-up files
@@ -213,10 +204,6 @@ def main():
         for leftover in ("info.txt", "writer.ini"):
             if (program_dir / leftover).exists():
                 raise RuntimeError("%s was left behind" % leftover)
-    finally:
-        server.stop()
-        wine.close()
-        display.close()
     result["load_after"] = os.getloadavg()
 
     if options.json:

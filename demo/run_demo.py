@@ -8,44 +8,32 @@ download page in your default browser through Wine. Without one, the demo runs W
 a virtual display, saves a screenshot of the notice, answers "Yes" itself, and a
 stand-in browser records what it was asked to open."""
 
-import json
 import os
 import shutil
 import subprocess
-import sys
 import textwrap
-import time
-from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-
-from harness.falwick import ProgramDirectory, command_line  # noqa: E402
-from harness.server import LocalServer  # noqa: E402
-from harness.wine import VirtualDisplay, Wine, make_prefix  # noqa: E402
+from harness import ini, notice as notices, sample
+from harness.falwick import BrowserLog, ProgramDirectory
+from harness.notice import NOTICE_TEXT, DialogDriver
+from harness.programs import ROOT, Programs
+from harness.server import LocalServer
+from harness.wine import session, wait_until
 
 WORK = ROOT / "build" / "demo"
-EXE = ROOT / "build" / "windows" / "Falwick.EXE"
-TOOLS = ROOT / "build" / "windows" / "tests" / "e2e"
-INSTALLED = "3.0.012"
+SAMPLE_FILE = ROOT / "demo" / "sample-update.txt"
 HOST_SETTINGS = (
     "; Writer's own settings; Falwick changes only NoUpdateCheck.\r\n"
     "[Window]\r\nWidth=800\r\nHeight=600\r\n\r\n"
     "[Options]\r\nNoUpdateCheck=0\r\nAutoSave=1\r\n"
 )
 DOWNLOAD_PAGE = b"<html><body><h1>Writer 3.5: download</h1></body></html>"
+X11_DRIVER = r"HKCU\Software\Wine\X11 Driver"
 
 
 def say(text="", wrap=True):
     print(textwrap.fill(text, 88, subsequent_indent="  ") if text and wrap else text,
           flush=True)
-
-
-def wait_for(condition, seconds):
-    deadline = time.monotonic() + seconds
-    while not condition() and time.monotonic() < deadline:
-        time.sleep(0.2)
-    return condition()
 
 
 def usable_display():
@@ -57,119 +45,94 @@ def usable_display():
     return name if probe.returncode == 0 else None
 
 
-def set_browser(wine, log):
+def set_browser(wine, programs, log):
     """Headless: a stand-in browser that records its parameters. On a desktop: Wine's
     own association, which hands the page to the desktop's default browser."""
     if log is None:
         wine.use_browser(None)
-        wine.env.pop("FALWICK_BROWSER_LOG", None)
+        wine.env.pop(BrowserLog.VARIABLE, None)
         return
-    wine.use_browser(TOOLS / "browser_recorder.exe", "falwickdemo.htm")
-    wine.env["FALWICK_BROWSER_LOG"] = wine.windows_path(log)
+    wine.use_browser(programs.browser_recorder, "falwickdemo.htm")
+    wine.env.update(log.environment(wine))
 
 
-def answer_headless(wine, display, falwick):
+def answer_headless(wine, programs, falwick, picture):
     """Waits for the notice, takes its picture, reads it, and answers "Yes"."""
-    description = WORK / "notice.json"
-    driver = TOOLS / "dialog_driver.exe"
-    code, _ = wine.run(driver, "--out", wine.windows_path(description), "--timeout", "30")
-    if code != 0:
-        return None, None
-    notice = json.loads(description.read_text())
-    # Painted active, as on Windows (Wine without a window manager paints it inactive).
-    wine.run(ROOT / "build" / "windows" / "maker" / "active_frame.exe")
-    picture = WORK / "notice.png"
-    display.screenshot(picture, notice["rect"])
-    wine.run(driver, "--out", wine.windows_path(description), "--timeout", "10", "yes")
-    falwick.wait(timeout=120)
-    return notice, picture
+    def look(dialog):
+        # Painted active, as on Windows.
+        notices.photograph(wine, programs.active_frame, dialog, picture)
 
-
-def notice_text(notice, control_id):
-    for control in notice["controls"]:
-        if control["id"] == control_id:
-            return control["text"]
-    return ""
+    return notices.answer(DialogDriver(wine, programs.dialog_driver), falwick,
+                          WORK / "notice.json", ("yes",), timeout=30, on_shown=look)
 
 
 def main():
+    programs = Programs()
     WORK.mkdir(parents=True, exist_ok=True)
     desktop = usable_display()
-    screen = None if desktop else VirtualDisplay()
-    make_prefix(WORK / "prefix")
-    wine = Wine(WORK / "prefix", desktop or screen.name)
-    # Without a window manager Wine draws the caption bar itself.
-    wine.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d",
-             "Y" if desktop else "N", "/f")
+    with session(WORK / "prefix", desktop) as wine:
+        # Without a window manager Wine draws the caption bar itself.
+        wine.reg_add(X11_DRIVER, "Decorated", "Y" if desktop else "N")
 
-    program_path = WORK / "Writer"
-    shutil.rmtree(program_path, ignore_errors=True)
-    program = ProgramDirectory(wine, EXE, program_path)
-    program.file("writer.ini").write_bytes(HOST_SETTINGS.encode())
-    browser_log = None if desktop else WORK / "browser.log"
-    if browser_log is not None and browser_log.exists():
-        browser_log.unlink()
-    set_browser(wine, browser_log)
+        program_path = WORK / "Writer"
+        shutil.rmtree(program_path, ignore_errors=True)
+        program = ProgramDirectory(wine, programs.falwick, program_path)
+        program.file("writer.ini").write_bytes(HOST_SETTINGS.encode())
+        browser_log = None if desktop else BrowserLog(WORK / "browser.log")
+        if browser_log is not None and browser_log.path.exists():
+            browser_log.path.unlink()
+        set_browser(wine, programs, browser_log)
 
-    try:
         with LocalServer() as server:
-            server.serve("/updates/writer.txt", (ROOT / "demo" / "sample-update.txt").read_bytes())
+            server.serve("/updates/writer.txt", SAMPLE_FILE.read_bytes())
             server.serve("/download/writer.htm", DOWNLOAD_PAGE,
                          headers={"Content-Type": "text/html"})
-            tokens = ["Writer", "PU", server.url("/updates/writer.txt"), "writer-update.txt",
-                      INSTALLED, "writer.ini", "Options", "NoUpdateCheck",
-                      server.url("/download/writer.htm")]
+            tokens = sample.tokens(server, "/updates/writer.txt", info_file="writer-update.txt",
+                                   download_url=server.url("/download/writer.htm"))
             say("Falwick demo. A sample update server runs at %s and publishes:"
                 % server.url("/"))
-            for line in (ROOT / "demo" / "sample-update.txt").read_text().splitlines():
+            for line in SAMPLE_FILE.read_text().splitlines():
                 say("    " + line, wrap=False)
-            say("The host product 'Writer', version %s, starts Falwick as:" % INSTALLED)
-            say("    Falwick.EXE " + command_line(*tokens), wrap=False)
+            say("The host product '%s', version %s, starts Falwick as:"
+                % (sample.PRODUCT, sample.INSTALLED))
+            say("    Falwick.EXE " + sample.command_line(tokens), wrap=False)
             say()
 
             falwick = program.start(*tokens)
+            picture = WORK / "notice.png"
             if desktop:
                 say("The notice is on your screen (display %s): answer it. \"Yes\" opens the "
                     "download page in your default browser." % desktop)
-                falwick.wait()
-                notice, picture = None, None
+                outcome = notices.Notice(None, falwick.wait())
+                # The browser starts on its own after Falwick has ended: give it time.
+                wait_until(lambda: any(r.path == "/download/writer.htm"
+                                       for r in server.requests), 15, 0.2)
             else:
-                notice, picture = answer_headless(wine, screen, falwick)
-            exit_code = falwick.wait()
-            # The browser starts on its own after Falwick has ended: give it time.
-            if desktop:
-                wait_for(lambda: any(r.path == "/download/writer.htm"
-                                     for r in server.requests), 15)
-            else:
-                wait_for(browser_log.exists, 15)
-            report(server, program, notice, picture, exit_code, desktop, browser_log)
-    finally:
-        wine.close()
-        if screen:
-            screen.close()
+                outcome = answer_headless(wine, programs, falwick, picture)
+                wait_until(browser_log.path.exists, 15, 0.2)
+            report(server, program, outcome, picture, desktop, browser_log)
 
 
-def report(server, program, notice, picture, exit_code, desktop, browser_log):
+def report(server, program, notice, picture, desktop, browser_log):
     asked = [r for r in server.requests if r.path == "/updates/writer.txt"]
     say("What happened:")
     for request in asked:
         say("- Falwick fetched %s with the agent \"%s\"." % (request.path, request.user_agent))
     say("- The file announces version 3.5, build 14; the installed %s is older, so Falwick "
-        "showed its notice." % INSTALLED)
-    if notice is not None:
+        "showed its notice." % sample.INSTALLED)
+    if notice.shown:
         say("- The notice, \"%s\", said: \"%s\" and asked \"%s\"."
-            % (notice["caption"], notice_text(notice, 1001),
+            % (notice.dialog["caption"], notice.control(NOTICE_TEXT)["text"],
                "Would you like to update to the latest version now?"))
         say("- Its picture is saved in %s." % picture)
         say("- The demo answered \"Yes\" (no display to show it on).")
     elif not desktop:
         say("- The notice did not appear within 30 seconds.")
-    settings = program.file("writer.ini").read_text(errors="replace")
-    value = next((line.split("=", 1)[1] for line in settings.splitlines()
-                  if line.startswith("NoUpdateCheck=")), "(none)")
-    say("- Falwick stored the disable-checking box in writer.ini: NoUpdateCheck=%s." % value)
+    value = ini.value(program.file("writer.ini").read_bytes(), "Options", "NoUpdateCheck")
+    say("- Falwick stored the disable-checking box in writer.ini: NoUpdateCheck=%s."
+        % (value if value is not None else "(none)"))
     if browser_log is not None:
-        launches = browser_log.read_text().splitlines() if browser_log.exists() else []
+        launches = browser_log.launches()
         if launches:
             say("- The download page would be opened in the default browser with: %s"
                 % launches[0])
@@ -182,7 +145,10 @@ def report(server, program, notice, picture, exit_code, desktop, browser_log):
     left = sorted(program.files() - {"Falwick.EXE", "writer.ini"})
     say("- Files left beside Falwick.EXE: %s." % (", ".join(left) if left else
                                                   "none (the downloaded file was deleted)"))
-    say("- Falwick ended with exit code %d." % exit_code)
+    if notice.ended:
+        say("- Falwick ended with exit code %d." % notice.exit_code)
+    else:
+        say("- Falwick did not end by itself and was stopped.")
 
 
 if __name__ == "__main__":

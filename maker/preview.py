@@ -12,20 +12,19 @@ cannot be read or a run that went wrong; 3 Falwick did not do what falwick-info 
 import argparse
 import fcntl
 import shutil
-import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
-
-from harness import notice_watch  # noqa: E402
-from harness.falwick import command_line  # noqa: E402
-from harness.server import LocalServer  # noqa: E402
-from harness.wine import WINE, VirtualDisplay, Wine, make_prefix  # noqa: E402
+from harness import notice as notices, sample
+from harness.info_tool import InfoTool
+from harness.notice import DialogDriver
+from harness.programs import DEFAULT_BUILD_DIR, MissingProgram, Programs
+from harness.server import LocalServer
+from harness.wine import session
 
 X11_DRIVER = r"HKCU\Software\Wine\X11 Driver"
+NEEDED = ("falwick", "falwick_info", "active_frame", "dialog_driver")
 
 
 def parse_arguments():
@@ -37,7 +36,7 @@ def parse_arguments():
     parser.add_argument("--installed", required=True,
                         help="the installed version and build, such as 3.0.012")
     parser.add_argument("--out", default="notice.png", help="where the PNG goes")
-    parser.add_argument("--build-dir", default=str(ROOT / "build" / "windows"),
+    parser.add_argument("--build-dir", default=str(DEFAULT_BUILD_DIR),
                         help="the Windows build tree (Falwick.EXE, falwick-info.exe, ...)")
     parser.add_argument("--timeout", type=float, default=60,
                         help="seconds to wait for the notice or for Falwick to end")
@@ -51,42 +50,21 @@ def fail(message, status=2):
     sys.exit(status)
 
 
-def falwick_info(wine, build, path, args):
-    """falwick-info's report on the file, its exit status and its verdict (True when it
-    expects the notice)."""
-    completed = subprocess.run(
-        [WINE, str(build / "maker" / "falwick-info.exe"), "check", wine.windows_path(path),
-         "--installed", args.installed, "--product", args.product],
-        env=wine.env, capture_output=True, timeout=120)
-    report = completed.stdout.decode("latin-1").replace("\r\n", "\n")
-    if completed.returncode == 2:
-        fail("falwick-info cannot read the file: " +
-             completed.stderr.decode("latin-1").strip())
-    newer = None
-    for line in report.splitlines():
-        if line.startswith("Newer "):
-            newer = line.split()[1].startswith("yes")
-    if newer is None:
-        fail("falwick-info gave no verdict:\n" + report)
-    return report, newer
-
-
-def why(report):
-    """The reason and the warnings from falwick-info's report."""
-    lines = report.splitlines()
-    reason = next(line for line in lines if line.startswith("Newer "))
-    reason = reason.split(":", 1)[1].strip()
-    warnings = []
-    if any(line.startswith("Warnings (") for line in lines):
-        start = next(i for i, line in enumerate(lines) if line.startswith("Warnings ("))
-        warnings = lines[start:]
-    return reason, warnings
+def falwick_info(wine, programs, path, args):
+    """falwick-info's report on the file; the preview ends here when it cannot read the
+    file or gives no verdict."""
+    report = InfoTool(wine, programs.falwick_info).check(
+        path, "--installed", args.installed, "--product", args.product)
+    if report.status == 2:
+        fail("falwick-info cannot read the file: " + report.error.strip())
+    if report.verdict() is None:
+        fail("falwick-info gave no verdict:\n" + report.text)
+    return report
 
 
 def main():
     args = parse_arguments()
     source = Path(args.file).resolve()
-    build = Path(args.build_dir).resolve()
     out = Path(args.out).resolve()
     for name, value in (("--product", args.product), ("--installed", args.installed)):
         if "<" in value or ">" in value or (name == "--product" and value == ""):
@@ -97,61 +75,49 @@ def main():
         fail("cannot read %s: %s" % (args.file, error.strerror))
     if args.check_arguments:
         return 0
-    for needed in ("Falwick.EXE", "maker/falwick-info.exe", "maker/active_frame.exe",
-                   "tests/e2e/dialog_driver.exe"):
-        if not (build / needed).exists():
-            fail("%s is missing: build the windows preset there first" % (build / needed))
+    try:
+        programs = Programs(args.build_dir)
+    except MissingProgram as error:
+        fail(str(error))
+    for missing in programs.missing(*NEEDED):
+        fail("%s is missing: build the windows preset there first" % missing)
 
-    work = build / "preview"
+    work = programs.build_dir / "preview"
     work.mkdir(parents=True, exist_ok=True)
     # One preview at a time per build tree: they share the prefix and its wineserver.
     with open(work / "run.lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        return run(args, source, body, build, out, work)
+        return run(args, source, body, programs, out, work)
 
 
-def run(args, source, body, build, out, work):
-    prefix = work / "prefix"
-    make_prefix(prefix)
-    display = VirtualDisplay()
-    wine = None
-    try:
-        wine = Wine(prefix, display.name)
+def run(args, source, body, programs, out, work):
+    saved = {}
+    with session(work / "prefix") as wine:
         # Without a window manager X draws no frame: let Wine draw the caption bar itself.
-        wine.reg("add", X11_DRIVER, "/v", "Decorated", "/d", "N", "/f")
-        wine.reg("add", X11_DRIVER, "/v", "Managed", "/d", "N", "/f")
-        report, expected = falwick_info(wine, build, source, args)
+        wine.reg_add(X11_DRIVER, "Decorated", "N")
+        wine.reg_add(X11_DRIVER, "Managed", "N")
+        report = falwick_info(wine, programs, source, args)
 
         with tempfile.TemporaryDirectory(dir=work) as temporary, LocalServer() as server:
             temporary = Path(temporary)
             program = temporary / "Program Files" / "Host"
             program.mkdir(parents=True)
-            shutil.copyfile(build / "Falwick.EXE", program / "Falwick.EXE")
+            shutil.copyfile(programs.falwick, program / "Falwick.EXE")
             server.serve("/" + source.name, body)
-            tokens = [args.product, "PU", server.url("/" + source.name), "update-info.txt",
-                      args.installed, "host.ini", "Options", "NoUpdateCheck",
-                      "http://127.0.0.1:9/download.htm"]
-            falwick = wine.start(program / "Falwick.EXE", command_line(*tokens))
-            saved = {}
+            tokens = sample.tokens(server, "/" + source.name, product=args.product,
+                                   installed=args.installed, info_file="update-info.txt",
+                                   settings_file="host.ini",
+                                   download_url=sample.UNREACHABLE + "/download.htm")
+            falwick = wine.start(program / "Falwick.EXE", sample.command_line(tokens))
 
             def look(dialog):
-                subprocess.run([WINE, str(build / "maker" / "active_frame.exe")],
-                               env=wine.env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, timeout=60)
-                rect = dialog["rect"]
-                out.parent.mkdir(parents=True, exist_ok=True)
-                display.screenshot(out, rect)
-                saved["size"] = (rect["right"] - rect["left"], rect["bottom"] - rect["top"])
+                saved["size"] = notices.photograph(wine, programs.active_frame, dialog, out)
 
-            outcome = notice_watch.watch(wine, falwick, build / "tests/e2e/dialog_driver.exe",
-                                         temporary, timeout=args.timeout, on_shown=look)
-            if not outcome.ended:
-                notice_watch._stop(falwick)
-    finally:
-        if wine is not None:
-            wine.close()
-        display.close()
+            outcome = notices.answer(DialogDriver(wine, programs.dialog_driver), falwick,
+                                     temporary / "notice.json", ("no",),
+                                     timeout=args.timeout, on_shown=look)
 
+    expected = report.verdict()
     if outcome.shown:
         print("Notice saved to %s (%dx%d pixels)." % (out, *saved["size"]))
         print("Its text:")
@@ -159,19 +125,18 @@ def run(args, source, body, build, out, work):
             print("  | " + line)
         print("Answered \"No\"; Falwick %s." % ("ended" if outcome.ended else "did not end"))
         if not expected:
-            print("But falwick-info expected no notice:\n" + report)
+            print("But falwick-info expected no notice:\n" + report.text)
             return 3
         return 0 if outcome.ended else 2
     if not outcome.ended:
         fail("Falwick neither showed a notice nor ended within %g seconds" % args.timeout)
-    reason, warnings = why(report)
     print("No notice would appear: Falwick ended without showing anything "
           "(nothing was saved to %s)." % out)
-    print("Why: " + reason + ".")
-    for line in warnings:
+    print("Why: " + report.reason() + ".")
+    for line in report.warnings():
         print(line)
     if expected:
-        print("But falwick-info expected a notice:\n" + report)
+        print("But falwick-info expected a notice:\n" + report.text)
         return 3
     return 1
 

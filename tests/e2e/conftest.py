@@ -1,34 +1,42 @@
-"""Fixtures of the end-to-end tests: Wine with its prefix and a virtual display, a local
-server, and a fresh program directory with Falwick.EXE for each test."""
+"""Fixtures of the end-to-end tests: a Wine session with its prefix and a virtual display,
+a local server, a fresh program directory with Falwick.EXE for each test, the notice
+answered from outside, and what a run leaves behind: browser starts and Wine's
+temporary directory. The machinery is the harness package at the top of the tree."""
 
 import os
-import subprocess
+import shutil
+import sys
 from pathlib import Path
 
 import pytest
 
-from harness.falwick import ProgramDirectory
-from harness.server import LocalServer
-from harness.wine import VirtualDisplay, Wine, make_prefix
+ROOT = Path(__file__).resolve().parents[2]
+if str(ROOT) not in sys.path:
+    sys.path.insert(0, str(ROOT))  # pytest run by hand, without ctest's PYTHONPATH
 
-WORK = Path(os.environ.get("FALWICK_E2E_WORK", Path(__file__).parents[2] / "build/windows/e2e"))
-EXE = Path(os.environ.get("FALWICK_EXE", Path(__file__).parents[2] / "build/windows/Falwick.EXE"))
-TOOLS = Path(os.environ.get("FALWICK_TEST_TOOLS", EXE.parent / "tests/e2e"))
+from harness import notice as notices, offline  # noqa: E402
+from harness.falwick import BrowserLog, ProgramDirectory  # noqa: E402
+from harness.notice import DialogDriver  # noqa: E402
+from harness.programs import Programs  # noqa: E402
+from harness.server import LocalServer  # noqa: E402
+from harness.wine import session, wait_until  # noqa: E402,F401
+
+PROGRAMS = Programs()
+WORK = Path(os.environ.get("FALWICK_E2E_WORK", PROGRAMS.build_dir / "e2e"))
+EXE = PROGRAMS.falwick
+TOOLS = PROGRAMS.dialog_driver.parent  # where the tests' helper programs are built
+DIALOG_DRIVER = PROGRAMS.dialog_driver
 
 
 @pytest.fixture(scope="session")
-def display():
-    screen = VirtualDisplay()
-    yield screen
-    screen.close()
+def wine():
+    with session(WORK / "prefix") as wine:
+        yield wine
 
 
 @pytest.fixture(scope="session")
-def wine(display):
-    make_prefix(WORK / "prefix")
-    session = Wine(WORK / "prefix", display.name)
-    yield session
-    session.close()
+def display(wine):
+    return wine.screen
 
 
 @pytest.fixture
@@ -45,168 +53,69 @@ def program(wine, tmp_path):
 @pytest.fixture
 def offline_run(tmp_path):
     """Runs Falwick off line (in a network namespace) in the given mode; returns the
-    exit code and the paths the namespace's own server was asked for."""
-    import json
-
+    exit code, the paths the namespace's own server was asked for and the files left."""
     def run(mode):
         program = tmp_path / "offline"
         program.mkdir(exist_ok=True)
-        (program / "Falwick.EXE").write_bytes(EXE.read_bytes())
-        result = tmp_path / "offline.json"
-        subprocess.run(["unshare", "-n", "/usr/bin/python3", "-m", "harness.offline_runner",
-                        str(WORK / "prefix-offline"), str(program), mode, str(result)],
-                       check=True, cwd=Path(__file__).parent, timeout=300)
-        outcome = json.loads(result.read_text())
-        outcome["files"] = sorted(os.listdir(program))
-        return outcome
+        shutil.copyfile(EXE, program / "Falwick.EXE")
+        return offline.run(WORK / "prefix-offline", program, mode, tmp_path / "offline.json")
 
     return run
-
-
-class BrowserLog:
-    """What the fake browser was started with, one entry per start."""
-
-    def __init__(self, path):
-        self.path = path
-
-    def launches(self, wait=0.0):
-        import time
-        deadline = time.monotonic() + wait
-        while not self.path.exists() and time.monotonic() < deadline:
-            time.sleep(0.1)
-        if not self.path.exists():
-            return []
-        return self.path.read_text(encoding="latin-1").splitlines()
 
 
 @pytest.fixture(scope="session")
 def html_association(wine):
     """Registers the fake browser as the program for ".htm" files in the test prefix."""
-    wine.use_browser(TOOLS / "browser_recorder.exe")
-    return wine.windows_path(TOOLS / "browser_recorder.exe")
+    wine.use_browser(PROGRAMS.browser_recorder)
+    return wine.windows_path(PROGRAMS.browser_recorder)
 
 
 @pytest.fixture(autouse=True)
 def browser(request, tmp_path):
     """Each test's own record of browser starts (empty when the test needs no Wine)."""
-    log = tmp_path / "browser.log"
+    log = BrowserLog(tmp_path / "browser.log")
     if "wine" in request.fixturenames or "program" in request.fixturenames:
         wine = request.getfixturevalue("wine")
         request.getfixturevalue("html_association")
-        wine.env["FALWICK_BROWSER_LOG"] = wine.windows_path(log)
-    return BrowserLog(log)
+        wine.env.update(log.environment(wine))
+    return log
 
 
-# The notice dialog, read and answered from outside with tools/dialog_driver.exe, and
-# what a run leaves behind: browser starts and Wine's temporary directory.
-
-DIALOG_DRIVER = TOOLS / "dialog_driver.exe"
-
-
-def wait_until(condition, timeout=30.0, interval=0.05):
-    """Polls `condition` until it holds; returns its last value (falsy on time-out)."""
-    import time
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value or time.monotonic() >= deadline:
-            return value
-        time.sleep(interval)
-
-
-class NoticeRun:
-    """One run of Falwick through its notice dialog: the driver's description of the
-    dialog as shown (None when none appeared) and Falwick's exit code (None when it had
-    to be ended)."""
-
-    def __init__(self, dialog, exit_code):
-        self.dialog = dialog
-        self.exit_code = exit_code
-
-    def control(self, control_id):
-        matches = [c for c in self.dialog["controls"] if c["id"] == control_id]
-        assert len(matches) == 1, "control %d: %d found" % (control_id, len(matches))
-        return matches[0]
-
-
-def run_notice(wine, display, program, out, tokens, *actions, screenshot=None, timeout=30):
+def run_notice(program, out, tokens, *actions, screenshot=None, timeout=30):
     """Starts Falwick in `program` with the tokens, waits up to `timeout` seconds for its
-    notice dialog, has the dialog driver describe it into `out` and perform the actions
-    (tick, untick, yes, no, esc, enter), and waits for Falwick to end. With `screenshot`,
-    a PNG of the screen is saved there while the dialog is shown, before any action."""
-    import json
-
-    if out.exists():
-        out.unlink()
-    driver = [DIALOG_DRIVER, "--out", wine.windows_path(out), "--timeout", str(timeout)]
-    falwick = program.start(*tokens)
-    try:
-        if screenshot is not None:
-            status, _ = wine.run(*driver)
-            if status == 0:
-                display.screenshot(screenshot)
-        status, _ = wine.run(*driver, *actions)
-        assert status in (0, 2), "dialog driver failed (status %d)" % status
-        try:
-            # Without a dialog to answer, Falwick has ended or is about to.
-            exit_code = falwick.wait(timeout=60 if status == 0 else 5)
-        except subprocess.TimeoutExpired:
-            exit_code = None  # still running: ended below
-    finally:
-        if falwick.poll() is None:
-            falwick.kill()
-            falwick.wait()
-    dialog = json.loads(out.read_text(encoding="latin-1")) if status == 0 else None
-    return NoticeRun(dialog, exit_code)
+    notice, has the dialog driver describe it into `out` and perform the actions (tick,
+    untick, yes, no, esc, enter), and waits for Falwick to end. With `screenshot`, a PNG
+    of the screen is saved there while the notice is shown, before any action."""
+    wine = program.wine
+    look = None
+    if screenshot is not None:
+        def look(dialog):
+            wine.screen.screenshot(screenshot)
+    return notices.answer(DialogDriver(wine, DIALOG_DRIVER), program.start(*tokens), out,
+                          actions, timeout=timeout, on_shown=look)
 
 
 @pytest.fixture
-def notice(wine, display, program, tmp_path):
+def notice(program, tmp_path):
     """notice(tokens, *actions, screenshot=None, timeout=30): run_notice in the test's
     program directory."""
     def run(tokens, *actions, **options):
-        return run_notice(wine, display, program, tmp_path / "dialog.json", tokens, *actions,
-                          **options)
+        return run_notice(program, tmp_path / "dialog.json", tokens, *actions, **options)
 
     return run
 
 
 def browser_starts(browser, wine):
     """The browser starts of runs that have ended, once every fake browser they started
-    has finished writing. A browser is started before Falwick ends, and Wine shows a
-    process's command line as its Windows path, so the running ones can be seen."""
-    recorder = wine.windows_path(TOOLS / "browser_recorder.exe").lower()
-
-    def running():
-        for entry in os.listdir("/proc"):
-            try:
-                with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
-                    name = cmdline.read().split(b"\0")[0].decode("latin-1").lower()
-            except OSError:
-                continue
-            if name == recorder:
-                return True
-        return False
-
-    assert wait_until(lambda: not running()), "a fake browser did not end"
+    has finished writing (a browser is started before Falwick ends)."""
+    assert wait_until(lambda: not wine.running(PROGRAMS.browser_recorder)), \
+        "a fake browser did not end"
     return browser.launches()
 
 
 @pytest.fixture(scope="session")
-def wine_temp_dir(wine, tmp_path_factory):
-    """Wine's temporary directory (where GetTempPathA points: %TMP%) as a Unix path,
-    asked of Wine itself. Output goes through files: Wine's services inherit pipes."""
-    answers = tmp_path_factory.mktemp("wine-temp")
-
-    def ask(command, name):
-        with open(answers / name, "w+") as out:
-            subprocess.run(command, env=wine.env, stdin=subprocess.DEVNULL, stdout=out,
-                           stderr=subprocess.DEVNULL, check=True, timeout=120)
-            out.seek(0)
-            return out.read().strip()
-
-    windows = ask(["wine", "cmd", "/c", "echo %TMP%"], "windows")
-    assert windows and "%" not in windows, windows
-    path = Path(ask(["winepath", "-u", windows], "unix"))
+def wine_temp_dir(wine):
+    """Wine's temporary directory (where GetTempPathA points: %TMP%) as a Unix path."""
+    path = wine.temp_dir()
     assert path.is_dir(), path
     return path

@@ -7,9 +7,7 @@ directory, which never outlives the run."""
 import pytest
 
 from conftest import browser_starts, wait_until
-
-NEWER = b"VERSION=3.5\r\nBUILD=14\r\n"
-NOT_NEWER = b"VERSION=3.0\r\nBUILD=12\r\n"
+from harness.sample import NEWER, NOT_NEWER
 # Spaces, an escape and a query: the browser must get these characters exactly.
 URL = "http://127.0.0.1:9/downloads/Writer Setup 3.0.014.htm?from=update check&name=a%20b"
 

@@ -13,9 +13,11 @@ import subprocess
 
 import pytest
 
-from conftest import EXE, TOOLS
-from harness.fault_runs import HOST_SETTINGS, NEWER, NOT_NEWER, Case, Runner, response
-from harness.wine import WINE
+from conftest import PROGRAMS
+from harness import ini
+from harness.runs import Case, Runner
+from harness.sample import HOST_SETTINGS, MUCH_NEWER, NOT_NEWER
+from harness.server import response
 
 # A host's settings file as hosts write them: comments, blank lines, CR LF, sections
 # with the same key, spaces around "=", values in the ANSI code page (1252) and one in
@@ -54,7 +56,7 @@ REALISTIC_SETTINGS = "\r\n".join([
 
 @pytest.fixture(scope="module")
 def runner(wine, html_association, tmp_path_factory):
-    runner = Runner(wine, EXE, TOOLS / "dialog_driver.exe", tmp_path_factory.mktemp("files"))
+    runner = Runner(wine, PROGRAMS, tmp_path_factory.mktemp("files"))
     yield runner
     runner.check_every_notice_was_claimed()
 
@@ -73,15 +75,9 @@ def immutable():
         subprocess.run(["chattr", "-i", str(path)], check=True)
 
 
-def wine_cmd(wine, *command):
-    completed = subprocess.run([WINE, "cmd", "/c", *command], env=wine.env,
-                               capture_output=True, text=True, encoding="latin-1")
-    return completed.stdout + completed.stderr
-
-
 def wine_may_write(wine, path):
     """Whether a Windows program may create or overwrite the file."""
-    return "Access denied" not in wine_cmd(wine, "echo", "x>", wine.windows_path(path))
+    return "Access denied" not in wine.cmd("echo", "x>", wine.windows_path(path))
 
 
 def make_read_only(wine, immutable, path):
@@ -89,8 +85,8 @@ def make_read_only(wine, immutable, path):
     and the immutable flag."""
     # Under heavy load the attribute was once seen not to stick: set it until it shows.
     for _ in range(3):
-        wine_cmd(wine, "attrib", "+r", wine.windows_path(path))
-        listing = wine_cmd(wine, "attrib", wine.windows_path(path))
+        wine.cmd("attrib", "+r", wine.windows_path(path))
+        listing = wine.cmd("attrib", wine.windows_path(path))
         if "R" in listing.split(wine.windows_path(path))[0]:
             break
     assert "R" in listing.split(wine.windows_path(path))[0], listing
@@ -98,41 +94,8 @@ def make_read_only(wine, immutable, path):
     assert not wine_may_write(wine, path)
 
 
-def parse_ini(data):
-    """A settings file as the profile functions read it: sections with their keys and
-    values in order (names without regard to case, spaces around "=" dropped), and the
-    comment lines in order. Blank lines do not count."""
-    sections, comments, current = {}, [], None
-    for line in data.decode("latin-1").split("\r\n"):
-        line = line.strip()
-        if not line:
-            continue
-        if line.startswith(";"):
-            comments.append(line)
-        elif line.startswith("[") and line.endswith("]"):
-            current = sections.setdefault(line[1:-1].lower(), [])
-        else:
-            key, _, value = line.partition("=")
-            current.append((key.strip().lower(), value.strip()))
-    return sections, comments
-
-
-def with_value(sections, section, key, value):
-    changed = {name: list(items) for name, items in sections.items()}
-    items = changed.setdefault(section.lower(), [])
-    keys = [k for k, _ in items]
-    if key.lower() in keys:
-        items[keys.index(key.lower())] = (key.lower(), value)
-    else:
-        items.append((key.lower(), value))
-    return changed
-
-
 def ansi_code_page(wine):
-    query = subprocess.run([WINE, "reg", "query",
-                            r"HKLM\System\CurrentControlSet\Control\Nls\CodePage", "/v", "ACP"],
-                           env=wine.env, capture_output=True, text=True)
-    return query.stdout.split()[-1] if query.returncode == 0 else None
+    return wine.reg_value(r"HKLM\System\CurrentControlSet\Control\Nls\CodePage", "ACP")
 
 
 # ---------------------------------------------------------------------------------
@@ -145,8 +108,8 @@ def test_a_read_only_program_directory_gets_no_download_so_nothing_is_announced(
         assert not wine_may_write(wine, directory / "probe.txt")
 
     outcomes = runner.together({
-        "locked_directory": Case(response(NEWER), prepare=lock),
-        "locked_directory_px": Case(response(NEWER), prepare=lock, mode="PX"),
+        "locked_directory": Case(response(MUCH_NEWER), prepare=lock),
+        "locked_directory_px": Case(response(MUCH_NEWER), prepare=lock, mode="PX"),
     })
     # The newer version is fetched but cannot be stored: nothing newer is read.
     outcomes["locked_directory"].check(dialog=False, browser=False)
@@ -160,17 +123,17 @@ def test_a_read_only_stale_info_file_is_read_in_place_of_the_download(runner, wi
     # It can be neither deleted nor re-created: the download is lost and the stale
     # file, which announces a newer version, is what gets read. It stays behind.
     outcome = runner.run("locked_info", Case(
-        response(NOT_NEWER), stale_info=NEWER,
+        response(NOT_NEWER), stale_info=MUCH_NEWER,
         prepare=lambda directory: make_read_only(wine, immutable, directory / "info.txt")))
     outcome.check(dialog=True, browser=False, leftover={"info.txt"})
-    assert (outcome.program_dir / "info.txt").read_bytes() == NEWER
+    assert (outcome.program_dir / "info.txt").read_bytes() == MUCH_NEWER
     assert len(outcome.requests) == 1
 
 
 def test_a_read_only_settings_file_is_left_unchanged_without_a_complaint(runner, wine,
                                                                          immutable):
     outcome = runner.run("locked_settings", Case(
-        response(NEWER),
+        response(MUCH_NEWER),
         prepare=lambda directory: make_read_only(wine, immutable, directory / "writer.ini")),
         actions=("tick", "no"))
     outcome.check(dialog=True, browser=False)
@@ -178,10 +141,10 @@ def test_a_read_only_settings_file_is_left_unchanged_without_a_complaint(runner,
 
 
 def test_a_missing_settings_file_is_created_with_the_one_value(runner):
-    outcome = runner.run("no_settings", Case(response(NEWER), settings=None),
+    outcome = runner.run("no_settings", Case(response(MUCH_NEWER), settings=None),
                          actions=("tick", "no"))
     outcome.check(dialog=True, browser=False)
-    assert parse_ini(outcome.settings_after) == ({"options": [("noupdatecheck", "1")]}, [])
+    assert ini.sections(outcome.settings_after) == ({"options": [("noupdatecheck", "1")]}, [])
 
 
 # ---------------------------------------------------------------------------------
@@ -189,13 +152,14 @@ def test_a_missing_settings_file_is_created_with_the_one_value(runner):
 
 def test_a_program_directory_with_spaces_and_ansi_letters_works_throughout(runner, wine):
     assert ansi_code_page(wine) == "1252"
-    outcome = runner.run("ansi_directory", Case(response(NEWER), directory="Wrïter Pro é ü"),
+    outcome = runner.run("ansi_directory",
+                         Case(response(MUCH_NEWER), directory="Wrïter Pro é ü"),
                          actions=("tick", "yes"))
     assert outcome.program_dir.name == "Wrïter Pro é ü"
     outcome.check(dialog=True, browser=True)
-    sections, _ = parse_ini(HOST_SETTINGS)
-    assert parse_ini(outcome.settings_after) == (
-        with_value(sections, "Options", "NoUpdateCheck", "1"), [])
+    sections, _ = ini.sections(HOST_SETTINGS)
+    assert ini.sections(outcome.settings_after) == (
+        ini.with_value(sections, "Options", "NoUpdateCheck", "1"), [])
 
 
 def directory_for_module_path(runner, name, length):
@@ -219,8 +183,9 @@ def test_a_module_path_that_fills_260_characters_ends_the_run_before_anything(ru
     fits = directory_for_module_path(runner, "path_259", 259)
     too_long = directory_for_module_path(runner, "path_260", 260)
     outcomes = runner.together({
-        "path_259": Case(response(NOT_NEWER), mode="PX", stale_info=NEWER, directory=fits),
-        "path_260": Case(response(NOT_NEWER), mode="PX", stale_info=NEWER, directory=too_long),
+        "path_259": Case(response(NOT_NEWER), mode="PX", stale_info=MUCH_NEWER, directory=fits),
+        "path_260": Case(response(NOT_NEWER), mode="PX", stale_info=MUCH_NEWER,
+                         directory=too_long),
     })
     assert len("Z:" + str(outcomes["path_259"].program_dir / "Falwick.EXE")) == 259
     assert len("Z:" + str(outcomes["path_260"].program_dir / "Falwick.EXE")) == 260
@@ -230,14 +195,14 @@ def test_a_module_path_that_fills_260_characters_ends_the_run_before_anything(ru
     too_long = outcomes["path_260"]
     too_long.check(dialog=False, browser=False, leftover={"info.txt"})
     assert too_long.requests == []
-    assert (too_long.program_dir / "info.txt").read_bytes() == NEWER
+    assert (too_long.program_dir / "info.txt").read_bytes() == MUCH_NEWER
 
 
 def test_info_and_settings_names_of_the_same_file_end_the_run_before_anything(runner):
     outcomes = runner.together({
-        "same_name": Case(response(NEWER), mode="PX",
+        "same_name": Case(response(MUCH_NEWER), mode="PX",
                           overrides={"info_file": "writer.ini", "settings_file": "writer.ini"}),
-        "same_file": Case(response(NEWER), mode="PX",
+        "same_file": Case(response(MUCH_NEWER), mode="PX",
                           overrides={"info_file": "writer.ini", "settings_file": "WRITER.INI"}),
     })
     for outcome in outcomes.values():
@@ -248,17 +213,17 @@ def test_info_and_settings_names_of_the_same_file_end_the_run_before_anything(ru
 def test_two_runs_started_together_in_one_directory_both_end_and_keep_the_settings(
         runner, tmp_path):
     shared = tmp_path / "Program Files" / "Writer"
-    case = Case(response(NEWER), settings=REALISTIC_SETTINGS, shared_directory=shared)
+    case = Case(response(MUCH_NEWER), settings=REALISTIC_SETTINGS, shared_directory=shared)
     outcomes = runner.together({"twin_a": case, "twin_b": case}, actions=("untick", "no"))
     for outcome in outcomes.values():
         assert outcome.exit_code == 0
     assert sorted(os.listdir(shared)) == ["Falwick.EXE", "writer.ini"]
     after = (shared / "writer.ini").read_bytes()
-    before_sections, before_comments = parse_ini(REALISTIC_SETTINGS)
+    before_sections, before_comments = ini.sections(REALISTIC_SETTINGS)
     shown = [o for o in outcomes.values() if o.dialog is not None]
-    expected = (with_value(before_sections, "Options", "NoUpdateCheck", "0") if shown
+    expected = (ini.with_value(before_sections, "Options", "NoUpdateCheck", "0") if shown
                 else before_sections)
-    assert parse_ini(after) == (expected, before_comments)
+    assert ini.sections(after) == (expected, before_comments)
 
 
 def test_runs_that_open_the_browser_at_the_same_moment_each_start_it(runner):
@@ -282,7 +247,7 @@ PLACES = [("Options", "NoUpdateCheck"), ("Options", "CheckDisabled"), ("Update",
 @pytest.fixture(scope="module")
 def realistic_runs(runner):
     return runner.together({
-        "realistic_%d" % number: Case(response(NEWER), settings=REALISTIC_SETTINGS,
+        "realistic_%d" % number: Case(response(MUCH_NEWER), settings=REALISTIC_SETTINGS,
                                       overrides={"section": section, "key": key})
         for number, (section, key) in enumerate(PLACES)}, actions=("untick", "no"))
 
@@ -292,9 +257,9 @@ def test_the_settings_keep_every_section_key_value_and_comment(realistic_runs, n
     section, key = PLACES[number]
     outcome = realistic_runs["realistic_%d" % number]
     outcome.check(dialog=True, browser=False)
-    sections, comments = parse_ini(REALISTIC_SETTINGS)
-    assert parse_ini(outcome.settings_after) == (with_value(sections, section, key, "0"),
-                                                 comments)
+    sections, comments = ini.sections(REALISTIC_SETTINGS)
+    assert ini.sections(outcome.settings_after) == (
+        ini.with_value(sections, section, key, "0"), comments)
     # The bytes of the values are kept, whatever their encoding.
     for value in ("Jürgen Müller".encode("cp1252"), "Grüße".encode("utf-8"),
                   "Ärger ½".encode("cp1252")):
@@ -331,7 +296,7 @@ def test_a_full_run_writes_nothing_outside_its_directory_and_starts_only_the_dow
     def take_snapshot(directory):
         before.update(snapshot(drive_c, runner.base))
 
-    info = NEWER + b"MESSAGE1=See http://127.0.0.1:9/other.htm\r\n"
+    info = MUCH_NEWER + b"MESSAGE1=See http://127.0.0.1:9/other.htm\r\n"
     outcome = runner.run("side_effects", Case(
         response(info), prepare=take_snapshot, overrides={"download_url": download_url}),
         actions=("tick", "yes"))

@@ -3,7 +3,7 @@ garbage, enormous and endless bodies, an untrusted certificate. Whatever the ser
 does, the run ends with exit code 0, leaves no info file, touches the host's settings
 only when the notice ran, and takes the decision the bytes it stored call for.
 
-Cases run in groups at the same time (see harness.fault_runs). The group bounded by
+Cases run in groups at the same time (see harness.runs). The group bounded by
 the 60-second fetch deadline starts first and runs while the quick groups come and go."""
 
 import random
@@ -12,8 +12,10 @@ import subprocess
 
 import pytest
 
-from conftest import EXE, TOOLS
-from harness.fault_runs import NEWER, NOT_NEWER, Case, Runner, response
+from conftest import PROGRAMS
+from harness.runs import Case, Runner
+from harness.sample import MUCH_NEWER, NOT_NEWER
+from harness.server import response
 
 MIB = 1 << 20
 STORED_LIMIT = 16 * MIB
@@ -23,7 +25,7 @@ HTML_PAGE = (b"<!DOCTYPE html>\r\n<html><head><title>%d</title></head>\r\n"
 
 @pytest.fixture(scope="module")
 def runner(wine, html_association, tmp_path_factory):
-    runner = Runner(wine, EXE, TOOLS / "dialog_driver.exe", tmp_path_factory.mktemp("hostile"))
+    runner = Runner(wine, PROGRAMS, tmp_path_factory.mktemp("hostile"))
     yield runner
     runner.check_every_notice_was_claimed()
 
@@ -62,16 +64,16 @@ def error_page(status):
 def transfers(runner, slow_runs, untrusted_tls):
     # In a chunked body "VERSION=9.0" straddles the first chunk boundary (the server
     # sends 1000-byte chunks): only a decoded body has it on one line.
-    chunked = b"#" * 994 + b"\r\n" + NEWER + b"#" * 3000 + b"\r\n"
+    chunked = b"#" * 994 + b"\r\n" + MUCH_NEWER + b"#" * 3000 + b"\r\n"
     assert chunked[996:1000] == b"VERS"
-    padded_newer = NEWER + b"#" * 2000 + b"\r\n"
+    padded_newer = MUCH_NEWER + b"#" * 2000 + b"\r\n"
     return runner.together({
         "error_404": Case(error_page(404)),
         "error_404_px": Case(error_page(404), mode="PX"),
         "error_500": Case(error_page(500)),
         "error_500_px": Case(error_page(500), mode="PX"),
-        "moved_301": Case(redirect(301, NEWER), path="/old/info.txt"),
-        "found_302": Case(redirect(302, NEWER), path="/old/info.txt"),
+        "moved_301": Case(redirect(301, MUCH_NEWER), path="/old/info.txt"),
+        "found_302": Case(redirect(302, MUCH_NEWER), path="/old/info.txt"),
         "chunked": Case(response(chunked, chunked=True)),
         # Content-Length promises the whole body; the connection closes after
         # "BUILD=1\r\nVERSION=9", inside the VERSION line.
@@ -84,10 +86,10 @@ def transfers(runner, slow_runs, untrusted_tls):
         # The newer version arrives on its own, a second before the reset: the read
         # that fails is the next one, and only its bytes may be lost.
         "reset_later": Case(response(padded_newer * 3, behaviour="reset",
-                                     pause_after=len(NEWER), pause=1.0,
+                                     pause_after=len(MUCH_NEWER), pause=1.0,
                                      cut_after=len(padded_newer))),
-        "tls": Case(response(NEWER), tls=untrusted_tls),
-        "tls_px": Case(response(NEWER), tls=untrusted_tls, mode="PX"),
+        "tls": Case(response(MUCH_NEWER), tls=untrusted_tls),
+        "tls_px": Case(response(MUCH_NEWER), tls=untrusted_tls, mode="PX"),
     })
 
 
@@ -160,17 +162,17 @@ def contents(runner, slow_runs):
     piece_start = 259 * 2000
     return runner.together({
         "noise": Case(response(noise), mode="PX"),
-        "noise_then_newer": Case(response(noise_without_ctrl_z + b"\r\n" + NEWER)),
-        "nuls_then_newer": Case(response(b"\0" * 65536 + b"\r\n" + NEWER)),
+        "noise_then_newer": Case(response(noise_without_ctrl_z + b"\r\n" + MUCH_NEWER)),
+        "nuls_then_newer": Case(response(b"\0" * 65536 + b"\r\n" + MUCH_NEWER)),
         "nul_inside_key": Case(response(b"VERSION\0=9.0\r\nBUILD\0=1\r\n"), mode="PX"),
         "nul_ends_value": Case(response(b"VERSION=9.0\0junk\r\nBUILD=1\0" + b"7" * 40 + b"\r\n")),
         "long_line": Case(response(long_line(piece_start + 1)), mode="PX"),
         "long_line_piece": Case(response(long_line(piece_start))),
-        "long_line_then_newer": Case(response(long_line(piece_start + 1) + b"\r\n" + NEWER)),
+        "long_line_then_newer": Case(response(long_line(piece_start + 1) + b"\r\n" + MUCH_NEWER)),
         "cr_only": Case(response(b"VERSION=2.0\rVERSION=9.0\rBUILD=1\r"), mode="PX"),
-        "ctrl_z": Case(response(NOT_NEWER + b"\x1a" + NEWER), mode="PX"),
-        "bom": Case(response(b"\xef\xbb\xbf" + NEWER), mode="PX"),
-        "bom_then_newer": Case(response(b"\xef\xbb\xbfVERSION=2.0\r\n" + NEWER)),
+        "ctrl_z": Case(response(NOT_NEWER + b"\x1a" + MUCH_NEWER), mode="PX"),
+        "bom": Case(response(b"\xef\xbb\xbf" + MUCH_NEWER), mode="PX"),
+        "bom_then_newer": Case(response(b"\xef\xbb\xbfVERSION=2.0\r\n" + MUCH_NEWER)),
     })
 
 
@@ -262,21 +264,21 @@ def redirect_loop(server):
 def slow_runs(runner):
     """The cases that take long, started before any other: the ones the deadline ends,
     and the enormous bodies (with a tiny one to compare their memory with)."""
-    never_newer_in_time = NOT_NEWER + b"#" * 400 + b"\r\n" + NEWER
+    never_newer_in_time = NOT_NEWER + b"#" * 400 + b"\r\n" + MUCH_NEWER
     batch = runner.start({
         "trickle_px": Case(response(never_newer_in_time, behaviour="trickle"), mode="PX"),
-        "trickle": Case(response(NEWER + b"#" * 400, behaviour="trickle")),
-        "silent": Case(response(NEWER, behaviour="stall_headers")),
-        "silent_px": Case(response(NEWER, behaviour="stall_headers"), mode="PX"),
-        "stall": Case(response(NEWER + b"#" * 5000, behaviour="stall",
-                               cut_after=len(NEWER) + 100)),
+        "trickle": Case(response(MUCH_NEWER + b"#" * 400, behaviour="trickle")),
+        "silent": Case(response(MUCH_NEWER, behaviour="stall_headers")),
+        "silent_px": Case(response(MUCH_NEWER, behaviour="stall_headers"), mode="PX"),
+        "stall": Case(response(MUCH_NEWER + b"#" * 5000, behaviour="stall",
+                               cut_after=len(MUCH_NEWER) + 100)),
         "loop": Case(redirect_loop),
         "loop_px": Case(redirect_loop, mode="PX"),
-        "tiny": Case(response(NEWER)),
+        "tiny": Case(response(MUCH_NEWER)),
         # "VERSION=9" is newer than 3.0 only when it is the last stored line: one byte
         # fewer leaves "VERSION=" (no value), one more gives "VERSION=9e-9".
         "exact": Case(big_body(NOT_NEWER, b"VERSION=9", b"e-9\r\nVERSION=1.0\r\n")),
-        "head": Case(big_body(NEWER, b"\r\n", b"VERSION=1.0\r\n")),
+        "head": Case(big_body(MUCH_NEWER, b"\r\n", b"VERSION=1.0\r\n")),
     }, timeout=200)
     yield batch
     batch.abandon()

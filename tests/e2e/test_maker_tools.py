@@ -9,40 +9,24 @@ from pathlib import Path
 
 import pytest
 
-from conftest import EXE, TOOLS
-from harness import notice_watch
-from harness.wine import WINE
+from conftest import DIALOG_DRIVER, EXE, PROGRAMS
+from harness import notice as notices
+from harness.info_tool import InfoTool
+from harness.notice import DialogDriver
 
-INFO = EXE.parent / "maker" / "falwick-info.exe"
-DRIVER = TOOLS / "dialog_driver.exe"
 PREVIEW = Path(__file__).resolve().parents[2] / "scripts" / "preview"
 INSTALLED = "3.0.012"
 
 
 def falwick_info(wine, *args):
-    """Runs falwick-info.exe; returns its exit status, standard output (LF line ends)
-    and standard error."""
-    completed = subprocess.run([WINE, str(INFO), *args], env=wine.env, capture_output=True,
-                               timeout=120)
-    return (completed.returncode, completed.stdout.replace(b"\r\n", b"\n").decode("latin-1"),
-            completed.stderr.decode("latin-1"))
+    """Runs falwick-info.exe: its Report (exit status, standard output with LF line
+    ends, standard error)."""
+    return InfoTool(wine, PROGRAMS.falwick_info).run(*args)
 
 
 def check(wine, path, installed=INSTALLED):
-    return falwick_info(wine, "check", wine.windows_path(path), "--installed", installed,
-                        "--product", "Writer")
-
-
-def verdict(report):
-    """True when falwick-info says the notice appears."""
-    line = next(line for line in report.splitlines() if line.startswith("Newer "))
-    return line.split()[1] == "yes:"
-
-
-def notice_lines(report):
-    lines = report.splitlines()
-    start = next(i for i, line in enumerate(lines) if line.startswith("Notice text"))
-    return [line[4:] for line in lines[start + 1:] if line.startswith("  |")]
+    return InfoTool(wine, PROGRAMS.falwick_info).check(path, "--installed", installed,
+                                                       "--product", "Writer")
 
 
 def printable(data):
@@ -67,7 +51,8 @@ def run_falwick(program, server, body, tmp_path):
     """Falwick.EXE on `body` for a user of INSTALLED; the notice is answered "No"."""
     server.serve("/info.txt", body)
     falwick = program.start(*program.tokens(server, installed=INSTALLED))
-    outcome = notice_watch.watch(program.wine, falwick, DRIVER, tmp_path, timeout=60)
+    outcome = notices.answer(DialogDriver(program.wine, DIALOG_DRIVER), falwick,
+                             tmp_path / "notice.json", ("no",), timeout=60)
     assert outcome.ended, "Falwick neither ended nor showed a notice"
     return outcome
 
@@ -96,46 +81,48 @@ def test_the_verdict_and_notice_text_are_what_falwick_does(program, server, tmp_
                                                            announces):
     path = tmp_path / "info.txt"
     path.write_bytes(body)
-    status, report, _ = check(program.wine, path)
-    assert status in (0, 1), report
-    assert verdict(report) == announces, report
+    report = check(program.wine, path)
+    assert report.status in (0, 1), report.text
+    assert report.verdict() == announces, report.text
 
     outcome = run_falwick(program, server, body, tmp_path)
     assert outcome.shown == announces
     if outcome.shown:
         shown = [printable(line) for line in outcome.notice_text().split(b"\r\n")]
-        assert shown == notice_lines(report)
+        assert shown == report.notice_lines()
 
 
 def test_check_exit_status_tells_clean_from_trap_laden_from_unreadable(wine, tmp_path):
     clean = tmp_path / "clean.txt"
     clean.write_bytes(b"VERSION=4\r\nBUILD=2\r\nMESSAGE1=Faster printing.\r\n")
-    status, report, _ = check(wine, clean)
-    assert status == 0
-    assert "No warnings." in report
-    assert "Newer             yes: VERSION 4 is larger than the installed version 3" in report
+    report = check(wine, clean)
+    assert report.status == 0
+    assert "No warnings." in report.text
+    assert ("Newer             yes: VERSION 4 is larger than the installed version 3"
+            in report.text)
 
     traps = tmp_path / "traps.txt"
     traps.write_bytes(b"\xef\xbb\xbfVERSION=4\r\nBuild=2\r\n")
-    status, report, _ = check(wine, traps)
-    assert status == 1
-    assert re.search(r"^  line 1: the file starts with a UTF-8 byte-order mark", report, re.M)
-    assert re.search(r"^  line 2: 'Build' is not read", report, re.M)
+    report = check(wine, traps)
+    assert report.status == 1
+    assert re.search(r"^  line 1: the file starts with a UTF-8 byte-order mark", report.text,
+                     re.M)
+    assert re.search(r"^  line 2: 'Build' is not read", report.text, re.M)
 
-    status, _, error = check(wine, tmp_path / "missing.txt")
-    assert status == 2
-    assert "cannot read" in error
+    missing = check(wine, tmp_path / "missing.txt")
+    assert missing.status == 2
+    assert "cannot read" in missing.error
 
     # Without --installed, the oldest version: anything with a VERSION or BUILD announces.
-    status, report, _ = falwick_info(wine, "check", wine.windows_path(clean))
-    assert "Installed         0.0.000 = version 0, build 0 (default" in report
+    report = falwick_info(wine, "check", wine.windows_path(clean))
+    assert "Installed         0.0.000 = version 0, build 0 (default" in report.text
 
 
 def test_a_written_file_shows_in_the_dialog_exactly_as_given(program, server, tmp_path):
     first = " ".join("Item %d: a = b & c;" % n for n in range(40))  # about 800 characters
-    status, written, error = falwick_info(program.wine, "write", "--version", "4",
-                                          "--build", "2", "--message1", first,
-                                          "--message2", "100% free")
+    report = falwick_info(program.wine, "write", "--version", "4", "--build", "2",
+                          "--message1", first, "--message2", "100% free")
+    status, written, error = report.status, report.text, report.error
     assert status == 0, error
     assert "underlined" in error  # the "&" is noted, and the file written all the same
     body = written.replace("\n", "\r\n").encode("latin-1")
@@ -149,8 +136,9 @@ def test_a_written_file_shows_in_the_dialog_exactly_as_given(program, server, tm
 
 
 def test_write_refuses_what_would_read_back_differently(wine):
-    status, written, error = falwick_info(wine, "write", "--version", "4", "--build", "2",
-                                          "--message1", "x" * 300)
+    report = falwick_info(wine, "write", "--version", "4", "--build", "2",
+                          "--message1", "x" * 300)
+    status, written, error = report.status, report.text, report.error
     assert status == 2
     assert written == ""
     assert "longer than a line holds" in error

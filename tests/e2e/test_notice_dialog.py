@@ -5,10 +5,11 @@ and the disable-checking box as stored in the host's settings file after every a
 import pytest
 
 from conftest import DIALOG_DRIVER, EXE, WORK, run_notice
+from harness import ini
 from harness.falwick import ProgramDirectory
+from harness.notice import DialogDriver
+from harness.sample import NEWER
 from harness.server import LocalServer
-
-NEWER = b"VERSION=3.5\r\nBUILD=14\r\n"
 
 # Window styles (winuser.h).
 WS_POPUP = 0x80000000
@@ -26,7 +27,7 @@ BOX_LABEL = "&Disable new update checking on program startup"
 
 
 @pytest.fixture(scope="module")
-def standard_notice(wine, display, tmp_path_factory):
+def standard_notice(wine, tmp_path_factory):
     """The notice for Writer 3.0.012 when 3.5 build 14 is published, answered "No"; seen
     once for the tests that only look at it. A screenshot is kept in the e2e work
     directory for people to look at."""
@@ -36,8 +37,8 @@ def standard_notice(wine, display, tmp_path_factory):
     shots.mkdir(parents=True, exist_ok=True)
     with LocalServer() as server:
         server.serve("/info.txt", NEWER)
-        run = run_notice(wine, display, program, place / "dialog.json", program.tokens(server),
-                         "no", screenshot=shots / "notice.png")
+        run = run_notice(program, place / "dialog.json", program.tokens(server), "no",
+                         screenshot=shots / "notice.png")
     assert run.dialog is not None, "no notice dialog appeared"
     assert run.exit_code == 0
     return run
@@ -123,26 +124,9 @@ def test_the_box_shows_the_setting_and_is_stored_as_left_after_every_answer(
     run = notice(program.tokens(server), *actions)
     assert run.control(IDC_DISABLE_CHECKING)["checked"] == shown
     assert run.exit_code == 0
-    assert profile(settings.read_text()) == profile(settings_text(written))
+    assert ini.entries(settings.read_text()) == ini.entries(settings_text(written))
     # The downloaded information file is gone, and nothing else was left.
     assert program.files() == {"Falwick.EXE", "writer.ini"}
-
-
-def profile(text):
-    """An INI file's content as the profile functions see it: section headers, comments
-    and key=value entries in order, without blank lines or spaces around "=" and around
-    the line (Wine's writer drops those)."""
-    items = []
-    for line in text.splitlines():
-        line = line.strip()
-        if not line:
-            continue
-        if line.startswith(";") or line.startswith("["):
-            items.append(line)
-        else:
-            key, _, value = line.partition("=")
-            items.append((key.strip(), value.strip()))
-    return items
 
 
 HOST_SETTINGS = """\
@@ -170,13 +154,13 @@ def test_storing_the_box_keeps_the_rest_of_the_hosts_settings(notice, program, s
     settings.write_text(HOST_SETTINGS, newline="\r\n")
     run = notice(program.tokens(server), "untick", "no")
     assert run.exit_code == 0
-    expected = profile(HOST_SETTINGS.replace("NoUpdateCheck = 2", "NoUpdateCheck=0"))
-    assert profile(settings.read_text()) == expected
+    expected = ini.entries(HOST_SETTINGS.replace("NoUpdateCheck = 2", "NoUpdateCheck=0"))
+    assert ini.entries(settings.read_text()) == expected
 
 
 def test_the_dialog_driver_reports_a_missing_notice_with_status_2(wine, tmp_path):
     # Other suites tell "no notice appeared" from a failure of the driver by this status.
     out = tmp_path / "dialog.json"
-    status, _ = wine.run(DIALOG_DRIVER, "--out", wine.windows_path(out), "--timeout", "0.5")
+    status = DialogDriver(wine, DIALOG_DRIVER).run(out, 0.5)
     assert status == 2
     assert not out.exists()

@@ -1,7 +1,7 @@
 """The update check seen from outside: what Falwick asks the server for, which files it
 leaves, and that it always ends with exit code 0."""
 
-NOT_NEWER = b"VERSION=3.0\r\nBUILD=12\r\n"
+from harness.sample import NOT_NEWER
 
 
 def test_a_check_fetches_the_info_url_once_with_its_agent_and_leaves_no_file(program, server):

@@ -10,6 +10,7 @@ import socket
 import socketserver
 import ssl
 import struct
+import sys
 import threading
 import time
 from dataclasses import dataclass, field
@@ -36,6 +37,13 @@ class Response:
     # seconds (so that they arrive on their own), then the rest up to cut_after.
     pause_after: int = 0
     pause: float = 0.0
+
+
+def response(body=b"", **kwargs):
+    """A Response; a str body is taken as Latin-1."""
+    if isinstance(body, str):
+        body = body.encode("latin-1")
+    return Response(body, **kwargs)
 
 
 @dataclass
@@ -124,6 +132,12 @@ class _ThreadingServer(socketserver.ThreadingMixIn, socketserver.TCPServer):
     allow_reuse_address = True
     tls = None  # an ssl.SSLContext for https
 
+    def handle_error(self, request, client_address):
+        # A client that hangs up before the end of a body (Falwick stops reading after
+        # 16 MiB, a run is ended) is expected; anything else is reported.
+        if not isinstance(sys.exc_info()[1], (ConnectionError, ssl.SSLError)):
+            super().handle_error(request, client_address)
+
     def finish_request(self, request, client_address):
         self.owner.record_connection()
         # The TLS handshake runs here, in the connection's own thread, so that it never
@@ -139,9 +153,12 @@ class _ThreadingServer(socketserver.ThreadingMixIn, socketserver.TCPServer):
 class LocalServer:
     """Serves `scenario` on 127.0.0.1 at a free port while in a `with` block."""
 
-    def __init__(self, scenario=None, port=0, tls=None):
-        """`tls`: an ssl.SSLContext (server side) to serve https instead of http."""
+    def __init__(self, scenario=None, port=0, tls=None, host="127.0.0.1"):
+        """`tls`: an ssl.SSLContext (server side) to serve https instead of http.
+        `host`: the name its URLs use ("localhost" for https: WinINet matches a
+        certificate against DNS names only)."""
         self.scenario = dict(scenario or {})
+        self.host = host
         self.requests = []
         self.connections = 0  # accepted, whether a request followed or not
         self.stalled = threading.Event()  # set to release stalled connections
@@ -157,12 +174,11 @@ class LocalServer:
 
     def url(self, path):
         scheme = "https" if self._server.tls is not None else "http"
-        return "%s://127.0.0.1:%d%s" % (scheme, self.port, path)
+        return "%s://%s:%d%s" % (scheme, self.host, self.port, path)
 
     def serve(self, path, body=b"", **kwargs):
-        if isinstance(body, str):
-            body = body.encode("latin-1")
-        self.scenario[path] = Response(body, **kwargs)
+        """Answers `path` with response(body, **kwargs)."""
+        self.scenario[path] = response(body, **kwargs)
 
     def record(self, request):
         with self._lock:

@@ -6,27 +6,17 @@ Several runs can go at the same time, each in its own program directory against 
 own server, so that cases bounded by the 60-second fetch deadline cost one minute
 together. Dialogs are told apart by the product name they show: every run gets its own."""
 
-import json
 import os
 import shutil
-import subprocess
 import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
-from harness.falwick import STANDARD_TOKENS, command_line
-from harness.server import LocalServer, Response
-from harness.wine import WINE
-
-DOWNLOAD_URL = "http://127.0.0.1:9/download page.htm"
-
-# A host's settings file as a host leaves it before any run: the key is not there yet.
-HOST_SETTINGS = (b"[Options]\r\nLanguage=English\r\nAutoSave=1\r\n\r\n"
-                 b"[Window]\r\nLeft=10\r\nTop=20\r\n")
-
-NOT_NEWER = b"VERSION=3.0\r\nBUILD=12\r\n"
-NEWER = b"VERSION=9.0\r\nBUILD=1\r\n"
+from harness import sample
+from harness.falwick import BrowserLog
+from harness.notice import DialogDriver, Watcher
+from harness.server import LocalServer
 
 
 @dataclass
@@ -37,13 +27,14 @@ class Case:
     answer: object = None
     mode: str = "PU"
     path: str = "/info.txt"
-    settings: bytes = HOST_SETTINGS  # None: no settings file
+    settings: bytes = sample.HOST_SETTINGS  # None: no settings file
     stale_info: bytes = None  # an info file left in the program directory
     tls: object = None  # ssl.SSLContext: the server speaks https
     overrides: dict = field(default_factory=dict)  # other command-line tokens
     directory: str = "Writer"  # the program directory, under "Program Files"
     shared_directory: Path = None  # a program directory other runs use too
     prepare: object = None  # called with the program directory before the start
+    env: dict = None  # environment variables over the session's (None removes one)
 
 
 @dataclass
@@ -63,14 +54,10 @@ class Outcome:
     peak_memory_kib: int  # VmHWM of the process, sampled from /proc while it ran
     program_dir: Path = None
     browser_log: Path = None
-    download_url: str = DOWNLOAD_URL
+    download_url: str = sample.DEFAULTS["download_url"]
 
     def read_browser_log(self, wait=0.0):
-        deadline = time.monotonic() + wait
-        while not self.browser_log.exists() and time.monotonic() < deadline:
-            time.sleep(0.1)
-        if self.browser_log.exists():
-            self.browser = self.browser_log.read_text(encoding="latin-1").splitlines()
+        self.browser = BrowserLog(self.browser_log).launches(wait)
         return self.browser
 
     def dialog_text(self):
@@ -96,59 +83,6 @@ class Outcome:
         assert self.files == expected
         if not dialog:
             assert self.settings_after == self.settings_before
-
-
-class DialogWatcher:
-    """Runs the dialog driver again and again, answering every notice with the same
-    actions, and keeps each description with the time the driver found the window."""
-
-    def __init__(self, wine, driver, work, actions, seen):
-        self.wine, self.driver, self.work, self.actions = wine, driver, work, actions
-        self.seen = seen  # (time.time() when found, description), shared with the runner
-        self._stop = threading.Event()
-        self._thread = threading.Thread(target=self._loop, daemon=True)
-        self._process = None
-        self._out = None
-
-    def start(self):
-        self._thread.start()
-        return self
-
-    def _loop(self):
-        number = 0
-        while not self._stop.is_set():
-            number += 1
-            out = self.work / ("dialog-%d.json" % number)
-            self._out = out
-            self._process = subprocess.Popen(
-                [WINE, str(self.driver), "--out", self.wine.windows_path(out), "--timeout", "3",
-                 *self.actions],
-                env=self.wine.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self._process.wait()
-            if out.exists():
-                self.seen.append((out.stat().st_mtime,
-                                  json.loads(out.read_text(encoding="latin-1"))))
-            self._out = None
-
-    def settle(self, timeout=30):
-        """Waits until a driver that has found a window has finished with it."""
-        deadline = time.monotonic() + timeout
-        out = self._out
-        while out is not None and out.exists() and self._out is out:
-            if time.monotonic() > deadline:
-                break
-            time.sleep(0.05)
-
-    def stop(self):
-        """Called once every run has ended: no window is left, so a driver still
-        waiting after a moment (one that was finishing its work has ended by then) is
-        ended."""
-        self._stop.set()
-        while self._thread.is_alive():
-            process = self._process
-            self._thread.join(0.5)
-            if process is not None and process is self._process and process.poll() is None:
-                process.kill()
 
 
 class Launch:
@@ -179,28 +113,19 @@ class Launch:
         elif case.answer is not None:
             self.server.scenario[case.path] = case.answer
         self.server.start()
-        self.tokens = self.tokens_for(case)
+        self.tokens = sample.tokens(self.server, case.path, product=product, mode=case.mode,
+                                    **case.overrides)
         self.hwm_kib = 0
         self.alone = True  # no other run overlapped this one
 
-    def tokens_for(self, case):
-        values = {
-            "product": self.product, "mode": case.mode, "info_url": self.server.url(case.path),
-            "info_file": "info.txt", "installed": "3.0.012", "settings_file": "writer.ini",
-            "section": "Options", "key": "NoUpdateCheck", "download_url": DOWNLOAD_URL,
-        }
-        values.update(case.overrides)
-        return [values[name] for name in STANDARD_TOKENS]
-
     def start(self):
-        env = dict(self.wine.env)
-        env["FALWICK_BROWSER_LOG"] = self.wine.windows_path(self.browser_log)
+        env = self.wine.environment(**BrowserLog(self.browser_log).environment(self.wine),
+                                    **(self.case.env or {}))
         self.settings_before = self.settings.read_bytes() if self.settings.exists() else None
         self.started = time.monotonic()
         self.started_wall = time.time()
-        self.process = subprocess.Popen(
-            [WINE, str(self.program_dir / "Falwick.EXE"), command_line(*self.tokens)],
-            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = self.wine.start(self.program_dir / "Falwick.EXE",
+                                       sample.command_line(self.tokens), env=env)
         self.ended = threading.Event()
         threading.Thread(target=self._reap, daemon=True).start()
         threading.Thread(target=self._sample, daemon=True).start()
@@ -301,8 +226,10 @@ class Runner:
     """Starts cases and collects their outcomes. Batches may overlap; one dialog
     watcher serves them all, so overlapping batches answer notices alike."""
 
-    def __init__(self, wine, exe, driver, base):
-        self.wine, self.exe, self.driver, self.base = wine, exe, driver, base
+    def __init__(self, wine, programs, base):
+        """`programs`: harness.programs.Programs (Falwick.EXE and the dialog driver)."""
+        self.wine, self.exe, self.base = wine, programs.falwick, base
+        self.driver = DialogDriver(wine, programs.dialog_driver)
         base.mkdir(parents=True, exist_ok=True)
         self.dialogs = []
         self.claimed = set()
@@ -320,8 +247,8 @@ class Runner:
             if self._watcher is None:
                 work = self.base / ("dialogs-%d" % time.monotonic_ns())
                 work.mkdir()
-                self._watcher = DialogWatcher(self.wine, self.driver, work, tuple(actions),
-                                              self.dialogs).start()
+                self._watcher = Watcher(self.driver, work, tuple(actions),
+                                        self.dialogs).start()
             assert self._watcher.actions == tuple(actions), "overlapping batches differ"
             self._active.extend(launches)
             if len(self._active) > 1:
@@ -351,8 +278,3 @@ class Runner:
         if not self.abandoned:
             assert all(id(d) in self.claimed for _, d in self.dialogs), "a notice of no run"
 
-
-def response(body=b"", **kwargs):
-    if isinstance(body, str):
-        body = body.encode("latin-1")
-    return Response(body, **kwargs)

@@ -1,0 +1,17 @@
+"""Runs the real Falwick.EXE under Wine against local servers, for the end-to-end tests,
+the demo, the preview and the benchmarks alike.
+
+  programs   the built Windows programs of a build tree, by name
+  sample     the sample product and versions, info files, the nine tokens
+  wine       a Wine session: prefix, X display, wineserver, runs, registry
+  offline    runs in a network namespace that has only loopback
+  server     a local http(s) server answering from a scenario, recording requests
+  falwick    a program directory with Falwick.EXE; the stand-in browser's record
+  notice     the notice dialog read and answered from outside, and its picture
+  runs       many runs at once, each watched from every side
+  info_tool  falwick-info.exe and its report
+  ini        a settings file as the profile functions read it
+  prepare    the prefixes of an end-to-end test run
+
+Nothing here imports from the tests; the tests, scripts/demo, scripts/preview and
+scripts/bench import this (the scripts put the source tree on PYTHONPATH)."""

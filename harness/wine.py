@@ -1,0 +1,274 @@
+"""A Wine session: a prefix, an X display (a virtual one of the session's own unless
+told), a wineserver kept alive between runs, and runs of Windows programs with a
+controlled environment. Off-line runs, in a network namespace, are in harness.offline."""
+
+import fcntl
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+from contextlib import contextmanager
+from pathlib import Path
+
+WINE = "wine"
+
+# WinINet takes its proxy from these (with or without http://): a proxy some machine
+# has configured must never see the harness's loopback requests.
+PROXY_VARIABLES = {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy"}
+# Loopback bypasses a proxy in a form WinINet reads: it takes one host, or hosts
+# separated by ";" or spaces; a comma list ("127.0.0.1,localhost") does nothing.
+NO_PROXY = "127.0.0.1;localhost"
+
+
+def base_environment(prefix, display=None):
+    """The environment of every Wine process: this one's without proxy variables, the
+    prefix, Wine silent, no installers, and the X display (none when not given)."""
+    env = {name: value for name, value in os.environ.items()
+           if name.lower() not in PROXY_VARIABLES | {"no_proxy"}}
+    env.update({
+        "WINEPREFIX": str(prefix),
+        "WINEDEBUG": "-all",
+        # No Mono or Gecko installers when the prefix is made.
+        "WINEDLLOVERRIDES": "mscoree=;mshtml=;winemenubuilder.exe=",
+        "no_proxy": NO_PROXY,
+    })
+    if display:
+        env["DISPLAY"] = display
+    else:
+        env.pop("DISPLAY", None)
+    return env
+
+
+@contextmanager
+def _locked(path):
+    path.parent.mkdir(parents=True, exist_ok=True)
+    with open(str(path) + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        yield
+
+
+def make_prefix(prefix, fresh=False):
+    """Creates the prefix with `wineboot -i` unless it exists (or `fresh` is asked)."""
+    with _locked(prefix):
+        if fresh and prefix.exists():
+            subprocess.run(["wineserver", "-k"], env=base_environment(prefix),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            shutil.rmtree(prefix)
+        if not (prefix / "system.reg").exists():
+            env = base_environment(prefix)
+            subprocess.run(["wineboot", "-i"], env=env, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["wineserver", "-w"], env=env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def copy_prefix(prefix, copy):
+    """A copy of `prefix` with a wineserver of its own (used for off-line runs)."""
+    with _locked(copy):
+        if not (copy / "system.reg").exists():
+            subprocess.run(["wineserver", "-w"], env=base_environment(prefix),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            shutil.copytree(prefix, copy, symlinks=True)
+
+
+class VirtualDisplay:
+    """An Xvfb server on a free display number, for as long as the object is open."""
+
+    def __init__(self, width=1280, height=800):
+        read_end, write_end = os.pipe()
+        self._process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+             "%dx%dx24" % (width, height), "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number
+        self.width, self.height = width, height
+
+    def screenshot(self, png_path, rect=None):
+        """A PNG of the screen; with `rect` ({left, top, right, bottom}), of that part."""
+        xwd = str(png_path) + ".xwd"
+        subprocess.run(["xwd", "-root", "-silent", "-display", self.name, "-out", xwd],
+                       check=True)
+        crop = []
+        if rect is not None:
+            crop = ["-crop", "%dx%d+%d+%d" % (rect["right"] - rect["left"],
+                                              rect["bottom"] - rect["top"],
+                                              rect["left"], rect["top"]), "+repage"]
+        subprocess.run(["convert", xwd, *crop, str(png_path)], check=True)
+        os.remove(xwd)
+
+    def close(self):
+        self._process.terminate()
+        self._process.wait()
+
+
+class Wine:
+    """Runs Windows programs in one prefix, with a wineserver kept alive between runs.
+    `env` is the environment of every run unless a run is given its own."""
+
+    def __init__(self, prefix, display=None):
+        self.prefix = Path(prefix)
+        self.display = display  # the X display's name
+        self.screen = None  # the VirtualDisplay, when the session has one of its own
+        self.env = base_environment(prefix, display)
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+
+    def environment(self, **changes):
+        """A copy of `env` with `changes`; None removes a variable (a run through a
+        proxy, say: http_proxy="http://127.0.0.1:PORT", no_proxy=None)."""
+        env = dict(self.env)
+        for name, value in changes.items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
+        return env
+
+    @staticmethod
+    def command(program, *args):
+        return [WINE, str(program), *(str(arg) for arg in args)]
+
+    def run(self, program, *args, timeout=150, env=None):
+        """Runs the program to its end; returns (exit code, seconds it took)."""
+        started = time.monotonic()
+        completed = subprocess.run(self.command(program, *args), env=env or self.env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, timeout=timeout)
+        return completed.returncode, time.monotonic() - started
+
+    def start(self, program, *args, env=None):
+        """Starts the program; returns its process (the pid is the Windows program's:
+        Wine's loader runs it in place)."""
+        return subprocess.Popen(self.command(program, *args), env=env or self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    def output(self, program, *args, timeout=120, env=None):
+        """Runs the program to its end; returns (exit code, standard output, standard
+        error) as bytes. They go through files: Wine's services, when this run starts
+        them, inherit its pipes and would hold them open."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            completed = subprocess.run(self.command(program, *args), env=env or self.env,
+                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                       timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return completed.returncode, out.read(), err.read()
+
+    def cmd(self, *command):
+        """What `cmd /c COMMAND` prints (standard output, then error), as text."""
+        _, out, err = self.output("cmd", "/c", *command)
+        return (out + err).decode("latin-1")
+
+    # The registry. Keys as `reg` spells them (HKCU\Software\...).
+
+    def reg(self, *args):
+        subprocess.run([WINE, "reg", *args], env=self.env, check=True,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def reg_add(self, key, name=None, data=None, kind=None):
+        """Sets value `name` of `key` (None: its default value) to `data`: a str
+        (REG_SZ unless `kind` says otherwise: REG_DWORD, ...), or bytes (REG_BINARY)."""
+        if isinstance(data, bytes):
+            data, kind = data.hex(), kind or "REG_BINARY"
+        args = ["add", key] + (["/ve"] if name is None else ["/v", name])
+        args += (["/t", kind] if kind else []) + ([] if data is None else ["/d", data])
+        self.reg(*args, "/f")
+
+    def reg_delete(self, key, name=None):
+        """Deletes value `name` of `key`, or the whole key; False when it was not there."""
+        args = ["delete", key] + ([] if name is None else ["/v", name]) + ["/f"]
+        code, _, _ = self.output("reg", *args)
+        return code == 0
+
+    def reg_value(self, key, name):
+        """The data of value `name` of `key`, as `reg query` prints it, or None."""
+        code, out, _ = self.output("reg", "query", key, "/v", name)
+        if code != 0:
+            return None
+        for line in out.decode("latin-1").splitlines():
+            fields = line.split(None, 2)
+            if len(fields) == 3 and fields[0].lower() == name.lower():
+                return fields[2].strip()
+        return None
+
+    def use_browser(self, program, class_name="falwicktest.htm"):
+        """Makes `program` (a Unix path) the program for ".htm" files, started with the
+        file as its argument; with None, Wine's own association (its browser launcher)."""
+        if program is None:
+            self.reg_add(r"HKCR\.htm", data="htmlfile")
+            return
+        self.reg_add(r"HKCR\.htm", data=class_name)
+        self.reg_add(r"HKCR\%s\shell\open\command" % class_name,
+                     data='"%s" "%%1"' % self.windows_path(program))
+
+    # Paths and processes.
+
+    @staticmethod
+    def windows_path(path):
+        """The Windows name of a Unix path (Wine maps / to Z:)."""
+        return "Z:" + str(path).replace("/", "\\")
+
+    def unix_path(self, windows_path):
+        _, out, _ = self.output("winepath", "-u", windows_path)
+        return Path(out.decode("latin-1").strip())
+
+    def temp_dir(self):
+        """Wine's temporary directory (%TMP%, where GetTempPathA points) as a Unix path."""
+        windows = self.cmd("echo %TMP%").strip()
+        if not windows or "%" in windows:
+            raise RuntimeError("Wine gave no temporary directory: %r" % windows)
+        return self.unix_path(windows)
+
+    def running(self, program):
+        """Whether a process of the Windows program (a Unix path) runs: Wine shows a
+        process's command line with its program's Windows path first."""
+        name = self.windows_path(program).lower()
+        for entry in os.listdir("/proc"):
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
+                    first = cmdline.read().split(b"\0")[0].decode("latin-1").lower()
+            except OSError:
+                continue
+            if first == name:
+                return True
+        return False
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+@contextmanager
+def session(prefix, display=None):
+    """A Wine session in `prefix` (made first when missing) on the X display named
+    `display`, or on a virtual display of its own (`screen`) when None. Its wineserver
+    and display end with the block."""
+    make_prefix(Path(prefix))
+    screen = None if display else VirtualDisplay()
+    try:
+        wine = Wine(prefix, display or screen.name)
+        wine.screen = screen
+        try:
+            yield wine
+        finally:
+            wine.close()
+    finally:
+        if screen is not None:
+            screen.close()
+
+
+def wait_until(condition, timeout=30.0, interval=0.05):
+    """Polls `condition` until it holds; returns its last value (falsy on time-out)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)

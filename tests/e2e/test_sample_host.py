@@ -13,11 +13,11 @@ from pathlib import Path
 import pytest
 
 from conftest import EXE, TOOLS, browser_starts, wait_until
+from harness.sample import NOT_NEWER
 
 HOST = Path(os.environ.get("FALWICK_SAMPLE_HOST", EXE.parent / "examples/host/SampleHost.exe"))
 DRIVER = TOOLS / "host_driver.exe"
 RECORDER = TOOLS / "browser_recorder.exe"
-NOT_NEWER = b"VERSION=3.0\r\nBUILD=12\r\n"
 DOWNLOAD = "http://127.0.0.1:9/Writer Setup.htm?from=update&x=1"
 SETTINGS = "[Options]\r\nNoUpdateCheck=%s\r\n"
 

@@ -17,9 +17,6 @@ import time
 import zipfile
 from pathlib import Path
 
-NOT_NEWER = b"VERSION=3.0\r\nBUILD=12\r\n"
-DOWNLOAD = "http://127.0.0.1:9/download page.htm"
-
 
 def run(*command, check=True):
     return subprocess.run([str(part) for part in command], check=check,
@@ -101,7 +98,8 @@ def check_refusals(source, work, exe):
 
 
 def check_runs_under_wine(source, exe, recorder, prefix, work):
-    sys.path.insert(0, str(source / "tests" / "e2e"))
+    sys.path.insert(0, str(source))
+    from harness import sample
     from harness.server import LocalServer
     from harness.wine import Wine
 
@@ -114,10 +112,9 @@ def check_runs_under_wine(source, exe, recorder, prefix, work):
         wine.use_browser(recorder)
         wine.env["FALWICK_BROWSER_LOG"] = wine.windows_path(log)
         with LocalServer() as server:
-            server.serve("/info.txt", NOT_NEWER)
-            tokens = ["Writer", "PX", server.url("/info.txt"), "info.txt", "3.0.012",
-                      "writer.ini", "Options", "NoUpdateCheck", DOWNLOAD]
-            code, _ = wine.run(program / "Falwick.EXE", "".join("<%s>" % t for t in tokens))
+            server.serve("/info.txt", sample.NOT_NEWER)
+            tokens = sample.tokens(server, mode="PX")
+            code, _ = wine.run(program / "Falwick.EXE", sample.command_line(tokens))
             requests = [(r.path, r.user_agent) for r in server.requests]
         # The browser is started before Falwick ends, and writes its line at once.
         deadline = time.monotonic() + 30
@@ -127,7 +124,7 @@ def check_runs_under_wine(source, exe, recorder, prefix, work):
         wine.close()
     assert code == 0
     assert requests == [("/info.txt", "Orvanel Program Update")], requests
-    assert log.read_text(encoding="latin-1").splitlines() == [DOWNLOAD]
+    assert log.read_text(encoding="latin-1").splitlines() == [sample.DEFAULTS["download_url"]]
     assert sorted(p.name for p in program.iterdir()) == ["Falwick.EXE"]
 
 

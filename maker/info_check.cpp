@@ -260,7 +260,7 @@ class Checker {
       const size_t offset = cursor;
       cursor += piece.text.size();
       // The piece's text is the file's bytes as they stand; its line feed was LF or CR LF.
-      if (piece.endsWithNewline) cursor += bytes_[cursor] == '\r' ? 2 : 1;
+      if (piece.EndsWithNewline()) cursor += bytes_[cursor] == '\r' ? 2 : 1;
       if (!lineOpen) {
         lineOffset_ = offset;
         lineText_.clear();
@@ -269,7 +269,7 @@ class Checker {
       }
       lineText_.append(piece.text);
       ApplyPiece(piece.text, offset);
-      if (piece.endsWithNewline) {
+      if (piece.EndsWithNewline()) {
         FinishLine();
         lineOpen = false;
       }

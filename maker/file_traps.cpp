@@ -76,7 +76,7 @@ void InfoChecker::CheckHtml() {
   size_t tag = bytes_.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (tag < bytes_.size() && IsScanSpace(bytes_[tag])) ++tag;
   if (tag == bytes_.size() || bytes_[tag] != '<') return;
-  const std::string head = UpperPrefix(bytes_, 64 * 1024);
+  const std::string head = UpperPrefix(bytes_, size_t{64} * 1024);
   const bool html = head.find("<HTML") != std::string::npos ||
                     head.find("<!DOCTYPE") != std::string::npos ||
                     head.find("<BODY") != std::string::npos ||

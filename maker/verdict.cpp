@@ -1,6 +1,5 @@
 // The verdict and what the notice shows: whether the file announces a newer version and
 // why, the display version and the notice text, and the traps in what the user sees.
-#include <algorithm>
 #include <cmath>
 
 #include "maker/info_checker.h"

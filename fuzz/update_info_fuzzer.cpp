@@ -1,7 +1,9 @@
 // The update-information file: arbitrary bytes, read the way the downloaded file is read
 // (ReadUpdateInfo on fake files holding them) and piece by piece through
 // TextModeReader over reads of varying sizes, both checked against a plain
-// implementation of the text-mode rules; then what the notice is made of.
+// implementation of the text-mode rules, with where each piece lies and how it ended;
+// read once more with an observer, which must change nothing; then what the notice is
+// made of.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -87,6 +89,52 @@ class ChunkSource : public ByteSource {
   bool ended_ = false;
 };
 
+// A piece's text is the file's bytes where it says it lies, right after the previous
+// piece, followed by the line end it names; its lone CR is its first CR.
+FUZZ_UNTRACED void CheckWhereThePieceLies(std::string_view file, const TextPiece& piece,
+                                          size_t next) {
+  FUZZ_CHECK(piece.offset == next);
+  FUZZ_CHECK(file.substr(piece.offset, piece.text.size()) == piece.text);
+  const std::string_view lineEnd =
+      file.substr(piece.offset + piece.text.size(), piece.rawLength - piece.text.size());
+  switch (piece.end) {
+    case PieceEnd::kLf:
+      FUZZ_CHECK(lineEnd == "\n");
+      break;
+    case PieceEnd::kCrLf:
+      FUZZ_CHECK(lineEnd == "\r\n");
+      break;
+    case PieceEnd::kFull:
+      FUZZ_CHECK(lineEnd.empty() && piece.text.size() == TextModeReader::kMaxPieceLength);
+      break;
+    case PieceEnd::kCtrlZ:
+      FUZZ_CHECK(lineEnd.empty() && file[piece.offset + piece.rawLength] == kCtrlZ);
+      break;
+    case PieceEnd::kEndOfData:
+      FUZZ_CHECK(lineEnd.empty());
+      break;
+  }
+  FUZZ_CHECK(piece.loneCr == piece.text.find('\r'));
+}
+
+// Sees the pieces ReadUpdateInfoText applies, and the state each finds.
+class Recorder : public InfoReadObserver {
+ public:
+  explicit Recorder(const ProgramVersion& installed) { applied_.newest = installed; }
+  void OnPiece(const TextPiece& piece, const UpdateInfo& info) override {
+    FUZZ_CHECK(info.newest.version == applied_.newest.version &&
+               info.newest.build == applied_.newest.build && info.messages == applied_.messages);
+    ApplyInfoLine(piece.text, applied_);
+    ++pieces;
+  }
+  void OnEnd(const TextModeReader& /*reader*/) override { ++ends; }
+  size_t pieces = 0;
+  size_t ends = 0;
+
+ private:
+  UpdateInfo applied_;
+};
+
 void CheckMessage(const std::string& message) {
   FUZZ_CHECK(message.size() <= kMaxMessageLength);
   FUZZ_CHECK(message.find_first_of(std::string("\n\0\x1a", 3)) == std::string::npos);
@@ -122,13 +170,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ChunkSource source(file, firstRead, secondRead, failAt);
   TextModeReader reader(source);
   size_t count = 0;
+  size_t next = 0;
   TextPiece piece;
   while (reader.ReadPiece(piece)) {
     FUZZ_CHECK(count < expected.size());
-    FUZZ_CHECK((Piece{piece.text, piece.endsWithNewline} == expected[count]));
+    FUZZ_CHECK((Piece{piece.text, piece.EndsWithNewline()} == expected[count]));
+    CheckWhereThePieceLies(file, piece, next);
+    next = piece.offset + piece.rawLength;
     ++count;
   }
   FUZZ_CHECK(count == expected.size());
+  const size_t ctrlZ = file.find(kCtrlZ);
+  if (ctrlZ < std::min(failAt, file.size())) {
+    FUZZ_CHECK(reader.End() == TextEnd::kCtrlZ && reader.Offset() == ctrlZ);
+  } else {
+    FUZZ_CHECK(reader.End() == (fails ? TextEnd::kReadError : TextEnd::kEndOfData));
+    FUZZ_CHECK(reader.Offset() == std::min(failAt, file.size()));
+  }
 
   // The real path: the file read through the program's file access.
   CallLog log;
@@ -146,11 +204,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(info.newest.build == fromPieces.newest.build);
   FUZZ_CHECK(info.messages == fromPieces.messages);
 
+  // Watching the reading changes nothing of it.
+  ChunkSource again(file, firstRead, secondRead, failAt);
+  UpdateInfo watched;
+  watched.newest = kInstalled;
+  Recorder recorder(kInstalled);
+  ReadUpdateInfoText(again, watched, &recorder);
+  FUZZ_CHECK(recorder.pieces == expected.size() && recorder.ends == 1);
+  FUZZ_CHECK(watched.newest.version == info.newest.version &&
+             watched.newest.build == info.newest.build && watched.messages == info.messages);
+
   // What the notice is made of.
   FUZZ_CHECK(std::isfinite(info.newest.version));
-  for (const std::string& message : info.messages) {
-    CheckMessage(message);
-  }
+  for (const std::string& message : info.messages) CheckMessage(message);
   // Of two equal versions at most one is newer, by its build.
   FUZZ_CHECK(!IsNewerVersion(info.newest, info.newest));
   if (info.newest.version == kInstalled.version) {

@@ -29,7 +29,9 @@ std::string Start(const std::string& text, size_t count) {
 }
 
 void CheckScanDouble(const std::string& text) {
-  const std::optional<double> scanned = ScanDouble(text);
+  NumberScan scan;
+  const std::optional<double> scanned = ScanDouble(text, scan);
+  FUZZ_CHECK(scan.end <= text.size() && scan.start <= text.size());
   // The C library also reads "inf", "nan" and hexadecimal numbers, which are no numbers
   // here: "0x..." gives its leading 0.
   const std::string start = Start(text, 2);
@@ -44,24 +46,34 @@ void CheckScanDouble(const std::string& text) {
   errno = 0;
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
+  // The scan consumes what strtod consumes, and says why it stopped there.
+  FUZZ_CHECK(scan.end == static_cast<size_t>(end - text.c_str()));
   if (end == text.c_str()) {
-    FUZZ_CHECK(!scanned);
+    FUZZ_CHECK(!scanned && scan.stop == ScanStop::kNoDigits);
   } else if (errno == ERANGE && std::isinf(value)) {
-    FUZZ_CHECK(!scanned);  // overflow
+    FUZZ_CHECK(!scanned && scan.stop == ScanStop::kOutOfRange);  // overflow
   } else {
     FUZZ_CHECK(scanned && *scanned == value && std::signbit(*scanned) == std::signbit(value));
+    FUZZ_CHECK(scan.stop == (scan.end == text.size() ? ScanStop::kEndOfText
+                                                     : ScanStop::kCharacter));
   }
 }
 
 void CheckScanInt(const std::string& text) {
-  const std::optional<int32_t> scanned = ScanInt(text);
+  NumberScan scan;
+  const std::optional<int32_t> scanned = ScanInt(text, scan);
   errno = 0;
   char* end = nullptr;
   const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (end == text.c_str() || errno == ERANGE || value < INT32_MIN || value > INT32_MAX) {
-    FUZZ_CHECK(!scanned);
+  FUZZ_CHECK(scan.end == static_cast<size_t>(end - text.c_str()));
+  if (end == text.c_str()) {
+    FUZZ_CHECK(!scanned && scan.stop == ScanStop::kNoDigits);
+  } else if (errno == ERANGE || value < INT32_MIN || value > INT32_MAX) {
+    FUZZ_CHECK(!scanned && scan.stop == ScanStop::kOutOfRange);
   } else {
     FUZZ_CHECK(scanned && *scanned == value);
+    FUZZ_CHECK(scan.stop == (scan.end == text.size() ? ScanStop::kEndOfText
+                                                     : ScanStop::kCharacter));
   }
 }
 
@@ -90,5 +102,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else if (first.version > second.version) {
     FUZZ_CHECK(IsNewerVersion(first, second));
   }
+  // The decision names the rule that made it.
+  const VersionDecision decision = DecideVersion(first, second);
+  FUZZ_CHECK(decision.newer == IsNewerVersion(first, second));
+  const double difference = first.version - second.version;
+  const VersionCase expected = difference > 0         ? VersionCase::kVersionLarger
+                               : -difference < 1e-6   ? VersionCase::kBuildsDecide
+                                                      : VersionCase::kVersionSmaller;
+  FUZZ_CHECK(decision.versionCase == expected);
   return 0;
 }

@@ -21,7 +21,9 @@
 #include <io.h>
 #endif
 
+#include "maker/check_report.h"
 #include "maker/info_check.h"
+#include "maker/info_write.h"
 #include "update/download.h"
 
 namespace {
@@ -112,12 +114,6 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& error) {
   return !failed;
 }
 
-void PrintValue(const char* name, const std::string& value, int line) {
-  std::printf("%-17s %s", name, value.c_str());
-  if (line != 0) std::printf(" (line %d)", line);
-  std::printf("\n");
-}
-
 int Check(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv, 2, {"--installed", "--product"});
   if (!options.error.empty()) return Usage(options.error.c_str());
@@ -134,68 +130,11 @@ int Check(int argc, char** argv) {
     std::fprintf(stderr, "falwick-info: cannot read %s: %s\n", path.c_str(), error.c_str());
     return 2;
   }
-  const ProgramVersion installed = ParseInstalledVersion(installedText);
-  const InfoCheck check = CheckInfoFile(bytes, installed, product);
-  const UpdateInfo& info = check.info;
-
-  std::printf("%-17s %s (%zu bytes, %d lines)\n", "File", path.c_str(), bytes.size(),
-              check.lineCount);
-  PrintValue("VERSION", check.versionLine != 0
-                            ? FormatNumber(info.newest.version)
-                            : "not set (stays " + FormatNumber(installed.version) +
-                                  ", the installed version)",
-             check.versionLine);
-  PrintValue("BUILD", check.buildLine != 0
-                          ? std::to_string(info.newest.build)
-                          : "not set (stays " + std::to_string(installed.build) +
-                                ", the installed build)",
-             check.buildLine);
-  for (size_t n = 0; n < kMessageCount; ++n) {
-    const std::string& message = info.messages[n];
-    const std::string name = "MESSAGE" + std::to_string(n + 1);
-    PrintValue(name.c_str(),
-               message.empty() ? std::string("none") : "\"" + EscapeBytes(message) + "\"",
-               message.empty() ? 0 : check.messageLine[n]);
-  }
-  std::printf("%-17s %s = version %s, build %d%s\n", "Installed", installedText.c_str(),
-              FormatNumber(installed.version).c_str(), installed.build,
-              installedOption ? "" : " (default: the oldest version; see --installed)");
-  std::printf("%-17s %s: %s\n", "Newer", check.newer ? "yes" : "no", check.reason.c_str());
-  std::printf("%-17s %s\n", "Notice",
-              check.newer ? "the notice dialog appears"
-                          : "none: Falwick ends without showing anything");
-  std::printf("%-17s %s\n", "Display version", check.displayVersion.c_str());
-  std::printf("Notice text (%s%s):\n",
-              check.usesTemplate ? "the standard sentence"
-                                 : "the maker's messages, joined by blank lines",
-              check.newer ? "" : "; not shown for this installed version");
-  size_t start = 0;
-  for (;;) {
-    const size_t end = check.noticeText.find("\r\n", start);
-    const std::string line =
-        EscapeBytes(std::string_view(check.noticeText).substr(start, end - start));
-    std::printf(line.empty() ? "  |\n" : "  | %s\n", line.c_str());
-    if (end == std::string::npos) break;
-    start = end + 2;
-  }
-
-  if (check.warnings.empty()) {
-    std::printf("No warnings.\n");
-    return 0;
-  }
-  size_t total = check.warnings.size();
-  for (const size_t omitted : check.omitted) total += omitted;
-  std::printf("Warnings (%zu):\n", total);
-  for (const InfoWarning& warning : check.warnings) {
-    if (warning.line == 0) {
-      std::printf("  file: %s\n", warning.text.c_str());
-    } else {
-      std::printf("  line %d: %s\n", warning.line, warning.text.c_str());
-    }
-  }
-  size_t omitted = total - check.warnings.size();
-  if (omitted != 0) std::printf("  (%zu more warnings like those above are not shown)\n", omitted);
-  return 1;
+  const InfoCheck check = CheckInfoFile(bytes, ParseInstalledVersion(installedText), product);
+  const std::string report = FormatCheckReport(
+      check, ReportSubject{path, bytes.size(), installedText, installedOption != nullptr});
+  std::fwrite(report.data(), 1, report.size(), stdout);
+  return check.warnings.empty() ? 0 : 1;
 }
 
 int Write(int argc, char** argv) {
@@ -211,7 +150,7 @@ int Write(int argc, char** argv) {
   content.version = *version;
   content.build = *build;
   const char* names[] = {"--message1", "--message2", "--message3"};
-  for (size_t n = 0; n < 3; ++n) {
+  for (size_t n = 0; n < kMessageCount; ++n) {
     if (const std::string* message = Find(options, names[n])) content.messages[n] = *message;
   }
   const WrittenInfoFile file = WriteInfoFile(content);

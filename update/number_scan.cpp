@@ -6,35 +6,39 @@
 
 namespace {
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Index of the first character after leading white space.
-size_t SkipSpace(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
-  return i;
-}
 
 size_t SkipDigits(std::string_view text, size_t i) {
   while (i < text.size() && IsDigit(text[i])) ++i;
   return i;
 }
 
+// Where the number begins after the white space, and whether it is negative; `i` is
+// left after the sign.
+size_t StartNumber(std::string_view text, size_t& i, bool& negative) {
+  while (i < text.size() && IsScanSpace(text[i])) ++i;
+  const size_t start = i;
+  negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  return start;
+}
+
+NumberScan Scanned(size_t start, size_t end, size_t size, bool inRange) {
+  if (!inRange) return NumberScan{start, end, ScanStop::kOutOfRange};
+  return NumberScan{start, end, end == size ? ScanStop::kEndOfText : ScanStop::kCharacter};
+}
+
 }  // namespace
 
-std::optional<double> ScanDouble(std::string_view text) {
-  size_t i = SkipSpace(text);
+std::optional<double> ScanDouble(std::string_view text, NumberScan& scan) {
+  size_t i = 0;
   bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  scan = NumberScan{StartNumber(text, i, negative), 0, ScanStop::kNoDigits};
 
   // Mantissa: digits, optionally a point and more digits; at least one digit in all.
-  const size_t start = i;
+  const size_t digits = i;
   size_t end = SkipDigits(text, i);
-  bool hasDigits = end > start;
+  bool hasDigits = end > digits;
   if (end < text.size() && text[end] == '.') {
     const size_t fractionEnd = SkipDigits(text, end + 1);
     hasDigits = hasDigits || fractionEnd > end + 1;
@@ -51,27 +55,31 @@ std::optional<double> ScanDouble(std::string_view text) {
   }
 
   // Too large a number is no number; one too small to be told from zero is zero.
-  const double value = DecimalToDouble(text.substr(start, end - start));
-  if (!std::isfinite(value)) return std::nullopt;
+  const double value = DecimalToDouble(text.substr(digits, end - digits));
+  scan = Scanned(scan.start, end, text.size(), std::isfinite(value));
+  if (scan.stop == ScanStop::kOutOfRange) return std::nullopt;
   return negative ? -value : value;
 }
 
-std::optional<int32_t> ScanInt(std::string_view text) {
-  size_t i = SkipSpace(text);
+std::optional<int32_t> ScanInt(std::string_view text, NumberScan& scan) {
+  size_t i = 0;
   bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  scan = NumberScan{StartNumber(text, i, negative), 0, ScanStop::kNoDigits};
   const size_t end = SkipDigits(text, i);
   if (end == i) return std::nullopt;
 
   // Accumulate as a negative number so that INT32_MIN itself fits.
   int64_t value = 0;
-  for (size_t k = i; k < end; ++k) {
+  bool inRange = true;
+  for (size_t k = i; k < end && inRange; ++k) {
     value = value * 10 - (text[k] - '0');
-    if (value < INT32_MIN) return std::nullopt;
+    inRange = value >= INT32_MIN;
   }
-  if (!negative) {
-    if (value < -static_cast<int64_t>(INT32_MAX)) return std::nullopt;
+  if (inRange && !negative) {
+    inRange = value >= -static_cast<int64_t>(INT32_MAX);
     value = -value;
   }
+  scan = Scanned(scan.start, end, text.size(), inRange);
+  if (!inRange) return std::nullopt;
   return static_cast<int32_t>(value);
 }

@@ -17,12 +17,16 @@ ProgramVersion ParseInstalledVersion(std::string_view text) {
   return installed;
 }
 
-bool IsNewerVersion(const ProgramVersion& newest, const ProgramVersion& installed) {
-  if (newest.version > installed.version) return true;
+VersionDecision DecideVersion(const ProgramVersion& newest, const ProgramVersion& installed) {
+  if (newest.version > installed.version) return {true, VersionCase::kVersionLarger};
   if (std::fabs(newest.version - installed.version) < 1e-6) {
-    return newest.build > installed.build;
+    return {newest.build > installed.build, VersionCase::kBuildsDecide};
   }
-  return false;
+  return {false, VersionCase::kVersionSmaller};
+}
+
+bool IsNewerVersion(const ProgramVersion& newest, const ProgramVersion& installed) {
+  return DecideVersion(newest, installed).newer;
 }
 
 namespace {

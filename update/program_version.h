@@ -17,8 +17,21 @@ struct ProgramVersion {
 // counts as the oldest one.
 ProgramVersion ParseInstalledVersion(std::string_view text);
 
+// The rule of the comparison that decided, in the order the rules are tried.
+enum class VersionCase : uint8_t {
+  kVersionLarger,   // newest's version is larger, however little: newer, builds not compared
+  kBuildsDecide,    // the versions are equal, or newest's is smaller by less than 1e-6
+  kVersionSmaller,  // newest's version is smaller by 1e-6 or more: not newer, whatever the builds
+};
+
+struct VersionDecision {
+  bool newer = false;
+  VersionCase versionCase = VersionCase::kBuildsDecide;  // which field decided, and why
+};
+
 // A larger version is newer, however small the difference; versions within 1e-6 of each
 // other (or newest smaller by less than that) are compared by build.
+VersionDecision DecideVersion(const ProgramVersion& newest, const ProgramVersion& installed);
 bool IsNewerVersion(const ProgramVersion& newest, const ProgramVersion& installed);
 
 // "%d.0.%03d" of the version truncated toward zero and the build: 3.5 and 14 give

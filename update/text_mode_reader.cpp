@@ -46,9 +46,11 @@ TextModeReader::TextModeReader(ByteSource& source) : source_(source) {}
 bool TextModeReader::Fill() {
   if (atEnd_) return false;
   bool failed = false;
+  base_ += end_;
   pos_ = 0;
   end_ = source_.Read(raw_, kRawBufferSize, failed);
   if (failed || end_ == 0) atEnd_ = true;
+  if (failed) endReason_ = TextEnd::kReadError;
   return end_ > 0;
 }
 
@@ -58,8 +60,7 @@ void TextModeReader::Carry(size_t count) {
   pos_ += count;
 }
 
-TextPiece TextModeReader::Take(size_t count, bool newline) {
-  TextPiece piece;
+void TextModeReader::Take(TextPiece& piece, size_t count, PieceEnd end) {
   if (lineLength_ == 0) {
     piece.text = std::string_view(raw_ + pos_, count);  // in place: the common case
     pos_ += count;
@@ -67,16 +68,25 @@ TextPiece TextModeReader::Take(size_t count, bool newline) {
     Carry(count);
     piece.text = std::string_view(line_, lineLength_);
   }
-  piece.endsWithNewline = newline;
-  return piece;
+  piece.end = end;
 }
 
 bool TextModeReader::ReadPiece(TextPiece& piece) {
+  const size_t offset = base_ + pos_;
+  loneCr_ = std::string_view::npos;
+  if (!NextPiece(piece)) return false;
+  piece.offset = offset;
+  piece.rawLength = base_ + pos_ - offset;
+  piece.loneCr = loneCr_;
+  return true;
+}
+
+bool TextModeReader::NextPiece(TextPiece& piece) {
   lineLength_ = 0;
   for (;;) {
     if (pos_ == end_ && !Fill()) {
       if (lineLength_ == 0) return false;
-      piece = Take(0, false);  // the last line had no line feed
+      Take(piece, 0, PieceEnd::kEndOfData);  // the last line had no line feed
       return true;
     }
     const size_t room = kMaxPieceLength - lineLength_;
@@ -87,15 +97,16 @@ bool TextModeReader::ReadPiece(TextPiece& piece) {
       if (i == window) break;
       const char c = raw_[pos_ + i];
       if (c == '\n') {
-        piece = Take(i, true);
+        Take(piece, i, PieceEnd::kLf);
         pos_ += 1;
         return true;
       }
       if (c == kCtrlZ) {
         atEnd_ = true;
+        endReason_ = TextEnd::kCtrlZ;
         end_ = pos_ + i;  // nothing from here on is read
         if (lineLength_ == 0 && i == 0) return false;
-        piece = Take(i, false);
+        Take(piece, i, PieceEnd::kCtrlZ);
         return true;
       }
       // A CR: with a following LF the two read as one LF; alone it is a character.
@@ -103,10 +114,11 @@ bool TextModeReader::ReadPiece(TextPiece& piece) {
       // character, as it is for the run-time library.)
       if (pos_ + i + 1 < end_) {
         if (raw_[pos_ + i + 1] == '\n') {
-          piece = Take(i, true);
+          Take(piece, i, PieceEnd::kCrLf);
           pos_ += 2;
           return true;
         }
+        if (loneCr_ == std::string_view::npos) loneCr_ = lineLength_ + i;
         ++i;
         continue;
       }
@@ -115,12 +127,13 @@ bool TextModeReader::ReadPiece(TextPiece& piece) {
       ++pos_;
       if (Fill() && raw_[0] == '\n') {
         ++pos_;
-        piece = Take(0, true);
+        Take(piece, 0, PieceEnd::kCrLf);
         return true;
       }
+      if (loneCr_ == std::string_view::npos) loneCr_ = lineLength_;
       line_[lineLength_++] = '\r';
       if (lineLength_ == kMaxPieceLength) {
-        piece = Take(0, false);
+        Take(piece, 0, PieceEnd::kFull);
         return true;
       }
       i = kRestart;
@@ -128,7 +141,7 @@ bool TextModeReader::ReadPiece(TextPiece& piece) {
     }
     if (i == kRestart) continue;
     if (lineLength_ + window == kMaxPieceLength) {
-      piece = Take(window, false);  // a full piece without line feed
+      Take(piece, window, PieceEnd::kFull);  // a full piece without line feed
       return true;
     }
     Carry(window);  // the raw read ended inside the piece

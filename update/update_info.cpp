@@ -55,7 +55,10 @@ InfoLine SplitInfoLine(std::string_view piece) {
   InfoLine line;
   // The run-time library hands the line over as a C string: a NUL byte ends it.
   const void* nul = std::memchr(piece.data(), '\0', piece.size());
-  if (nul != nullptr) piece = piece.substr(0, static_cast<const char*>(nul) - piece.data());
+  if (nul != nullptr) {
+    line.nul = static_cast<size_t>(static_cast<const char*>(nul) - piece.data());
+    piece = piece.substr(0, line.nul);
+  }
   TrimSpaces(piece);
   line.text = piece;
   line.key = MatchInfoKey(piece);
@@ -100,8 +103,12 @@ void ApplyInfoLine(std::string_view piece, UpdateInfo& info) {
   }
 }
 
-void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info) {
+void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info, InfoReadObserver* observer) {
   TextModeReader reader(source);
   TextPiece piece;
-  while (reader.ReadPiece(piece)) ApplyInfoLine(piece.text, info);
+  while (reader.ReadPiece(piece)) {
+    if (observer != nullptr) observer->OnPiece(piece, info);
+    ApplyInfoLine(piece.text, info);
+  }
+  if (observer != nullptr) observer->OnEnd(reader);
 }

@@ -9,6 +9,8 @@
 #include "update/program_version.h"
 
 class ByteSource;
+class TextModeReader;
+struct TextPiece;
 
 // The maker's three messages: messages[0] is MESSAGE1.
 constexpr size_t kMessageCount = 3;
@@ -39,6 +41,11 @@ constexpr size_t MessageIndex(InfoKey messageKey) {
   return static_cast<size_t>(messageKey) - static_cast<size_t>(InfoKey::kMessage1);
 }
 
+// The MESSAGEn key of a position in UpdateInfo::messages (MESSAGE1 for 0).
+constexpr InfoKey MessageKey(size_t index) {
+  return static_cast<InfoKey>(static_cast<size_t>(InfoKey::kMessage1) + index);
+}
+
 // The name of a key as it stands in the file ("VERSION", ...); empty for kNone.
 std::string_view InfoKeyName(InfoKey key);
 
@@ -50,6 +57,7 @@ struct InfoLine {
   InfoKey key = InfoKey::kNone;
   bool hasValue = false;
   std::string_view value;
+  size_t nul = std::string_view::npos;  // index in the piece of the NUL that ended the text
 };
 InfoLine SplitInfoLine(std::string_view piece);
 
@@ -58,5 +66,17 @@ InfoLine SplitInfoLine(std::string_view piece);
 // values that do not convert change nothing.
 void ApplyInfoLine(std::string_view piece, UpdateInfo& info);
 
+// Told about each piece as ReadUpdateInfoText reads it, and about the end of the file:
+// for tools that show what the program reads, with the program's own reading.
+class InfoReadObserver {
+ public:
+  virtual ~InfoReadObserver() = default;
+  // `info` as it stands before the piece is applied to it.
+  virtual void OnPiece(const TextPiece& piece, const UpdateInfo& info) = 0;
+  // Why the file ended (TextEnd) and at which offset.
+  virtual void OnEnd(const TextModeReader& reader) = 0;
+};
+
 // Reads every piece of `source` into `info`, with the run-time library's text-mode rules.
-void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info);
+void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info,
+                        InfoReadObserver* observer = nullptr);

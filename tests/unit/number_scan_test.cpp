@@ -7,28 +7,46 @@
 
 namespace {
 
-TEST(ScanDouble, ReadsDecimalNumbersLikeTheCLibrary) {
-  EXPECT_EQ(ScanDouble("3.5"), 3.5);
-  EXPECT_EQ(ScanDouble("  \t-2.25xyz"), -2.25);
-  EXPECT_EQ(ScanDouble("+.5"), 0.5);
-  EXPECT_EQ(ScanDouble("7."), 7.0);
-  EXPECT_EQ(ScanDouble("1e3"), 1000.0);
-  EXPECT_EQ(ScanDouble("2E-2"), 0.02);
-  EXPECT_EQ(ScanDouble("3e"), 3.0);     // an exponent needs digits
-  EXPECT_EQ(ScanDouble("3e+x"), 3.0);
-  EXPECT_EQ(ScanDouble("3,5"), 3.0);    // the point is always "."
-  EXPECT_EQ(ScanDouble("0.1"), 0.1);    // correctly rounded
-}
+struct DoubleCase {
+  const char* text;
+  std::optional<double> value;
+  size_t end;  // characters consumed, as strtod's end pointer tells
+  ScanStop stop;
+};
 
-TEST(ScanDouble, OnlyDecimalNotationIsANumber) {
-  EXPECT_EQ(ScanDouble(""), std::nullopt);
-  EXPECT_EQ(ScanDouble("   "), std::nullopt);
-  EXPECT_EQ(ScanDouble("."), std::nullopt);
-  EXPECT_EQ(ScanDouble("-"), std::nullopt);
-  EXPECT_EQ(ScanDouble("v3"), std::nullopt);
-  EXPECT_EQ(ScanDouble("inf"), std::nullopt);
-  EXPECT_EQ(ScanDouble("nan"), std::nullopt);
-  EXPECT_EQ(ScanDouble("0x1A"), 0.0);  // the decimal "0" before the x
+TEST(ScanDouble, ReadsDecimalNumbersLikeTheCLibraryAndSaysWhereItStopped) {
+  const DoubleCase cases[] = {
+      {"3.5", 3.5, 3, ScanStop::kEndOfText},
+      {"  \t-2.25xyz", -2.25, 8, ScanStop::kCharacter},
+      {"+.5", 0.5, 3, ScanStop::kEndOfText},
+      {"7.", 7.0, 2, ScanStop::kEndOfText},
+      {"1e3", 1000.0, 3, ScanStop::kEndOfText},
+      {"2E-2", 0.02, 4, ScanStop::kEndOfText},
+      {"3e", 3.0, 1, ScanStop::kCharacter},  // an exponent needs digits
+      {"3e+x", 3.0, 1, ScanStop::kCharacter},
+      {"3,5", 3.0, 1, ScanStop::kCharacter},  // the point is always "."
+      {"0.1", 0.1, 3, ScanStop::kEndOfText},  // correctly rounded
+      // Only decimal notation is a number.
+      {"", std::nullopt, 0, ScanStop::kNoDigits},
+      {"   ", std::nullopt, 0, ScanStop::kNoDigits},
+      {".", std::nullopt, 0, ScanStop::kNoDigits},
+      {"-", std::nullopt, 0, ScanStop::kNoDigits},
+      {"v3", std::nullopt, 0, ScanStop::kNoDigits},
+      {"inf", std::nullopt, 0, ScanStop::kNoDigits},
+      {"nan", std::nullopt, 0, ScanStop::kNoDigits},
+      {"0x1A", 0.0, 1, ScanStop::kCharacter},  // the decimal "0" before the x
+      {" 1e309 ", std::nullopt, 6, ScanStop::kOutOfRange},
+  };
+  for (const DoubleCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    NumberScan scan;
+    EXPECT_EQ(ScanDouble(c.text, scan), c.value);
+    EXPECT_EQ(scan.end, c.end);
+    EXPECT_EQ(scan.stop, c.stop);
+  }
+  NumberScan scan;
+  ScanDouble(" \t+4", scan);
+  EXPECT_EQ(scan.start, 2u);  // the sign, after the white space
 }
 
 TEST(ScanDouble, OverflowIsNoNumberAndUnderflowIsZero) {
@@ -51,22 +69,34 @@ TEST(ScanDouble, ANumberCutAfter800DigitsStillRoundsToNearest) {
   EXPECT_EQ(ScanDouble("1.5" + zeros + "1"), 1.5);
 }
 
-TEST(ScanInt, ReadsDecimalIntegersLikeTheCLibrary) {
-  EXPECT_EQ(ScanInt("12"), 12);
-  EXPECT_EQ(ScanInt("012"), 12);
-  EXPECT_EQ(ScanInt(" \n-7abc"), -7);
-  EXPECT_EQ(ScanInt("+3.9"), 3);
-  EXPECT_EQ(ScanInt("2147483647"), 2147483647);
-  EXPECT_EQ(ScanInt("-2147483648"), INT32_MIN);
-}
-
-TEST(ScanInt, NoDigitsOrOutOfRangeIsNoNumber) {
-  EXPECT_EQ(ScanInt(""), std::nullopt);
-  EXPECT_EQ(ScanInt("yes"), std::nullopt);
-  EXPECT_EQ(ScanInt("- 5"), std::nullopt);
-  EXPECT_EQ(ScanInt("2147483648"), std::nullopt);
-  EXPECT_EQ(ScanInt("-2147483649"), std::nullopt);
-  EXPECT_EQ(ScanInt("99999999999999999999999"), std::nullopt);
+TEST(ScanInt, ReadsDecimalIntegersLikeTheCLibraryAndSaysWhereItStopped) {
+  const struct {
+    const char* text;
+    std::optional<int32_t> value;
+    size_t end;
+    ScanStop stop;
+  } cases[] = {
+      {"12", 12, 2, ScanStop::kEndOfText},
+      {"012", 12, 3, ScanStop::kEndOfText},
+      {" \n-7abc", -7, 4, ScanStop::kCharacter},
+      {"+3.9", 3, 2, ScanStop::kCharacter},
+      {"2147483647", 2147483647, 10, ScanStop::kEndOfText},
+      {"-2147483648", INT32_MIN, 11, ScanStop::kEndOfText},
+      // No digits, or out of range, is no number.
+      {"", std::nullopt, 0, ScanStop::kNoDigits},
+      {"yes", std::nullopt, 0, ScanStop::kNoDigits},
+      {"- 5", std::nullopt, 0, ScanStop::kNoDigits},
+      {"2147483648", std::nullopt, 10, ScanStop::kOutOfRange},
+      {"-2147483649", std::nullopt, 11, ScanStop::kOutOfRange},
+      {"99999999999999999999999x", std::nullopt, 23, ScanStop::kOutOfRange},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    NumberScan scan;
+    EXPECT_EQ(ScanInt(c.text, scan), c.value);
+    EXPECT_EQ(scan.end, c.end);
+    EXPECT_EQ(scan.stop, c.stop);
+  }
 }
 
 }  // namespace

@@ -33,20 +33,33 @@ TEST(ParseInstalledVersion, UnreadablePartsCountAsZero) {
   EXPECT_EQ(trailingPoint.build, 0);
 }
 
-TEST(IsNewerVersion, ALargerVersionWinsWhateverTheBuilds) {
-  EXPECT_TRUE(IsNewerVersion(V(3.1, 0), V(3.0, 20)));
-  EXPECT_TRUE(IsNewerVersion(V(3.0 + 1e-9, 0), V(3.0, 20)));  // however small
-  EXPECT_FALSE(IsNewerVersion(V(2.9, 500), V(3.0, 20)));
-}
-
-TEST(IsNewerVersion, EqualVersionsCompareBuilds) {
-  EXPECT_TRUE(IsNewerVersion(V(3.0, 21), V(3.0, 20)));
-  EXPECT_FALSE(IsNewerVersion(V(3.0, 20), V(3.0, 20)));
-  EXPECT_FALSE(IsNewerVersion(V(3.0, 19), V(3.0, 20)));
-  // Smaller by less than 1e-6 still compares builds; by more, never newer.
-  EXPECT_TRUE(IsNewerVersion(V(3.0 - 1e-7, 21), V(3.0, 20)));
-  EXPECT_FALSE(IsNewerVersion(V(3.0 - 1e-5, 21), V(3.0, 20)));
-  EXPECT_TRUE(IsNewerVersion(V(1.0, 0), V(1.0, -5)));  // signed builds
+// Each case with the rule that decided it: a larger version wins whatever the builds,
+// however small the difference; versions within 1e-6 (newest equal, or smaller by less)
+// compare builds as signed numbers; newest smaller by 1e-6 or more never wins.
+TEST(IsNewerVersion, DecidesByVersionThenWithinAMillionthByBuild) {
+  const struct {
+    ProgramVersion newest, installed;
+    bool newer;
+    VersionCase versionCase;
+  } cases[] = {
+      {V(3.1, 0), V(3.0, 20), true, VersionCase::kVersionLarger},
+      {V(3.0 + 1e-9, 0), V(3.0, 20), true, VersionCase::kVersionLarger},
+      {V(2.9, 500), V(3.0, 20), false, VersionCase::kVersionSmaller},
+      {V(3.0, 21), V(3.0, 20), true, VersionCase::kBuildsDecide},
+      {V(3.0, 20), V(3.0, 20), false, VersionCase::kBuildsDecide},
+      {V(3.0, 19), V(3.0, 20), false, VersionCase::kBuildsDecide},
+      {V(3.0 - 1e-7, 21), V(3.0, 20), true, VersionCase::kBuildsDecide},
+      {V(3.0 - 1e-5, 21), V(3.0, 20), false, VersionCase::kVersionSmaller},
+      {V(1.0, 0), V(1.0, -5), true, VersionCase::kBuildsDecide},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.newest.version << "." << c.newest.build << " vs "
+                                    << c.installed.version << "." << c.installed.build);
+    const VersionDecision decision = DecideVersion(c.newest, c.installed);
+    EXPECT_EQ(decision.newer, c.newer);
+    EXPECT_EQ(decision.versionCase, c.versionCase);
+    EXPECT_EQ(IsNewerVersion(c.newest, c.installed), c.newer);
+  }
 }
 
 TEST(FormatDisplayVersion, TruncatesTheVersionAndPadsTheBuild) {

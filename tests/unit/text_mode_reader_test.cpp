@@ -8,15 +8,31 @@
 
 namespace {
 
-// Pieces as strings, each with "\n" when it ended with a line feed.
+// Pieces as strings, each with "\n" when it ended with a line feed. Checks on the way
+// that the pieces tell truly where they lie: they cover the file from its start without
+// gap, their text is the file's bytes there, their line end is what follows in the file,
+// their lone CR is their first CR, and the reader ends where the file or its Ctrl-Z does.
 std::vector<std::string> Pieces(const std::string& bytes, size_t chunk = 1 << 20) {
   MemorySource source(bytes, chunk);
   TextModeReader reader(source);
   std::vector<std::string> pieces;
   TextPiece piece;
+  size_t next = 0;
   while (reader.ReadPiece(piece)) {
-    pieces.push_back(std::string(piece.text) + (piece.endsWithNewline ? "\n" : ""));
+    pieces.push_back(std::string(piece.text) + (piece.EndsWithNewline() ? "\n" : ""));
+    EXPECT_EQ(piece.offset, next);
+    EXPECT_EQ(bytes.substr(piece.offset, piece.text.size()), piece.text);
+    const std::string lineEnd =
+        bytes.substr(piece.offset + piece.text.size(), piece.rawLength - piece.text.size());
+    const char* const ends[] = {"\n", "\r\n", "", "", ""};
+    EXPECT_EQ(lineEnd, ends[static_cast<size_t>(piece.end)]);
+    EXPECT_EQ(piece.end == PieceEnd::kFull, piece.text.size() == 259);
+    EXPECT_EQ(piece.loneCr, piece.text.find('\r'));
+    next = piece.offset + piece.rawLength;
   }
+  const size_t ctrlZ = bytes.find('\x1a');
+  EXPECT_EQ(reader.End(), ctrlZ == std::string::npos ? TextEnd::kEndOfData : TextEnd::kCtrlZ);
+  EXPECT_EQ(reader.Offset(), ctrlZ == std::string::npos ? bytes.size() : ctrlZ);
   return pieces;
 }
 
@@ -78,7 +94,10 @@ TEST(TextModeReader, AReadErrorEndsTheFileAfterWhatWasRead) {
   EXPECT_EQ(piece.text, "one");
   ASSERT_TRUE(reader.ReadPiece(piece));
   EXPECT_EQ(piece.text, "tw");
+  EXPECT_EQ(piece.end, PieceEnd::kEndOfData);
   EXPECT_FALSE(reader.ReadPiece(piece));
+  EXPECT_EQ(reader.End(), TextEnd::kReadError);
+  EXPECT_EQ(reader.Offset(), 6u);
 }
 
 // Any bytes, handed over in any chunk sizes (so that pieces, CR LF pairs and Ctrl-Z

@@ -1,0 +1,60 @@
+// One fetch of a published update-information file, as the maker's tool reports it:
+// every response on the way (redirects included), the headers that decide how caches
+// treat the file, the TLS outcome for https, and the body, bounded as Falwick bounds it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The headers of one response that matter to a published info file (empty: absent).
+struct ResponseHeaders {
+  std::string contentType;
+  std::string contentLength;
+  std::string cacheControl;
+  std::string expires;
+  std::string etag;
+  std::string lastModified;
+  std::string location;
+};
+
+struct FetchedResponse {
+  std::string url;  // the URL this response answered
+  long status = 0;  // the HTTP status, 0 when none arrived
+  ResponseHeaders headers;
+};
+
+struct UrlFetch {
+  // True when the URL could be opened: some HTTP response arrived. Falwick then reads
+  // whatever body came, an error page included.
+  bool opened = false;
+  // Why it could not be opened (or why the body stopped early): the platform's error
+  // number (a WinINet error on Windows, a libcurl code natively), its name and text.
+  long error = 0;
+  std::string errorName;
+  std::string errorText;
+
+  std::vector<FetchedResponse> responses;  // in order; the last one is final
+  std::string tlsVersion;                  // for https: "TLSv1.2", ...
+  std::optional<bool> certificateVerified;  // for https: whether the chain was trusted
+  std::optional<bool> fromCache;           // answered from the system's cache (Windows)
+  std::string proxy;                       // the proxy the request went through, if any
+
+  std::string body;           // at most DownloadUpdateInfo::kMaxStoredBytes
+  bool bodyCut = false;       // more was sent than is stored
+  bool deadlinePassed = false;  // the fetch was abandoned at the deadline
+  double seconds = 0;           // from the request to the end of the body
+
+  const FetchedResponse* Final() const {
+    return responses.empty() ? nullptr : &responses.back();
+  }
+};
+
+struct FetchOptions {
+  std::string caFile;  // trusted roots for https instead of the system's (native build)
+};
+
+// Fetches `url` with Falwick's agent string and bounds (16 MiB stored, 60 s in all),
+// following redirects as Falwick's platform does.
+UrlFetch FetchUrl(const std::string& url, const FetchOptions& options);

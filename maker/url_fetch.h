@@ -26,6 +26,7 @@ struct FetchedResponse {
 };
 
 struct UrlFetch {
+  std::string url;  // as asked for
   // True when the URL could be opened: some HTTP response arrived. Falwick then reads
   // whatever body came, an error page included.
   bool opened = false;

@@ -122,6 +122,7 @@ std::string CurlCodeName(CURLcode code) {
 
 UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
   UrlFetch fetch;
+  fetch.url = url;
   curl_global_init(CURL_GLOBAL_DEFAULT);
   CURL* curl = curl_easy_init();
   if (curl == nullptr) {

@@ -59,6 +59,12 @@ std::vector<FetchWarning> FetchWarnings(const UrlFetch& fetch) {
                         "users see a release late; serve the file with \"Cache-Control: "
                         "no-cache\" or a short max-age"});
   }
+  if (fetch.tls12Accepted == false) {
+    warnings.push_back({"tls12-refused",
+                        "the server accepts only TLS newer than 1.2: Windows 10's WinINet "
+                        "offers TLS 1.2 at most, so Falwick cannot fetch the file there; "
+                        "enable TLS 1.2 on the server"});
+  }
   if (fetch.fromCache.value_or(false)) {
     warnings.push_back({"from-cache",
                         "the answer came from the Windows cache, not from the server: a file "
@@ -106,6 +112,9 @@ std::string FormatFetchReport(const UrlFetch& fetch) {
     std::string tls = fetch.tlsVersion.empty() ? "https" : fetch.tlsVersion;
     if (fetch.certificateVerified.has_value()) {
       tls += *fetch.certificateVerified ? ", certificate verified" : ", certificate NOT trusted";
+    }
+    if (fetch.tls12Accepted.has_value()) {
+      tls += *fetch.tls12Accepted ? ", TLS 1.2 accepted too" : ", TLS 1.2 refused";
     }
     AppendRow(out, "TLS", tls);
   }
@@ -163,6 +172,7 @@ void WriteFetchJson(JsonWriter& json, const UrlFetch& fetch) {
   json.Key("tls_version");
   fetch.tlsVersion.empty() ? json.Null() : json.String(fetch.tlsVersion);
   json.Key("certificate_verified").OptionalBool(fetch.certificateVerified);
+  json.Key("tls12_accepted").OptionalBool(fetch.tls12Accepted);
   json.Key("from_cache").Bool(fetch.fromCache.value_or(false));
   json.Key("proxy");
   fetch.proxy.empty() ? json.Null() : json.String(fetch.proxy);

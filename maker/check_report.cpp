@@ -1,18 +1,8 @@
 #include "maker/check_report.h"
 
-
 #include "maker/show_text.h"
 
 namespace {
-
-// "NAME              value (line N)": names in a column of 17 characters.
-void AddRow(std::string& out, std::string_view name, const std::string& value, int line = 0) {
-  out += name;
-  out.append(name.size() < 17 ? 17 - name.size() : 0, ' ');
-  out += " " + value;
-  if (line != 0) out += " (line " + std::to_string(line) + ")";
-  out += "\n";
-}
 
 void AddNoticeText(std::string& out, const InfoCheck& check) {
   out += std::string("Notice text (") +
@@ -52,34 +42,34 @@ std::string FormatCheckReport(const InfoCheck& check, const ReportSubject& subje
   const ProgramVersion& installed = check.installed;
   const UpdateInfo& info = check.info;
   std::string out;
-  AddRow(out, "File",
+  AppendRow(out, "File",
          std::string(subject.path) + " (" + std::to_string(subject.fileSize) + " bytes, " +
              std::to_string(check.lineCount) + " lines)");
-  AddRow(out, "VERSION",
+  AppendRow(out, "VERSION",
          check.versionLine != 0 ? FormatNumber(info.newest.version)
                                 : "not set (stays " + FormatNumber(installed.version) +
                                       ", the installed version)",
          check.versionLine);
-  AddRow(out, "BUILD",
+  AppendRow(out, "BUILD",
          check.buildLine != 0 ? std::to_string(info.newest.build)
                               : "not set (stays " + std::to_string(installed.build) +
                                     ", the installed build)",
          check.buildLine);
   for (size_t n = 0; n < kMessageCount; ++n) {
     const std::string& message = info.messages[n];
-    AddRow(out, InfoKeyName(MessageKey(n)),
+    AppendRow(out, InfoKeyName(MessageKey(n)),
            message.empty() ? std::string("none") : "\"" + EscapeBytes(message) + "\"",
            message.empty() ? 0 : check.messageLine[n]);
   }
-  AddRow(out, "Installed",
+  AppendRow(out, "Installed",
          std::string(subject.installedText) + " = version " + FormatNumber(installed.version) +
              ", build " + std::to_string(installed.build) +
              (subject.installedGiven ? "" : " (default: the oldest version; see --installed)"));
-  AddRow(out, "Newer", std::string(check.decision.newer ? "yes" : "no") + ": " + check.reason);
-  AddRow(out, "Notice",
+  AppendRow(out, "Newer", std::string(check.decision.newer ? "yes" : "no") + ": " + check.reason);
+  AppendRow(out, "Notice",
          check.decision.newer ? "the notice dialog appears"
                               : "none: Falwick ends without showing anything");
-  AddRow(out, "Display version",
+  AppendRow(out, "Display version",
          check.displayVersion +
              (check.usesTemplate ? "" : " (not shown: the maker's messages replace the "
                                         "standard sentence)"));

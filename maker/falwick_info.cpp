@@ -1,17 +1,21 @@
 // falwick-info: the product maker's view of an update-information file.
 //
-//   falwick-info check FILE [--installed VERSION.BUILD] [--product NAME]
+//   falwick-info check FILE|URL [--installed VERSION.BUILD] [--product NAME] [--json]
+//                      [--ca-file PEM]
 //   falwick-info write --version V --build B [--message1 TEXT] [--message2 TEXT]
 //                      [--message3 TEXT]
 //
 // check prints what Falwick reads from FILE, whether that announces a newer version, the
 // notice it shows, and a warning for every trap; exit status 0 when clean, 1 with
-// warnings, 2 when the file cannot be read (or the command line is wrong).
+// warnings, 2 when the file cannot be read (or the command line is wrong). Given an http
+// or https URL it fetches the file first, as Falwick does, and reports how it was served.
 // write prints a well-formed file to standard output; exit status 0, or 2 (with the
 // reason on standard error) for content that would not read back as given.
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,9 +25,13 @@
 #include <io.h>
 #endif
 
+#include "maker/check_json.h"
 #include "maker/check_report.h"
+#include "maker/fetch_report.h"
 #include "maker/info_check.h"
 #include "maker/info_write.h"
+#include "maker/json_writer.h"
+#include "maker/url_fetch.h"
 #include "update/download.h"
 
 namespace {
@@ -32,14 +40,18 @@ constexpr const char* kDefaultInstalled = "0.0.000";
 constexpr const char* kDefaultProduct = "<Product>";
 
 constexpr const char* kUsage =
-    "usage: falwick-info check FILE [--installed VERSION.BUILD] [--product NAME]\n"
+    "usage: falwick-info check FILE|URL [--installed VERSION.BUILD] [--product NAME]\n"
+    "                          [--json] [--ca-file PEM]\n"
     "       falwick-info write --version V --build B [--message1 TEXT] [--message2 TEXT]\n"
     "                          [--message3 TEXT]\n"
     "\n"
     "check  shows what Falwick reads from an update-information file, whether a user with\n"
     "       the installed version (default " "0.0.000" ", the oldest there is) gets the\n"
     "       notice, its exact text, and every trap in the file. Exit status: 0 clean,\n"
-    "       1 with warnings, 2 when the file cannot be read.\n"
+    "       1 with warnings, 2 when the file cannot be read. An http or https URL is\n"
+    "       fetched as Falwick fetches it, and how it is served is checked too; --ca-file\n"
+    "       trusts the certificates in PEM instead of the system's (native build).\n"
+    "       --json prints one JSON object instead.\n"
     "write  prints a file that Falwick reads back exactly as given (CR-LF lines, long\n"
     "       messages split over several lines of their key). Exit status 0, or 2 with\n"
     "       the reason when the content cannot be written so that it reads back the same.\n";
@@ -57,7 +69,9 @@ struct Options {
   std::string error;
 };
 
-Options ParseOptions(int argc, char** argv, int first, const std::vector<std::string>& names) {
+// `flags` are options without a value ("--json"), given as "" in `named`.
+Options ParseOptions(int argc, char** argv, int first, const std::vector<std::string>& names,
+                     const std::vector<std::string>& flags = {}) {
   Options options;
   for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -67,6 +81,12 @@ Options ParseOptions(int argc, char** argv, int first, const std::vector<std::st
     }
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
+    bool flag = false;
+    for (const std::string& candidate : flags) flag = flag || candidate == arg;
+    if (flag) {
+      options.named.emplace_back(name, "");
+      continue;
+    }
     bool known = false;
     for (const std::string& candidate : names) known = known || candidate == name;
     if (!known) {
@@ -114,27 +134,66 @@ bool ReadWholeFile(const char* path, std::string& bytes, std::string& error) {
   return !failed;
 }
 
+bool IsUrl(const std::string& text) {
+  std::string scheme = text.substr(0, text.find(':') == std::string::npos ? 0 : text.find(':'));
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return (scheme == "http" || scheme == "https") && text.compare(scheme.size(), 3, "://") == 0;
+}
+
+void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
 int Check(int argc, char** argv) {
-  const Options options = ParseOptions(argc, argv, 2, {"--installed", "--product"});
+  const Options options =
+      ParseOptions(argc, argv, 2, {"--installed", "--product", "--ca-file"}, {"--json"});
   if (!options.error.empty()) return Usage(options.error.c_str());
-  if (options.positional.size() != 1) return Usage("check needs exactly one FILE");
-  const std::string& path = options.positional[0];
+  if (options.positional.size() != 1) return Usage("check needs exactly one FILE or URL");
+  const std::string& source = options.positional[0];
   const std::string* installedOption = Find(options, "--installed");
   const std::string* productOption = Find(options, "--product");
+  const std::string* caFile = Find(options, "--ca-file");
+  const bool json = Find(options, "--json") != nullptr;
   const std::string installedText = installedOption ? *installedOption : kDefaultInstalled;
   const std::string product = productOption ? *productOption : kDefaultProduct;
 
   std::string bytes;
-  std::string error;
-  if (!ReadWholeFile(path.c_str(), bytes, error)) {
-    std::fprintf(stderr, "falwick-info: cannot read %s: %s\n", path.c_str(), error.c_str());
+  std::optional<UrlFetch> fetch;
+  std::vector<FetchWarning> fetchWarnings;
+  if (IsUrl(source)) {
+    fetch = FetchUrl(source, FetchOptions{caFile ? *caFile : std::string()});
+    fetchWarnings = FetchWarnings(*fetch);
+    bytes = fetch->body;
+  } else {
+    std::string error;
+    if (!ReadWholeFile(source.c_str(), bytes, error)) {
+      std::fprintf(stderr, "falwick-info: cannot read %s: %s\n", source.c_str(), error.c_str());
+      return 2;
+    }
+  }
+  const bool opened = !fetch || fetch->opened;
+  const InfoCheck check = CheckInfoFile(bytes, ParseInstalledVersion(installedText), product);
+  const ReportSubject subject{source, bytes.size(), installedText, installedOption != nullptr};
+
+  if (json) {
+    JsonWriter out;
+    out.BeginObject();
+    if (fetch) WriteFetchJson(out.Key("fetch"), *fetch);
+    if (opened) WriteCheckMembers(out, check, subject);
+    out.Key("warnings").BeginArray();
+    WriteWarningsJson(out, fetchWarnings);
+    if (opened) WriteCheckWarnings(out, check);
+    out.EndArray();
+    out.EndObject();
+    Print(out.Text());
+  } else {
+    if (fetch) Print(FormatFetchReport(*fetch) + FormatFetchWarnings(fetchWarnings));
+    if (opened) Print(FormatCheckReport(check, subject));
+  }
+  if (!opened) {
+    std::fprintf(stderr, "falwick-info: cannot fetch %s: %s\n", source.c_str(),
+                 fetch->errorText.c_str());
     return 2;
   }
-  const InfoCheck check = CheckInfoFile(bytes, ParseInstalledVersion(installedText), product);
-  const std::string report = FormatCheckReport(
-      check, ReportSubject{path, bytes.size(), installedText, installedOption != nullptr});
-  std::fwrite(report.data(), 1, report.size(), stdout);
-  return check.warnings.empty() ? 0 : 1;
+  return check.warnings.empty() && fetchWarnings.empty() ? 0 : 1;
 }
 
 int Write(int argc, char** argv) {

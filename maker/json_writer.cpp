@@ -36,7 +36,7 @@ JsonWriter& JsonWriter::EndArray() {
 
 JsonWriter& JsonWriter::Key(std::string_view name) {
   BeforeValue();
-  String(name);
+  AppendQuoted(name);
   text_ += ": ";
   afterKey_ = true;
   return *this;
@@ -60,6 +60,11 @@ void JsonWriter::Indent() {
 
 JsonWriter& JsonWriter::String(std::string_view text) {
   BeforeValue();
+  AppendQuoted(text);
+  return *this;
+}
+
+void JsonWriter::AppendQuoted(std::string_view text) {
   text_ += '"';
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -75,7 +80,6 @@ JsonWriter& JsonWriter::String(std::string_view text) {
     }
   }
   text_ += '"';
-  return *this;
 }
 
 JsonWriter& JsonWriter::Number(double value) {

@@ -34,6 +34,7 @@ class JsonWriter {
  private:
   void BeforeValue();
   void Indent();
+  void AppendQuoted(std::string_view text);
 
   std::string text_;
   std::vector<bool> hasMembers_;  // one entry per open object or array

@@ -102,3 +102,11 @@ bool HoldsUtf8Sequence(std::string_view text) {
   }
   return false;
 }
+
+void AppendRow(std::string& out, std::string_view name, const std::string& value, int line) {
+  out += name;
+  out.append(name.size() < 17 ? 17 - name.size() : 0, ' ');
+  out += " " + value;
+  if (line != 0) out += " (line " + std::to_string(line) + ")";
+  out += "\n";
+}

@@ -9,6 +9,10 @@
 // ASCII written as escapes (\t, \r, \n, \\, \xNN), for showing file contents.
 std::string EscapeBytes(std::string_view text);
 
+// Appends the report row "NAME              value (line N)" (names in a column of 17
+// characters; no "(line N)" for line 0) to `out`.
+void AppendRow(std::string& out, std::string_view name, const std::string& value, int line = 0);
+
 // `text` in single quotes and escaped, cut to about `limit` characters ("...").
 std::string Quote(std::string_view text, size_t limit = 40);
 

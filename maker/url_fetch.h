@@ -26,6 +26,7 @@ struct FetchedResponse {
 };
 
 struct UrlFetch {
+  std::string url;  // as asked for
   // True when the URL could be opened: some HTTP response arrived. Falwick then reads
   // whatever body came, an error page included.
   bool opened = false;
@@ -38,6 +39,9 @@ struct UrlFetch {
   std::vector<FetchedResponse> responses;  // in order; the last one is final
   std::string tlsVersion;                  // for https: "TLSv1.2", ...
   std::optional<bool> certificateVerified;  // for https: whether the chain was trusted
+  // For https answered with a newer TLS than 1.2: whether the server also accepts 1.2,
+  // the newest that Windows 10's WinINet (and Wine's) offers. Unknown on Windows.
+  std::optional<bool> tls12Accepted;
   std::optional<bool> fromCache;           // answered from the system's cache (Windows)
   std::string proxy;                       // the proxy the request went through, if any
 

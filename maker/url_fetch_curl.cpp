@@ -118,10 +118,25 @@ std::string CurlCodeName(CURLcode code) {
   }
 }
 
+// Whether `url` completes a TLS 1.2 handshake (and a HEAD request) at most.
+bool AcceptsTls12(CURL* curl, const std::string& url, const FetchOptions& options) {
+  curl_easy_reset(curl);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, DownloadUpdateInfo::kAgent);
+  curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSLVERSION,
+                   static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 10000L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+  return curl_easy_perform(curl) == CURLE_OK;
+}
+
 }  // namespace
 
 UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
   UrlFetch fetch;
+  fetch.url = url;
   curl_global_init(CURL_GLOBAL_DEFAULT);
   CURL* curl = curl_easy_init();
   if (curl == nullptr) {
@@ -181,6 +196,12 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
     }
   }
   fetch.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const FetchedResponse* final = fetch.Final();
+  // "TLSv1.3" and later sort after "TLSv1.2".
+  if (fetch.opened && final != nullptr && fetch.tlsVersion.rfind("TLSv1.", 0) == 0 &&
+      fetch.tlsVersion > "TLSv1.2") {
+    fetch.tls12Accepted = AcceptsTls12(curl, final->url, options);
+  }
   curl_easy_cleanup(curl);
   return fetch;
 }

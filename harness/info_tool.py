@@ -1,7 +1,8 @@
 """falwick-info.exe, the product maker's tool, run in a Wine session, and the parts of
 its `check` report that the harness reads: the verdict, the reason, the notice text and
-the warnings."""
+the warnings; and its dry run of a host's command line (`run --json`)."""
 
+import json
 from dataclasses import dataclass
 
 
@@ -54,3 +55,13 @@ class InfoTool:
     def check(self, path, *options):
         """`falwick-info check` on a Unix path, with options (--installed, --product)."""
         return self.run("check", self.wine.windows_path(path), *options)
+
+    def dry_run(self, command_line, *options, env=None):
+        """`falwick-info run --json [options] COMMAND-LINE`: (exit status, the JSON object,
+        or None when the output is none)."""
+        status, out, _ = self.wine.output(self.exe, "run", "--json", *options, command_line,
+                                          env=env)
+        try:
+            return status, json.loads(out.decode("latin-1"))
+        except ValueError:
+            return status, None

@@ -1,0 +1,191 @@
+"""falwick-info run, the dry run of a host's command line, against the real program: in
+each setting, falwick-info.exe placed beside Falwick.EXE runs first and says what Falwick
+would do and why; then Falwick.EXE runs in the same directory against the same server,
+and does just that. The dry run leaves the program directory byte for byte as it was,
+starts no browser and shows no window."""
+
+import os
+import shutil
+import subprocess
+from dataclasses import dataclass, field
+
+import pytest
+
+from conftest import DIALOG_DRIVER, EXE, PROGRAMS, WORK, browser_starts
+from harness import certs, notice as notices, offline, sample
+from harness.info_tool import InfoTool
+from harness.notice import DialogDriver
+from harness.server import LocalServer
+
+CACHED = {"Cache-Control": "no-cache"}
+
+
+@dataclass
+class Setting:
+    serve: object = None  # called with the server to set up its scenario
+    tokens: dict = field(default_factory=dict)  # over the sample tokens
+    raw: str = None  # the command line itself, instead of tokens
+    tls: str = None  # "untrusted" or "trusted": the server speaks https
+    locked: bool = False  # the program directory cannot be written
+
+
+def info(body, **kwargs):
+    return lambda server: server.serve("/info.txt", body, **kwargs)
+
+
+def redirect(server):
+    server.serve("/old.txt", status=302, headers={"Location": server.url("/info.txt")})
+    server.serve("/info.txt", sample.NEWER, headers=CACHED)
+
+
+# name: (setting, outcome, reason)
+SETTINGS = {
+    "empty": (Setting(raw=""), "nothing", "empty-command-line"),
+    "bad_mode": (Setting(info(sample.NEWER), {"mode": "PQ"}), "nothing", "bad-command-line"),
+    "same_file": (Setting(info(sample.NEWER), {"info_file": "WRITER.ini"}), "nothing",
+                  "same-file"),
+    "closed_port": (Setting(tokens={"info_url": sample.UNREACHABLE + "/info.txt"}), "nothing",
+                    "url-not-opened"),
+    "untrusted": (Setting(info(sample.NEWER), tls="untrusted"), "nothing", "url-not-opened"),
+    "error_page": (Setting(), "nothing", "not-newer"),  # the server's own 404 page
+    "not_newer_pu": (Setting(info(sample.NOT_NEWER, headers=CACHED)), "nothing", "not-newer"),
+    "not_newer_px": (Setting(info(sample.NOT_NEWER, headers=CACHED), {"mode": "PX"}), "browser",
+                     "not-newer"),
+    "newer": (Setting(info(sample.NEWER, headers=CACHED)), "notice", "newer"),
+    "newer_https": (Setting(info(sample.NEWER, headers=CACHED), tls="trusted"), "notice",
+                    "newer"),
+    "locked_directory": (Setting(info(sample.NEWER, headers=CACHED), locked=True), "nothing",
+                         "info-file-not-writable"),
+    "redirect": (Setting(redirect), "notice", "newer"),
+}
+
+
+@pytest.fixture(scope="module")
+def tls_contexts(wine, tmp_path_factory):
+    """Server certificates of a CA the prefix trusts for the test, and of one it does not."""
+    directory = tmp_path_factory.mktemp("certs")
+    trusted = certs.make_ca(directory / "trusted")
+    stranger = certs.make_ca(directory / "stranger", name="Nobody Trusts Me")
+    key, blob = certs.root_store_entry(trusted.der)
+    wine.reg_add(key, "Blob", blob)
+    yield {"trusted": certs.issue(trusted, "server").server_context(),
+           "untrusted": certs.issue(stranger, "server").server_context()}
+    wine.reg_delete(key)
+
+
+def snapshot(directory):
+    return {name: (directory / name).read_bytes() for name in sorted(os.listdir(directory))}
+
+
+def falwick_outcome(program, line, browser, tmp_path):
+    """Falwick.EXE itself with the same command line: notice, browser or nothing."""
+    process = program.wine.start(program.exe, *([line] if line else []))
+    seen = notices.answer(DialogDriver(program.wine, DIALOG_DRIVER), process,
+                          tmp_path / "notice.json", ("no",), timeout=20)
+    assert seen.ended and seen.exit_code == 0
+    if seen.shown:
+        return "notice"
+    return "browser" if browser_starts(browser, program.wine) else "nothing"
+
+
+@pytest.mark.parametrize("name", list(SETTINGS))
+def test_the_dry_run_says_what_falwick_then_does(name, program, browser, tls_contexts,
+                                                 tmp_path, immutable_dir):
+    setting, outcome, reason = SETTINGS[name]
+    wine = program.wine
+    shutil.copyfile(PROGRAMS.falwick_info, program.path / "falwick-info.exe")
+    program.file("writer.ini").write_bytes(sample.HOST_SETTINGS)
+    if setting.locked:
+        immutable_dir(program.path)
+    server = LocalServer(tls=tls_contexts.get(setting.tls),
+                         host="localhost" if setting.tls else "127.0.0.1")
+    if setting.serve is not None:
+        setting.serve(server)
+    with server:
+        path = "/old.txt" if setting.serve is redirect else "/info.txt"
+        line = setting.raw if setting.raw is not None else sample.command_line(
+            sample.tokens(server, path, **dict({"download_url": server.url("/get.htm")},
+                                               **setting.tokens)))
+        before = snapshot(program.path)
+        watch = DialogDriver(wine, DIALOG_DRIVER).start(tmp_path / "tool-dialog.json", 60)
+        try:
+            status, report = InfoTool(wine, program.path / "falwick-info.exe").dry_run(line)
+        finally:
+            notices.stop(watch)
+        assert not (tmp_path / "tool-dialog.json").exists(), "the dry run showed a window"
+        assert browser_starts(browser, wine) == [], "the dry run started a browser"
+        assert snapshot(program.path) == before
+        requests_by_tool = len(server.requests)
+
+        assert (report["outcome"], report["reason"]) == (outcome, reason), report["sentence"]
+        assert status == (1 if outcome == "nothing" else 0)
+        assert falwick_outcome(program, line, browser, tmp_path) == outcome
+        assert len(server.requests) == 2 * requests_by_tool  # the same fetch, once each
+
+    check_details(name, report, server)
+
+
+def check_details(name, report, server):
+    """What the report tells beyond the outcome, where it is the point of the setting."""
+    ids = [warning["id"] for warning in report["warnings"]]
+    fetch = report["steps"]["fetch"]
+    if name in ("closed_port", "untrusted"):
+        assert report["status"] is None
+        # Wine reports an untrusted root as 12057, on Windows it is 12045.
+        assert report["error"] in ({12029} if name == "closed_port" else {12045, 12057})
+        assert fetch["error_name"].startswith("ERROR_INTERNET_")
+    else:
+        assert report["error"] is None
+    if name == "untrusted":
+        assert fetch["certificate_verified"] is False
+    if name == "newer_https":
+        assert fetch["certificate_verified"] is True and "http-not-https" not in ids
+    if name == "error_page":
+        assert report["status"] == 404 and report["steps"]["check"]["newer"] is False
+        assert {"status-not-200", "html-body", "no-cache-headers"} <= set(ids)
+    if name in ("newer", "not_newer_pu", "not_newer_px"):
+        assert report["status"] == 200 and report["from_cache"] is False
+        assert ids == ["http-not-https"]
+        assert report["steps"]["setting"]["disable_checking"] == 0
+    if name == "not_newer_px":
+        assert report["steps"]["browser"]["url"] == server.url("/get.htm")
+    if name == "newer":
+        assert report["steps"]["notice"]["display_version"] == "3.0.014"
+    if name == "locked_directory":
+        assert "program-directory-not-writable" in ids
+        assert report["steps"]["paths"]["info"]["writable"] is False
+    if name == "redirect":
+        assert fetch["url"] == server.url("/old.txt")
+        assert fetch["final_url"] == server.url("/info.txt")
+    if name == "bad_mode":
+        assert "neither PU nor PX" in report["steps"]["command_line"]["problem"]
+
+
+def test_off_line_the_dry_run_and_falwick_both_fetch_nothing(tmp_path):
+    program = tmp_path / "offline"
+    program.mkdir()
+    shutil.copyfile(EXE, program / "Falwick.EXE")
+    outcome = offline.run(WORK / "prefix-offline", program, "PX", tmp_path / "offline.json",
+                          info_tool=PROGRAMS.falwick_info)
+    report = outcome["tool_report"]
+    assert (report["outcome"], report["reason"], outcome["tool_status"]) == (
+        "nothing", "offline", 1), report["sentence"]
+    assert report["steps"]["connection"]["connected"] is False
+    assert outcome["exit_code"] == 0 and outcome["requests"] == []
+    assert outcome["files"] == ["Falwick.EXE"]
+
+
+@pytest.fixture
+def immutable_dir(wine):
+    """Makes a directory one that Windows programs cannot create files in (Wine runs as
+    root here: only the immutable flag stops it); the flag is taken off after the test."""
+    flagged = []
+
+    def flag(path):
+        subprocess.run(["chattr", "+i", str(path)], check=True)
+        flagged.append(path)
+        assert "Access denied" in wine.cmd("echo", "x>", wine.windows_path(path / "probe.txt"))
+
+    yield flag
+    for path in flagged:
+        subprocess.run(["chattr", "-i", str(path)], check=True)

@@ -4,6 +4,7 @@ would do and why; then Falwick.EXE runs in the same directory against the same s
 and does just that. The dry run leaves the program directory byte for byte as it was,
 starts no browser and shows no window."""
 
+import json
 import os
 import shutil
 import subprocess
@@ -15,7 +16,7 @@ from conftest import DIALOG_DRIVER, EXE, PROGRAMS, WORK, browser_starts
 from harness import certs, notice as notices, offline, sample
 from harness.info_tool import InfoTool
 from harness.notice import DialogDriver
-from harness.server import LocalServer
+from harness.server import LocalServer, response
 
 CACHED = {"Cache-Control": "no-cache"}
 
@@ -189,3 +190,51 @@ def immutable_dir(wine):
     yield flag
     for path in flagged:
         subprocess.run(["chattr", "-i", str(path)], check=True)
+
+
+def huge(server):
+    def pieces():
+        yield sample.NEWER
+        for _ in range(257):
+            yield b"x" * 65536
+    server.scenario["/huge.txt"] = response(stream=pieces, length=len(sample.NEWER) + 257 * 65536,
+                                            headers=CACHED)
+
+
+# server, path: exit status, final status (None: not opened), what else the fetch says
+CHECKS = [
+    ("plain", "/info.txt", 1, 200, {"certificate_verified": None}),
+    ("plain", "/old.txt", 1, 200, {}),  # the final URL is checked below
+    ("plain", "/missing.txt", 1, 404, {}),
+    ("plain", "/huge.txt", 1, 200, {"body_cut": True, "bytes": 16 << 20}),
+    ("trusted", "/info.txt", 1, 200, {"certificate_verified": True}),  # 3.5: a fraction
+    ("untrusted", "/info.txt", 2, None, {"certificate_verified": False, "opened": False}),
+]
+
+
+def test_check_url_fetches_with_falwicks_own_download(wine, tls_contexts):
+    servers = {"plain": LocalServer(), "trusted": LocalServer(tls=tls_contexts["trusted"],
+                                                              host="localhost"),
+               "untrusted": LocalServer(tls=tls_contexts["untrusted"], host="localhost")}
+    for server in servers.values():
+        redirect(server)
+        huge(server)
+    tool = InfoTool(wine, PROGRAMS.falwick_info)
+    for server in servers.values():
+        server.start()
+    try:
+        for name, path, code, status, expected in CHECKS:
+            url = servers[name].url(path)
+            report = tool.run("check", url, "--installed", sample.INSTALLED, "--json")
+            assert report.status == code, (url, report.text, report.error)
+            fetch = json.loads(report.text)["fetch"]
+            assert fetch["status"] == status, (url, fetch)
+            assert {key: fetch[key] for key in expected} == expected, (url, fetch)
+            if path == "/old.txt":
+                assert fetch["final_url"] == servers[name].url("/info.txt")
+            if name == "untrusted":
+                assert fetch["error"] in (12045, 12057), fetch
+        assert [r.user_agent for r in servers["plain"].requests][:1] == ["Orvanel Program Update"]
+    finally:
+        for server in servers.values():
+            server.stop()

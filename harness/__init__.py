@@ -10,6 +10,7 @@ the demo, the preview and the benchmarks alike.
   proxy      a recording proxy and the Windows proxy setting that points to it
   falwick    a program directory with Falwick.EXE; the stand-in browser's record
   notice     the notice dialog read and answered from outside, and its picture
+  host       the sample host product (examples/host) starting Falwick, driven
   runs       many runs at once, each watched from every side
   info_tool  falwick-info.exe and its report
   ini        a settings file as the profile functions read it

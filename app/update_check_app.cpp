@@ -13,35 +13,44 @@ CUpdateCheckApp::CUpdateCheckApp(Files& files, InfoDownload& download, HostSetti
     : files_(files), download_(download), setting_(setting), notice_(notice), browser_(browser) {}
 
 bool CUpdateCheckApp::InitInstance(const char* commandLine) {
-  if (commandLine == nullptr || *commandLine == '\0') return false;
-  UpdateRequest request = ParseCommandLine(commandLine);
-  const RunMode mode = DecideRunMode(request);
-  if (mode != RunMode::kNone) RunUpdateCheck(request, mode == RunMode::kExplicitCheck);
+  (void)Run(commandLine);
   return false;
 }
 
-void CUpdateCheckApp::RunUpdateCheck(const UpdateRequest& request, bool explicitCheck) {
+RunEnd CUpdateCheckApp::Run(const char* commandLine) {
+  if (commandLine == nullptr || *commandLine == '\0') return RunEnd::kEmptyCommandLine;
+  UpdateRequest request = ParseCommandLine(commandLine);
+  const RunMode mode = DecideRunMode(request);
+  if (mode == RunMode::kNone) return RunEnd::kBadCommandLine;
+  return RunUpdateCheck(request, mode == RunMode::kExplicitCheck);
+}
+
+RunEnd CUpdateCheckApp::RunUpdateCheck(const UpdateRequest& request, bool explicitCheck) {
   const auto& args = request.arguments;
   const std::optional<std::string> directory = ProgramDirectory(files_);
-  if (!directory) return;
+  if (!directory) return RunEnd::kPathTooLong;
   const std::string infoPath = *directory + args[kInfoFileNameArgument];
   const std::string settingsPath = *directory + args[kSettingsFileNameArgument];
   // Deleting and rewriting the info file would destroy the host's settings.
-  if (SamePath(infoPath, settingsPath)) return;
+  if (SamePath(infoPath, settingsPath)) return RunEnd::kSameFile;
 
   files_.Delete(infoPath);  // a stale copy must not be read
 
-  if (!download_.Connect()) return;
+  if (!download_.Connect()) return RunEnd::kOffline;
+  RunEnd end = RunEnd::kUrlNotOpened;
   if (download_.Fetch(args[kInfoUrlArgument], infoPath)) {
     const ProgramVersion installed = ParseInstalledVersion(args[kInstalledVersionArgument]);
     const UpdateInfo info = ReadUpdateInfo(files_, infoPath, installed);
     if (IsNewerVersion(info.newest, installed)) {
       RunNoticeSequence(request, info, settingsPath);
-    } else if (explicitCheck) {
-      OpenInBrowser(args[kDownloadUrlArgument]);
+      end = RunEnd::kNewer;
+    } else {
+      if (explicitCheck) OpenInBrowser(args[kDownloadUrlArgument]);
+      end = RunEnd::kNotNewer;
     }
   }
   download_.Close();  // the connection stays open until the check is done
+  return end;
 }
 
 void CUpdateCheckApp::RunNoticeSequence(const UpdateRequest& request, const UpdateInfo& info,

@@ -15,6 +15,18 @@
 
 struct UpdateInfo;
 
+// How a run ended, in the order the run's steps can end it.
+enum class RunEnd {
+  kEmptyCommandLine,
+  kBadCommandLine,  // a mode other than PU or PX, or not exactly eight arguments
+  kPathTooLong,     // the program's own path cannot be had whole
+  kSameFile,        // the info file would be the settings file
+  kOffline,         // not on line, or no Internet handle
+  kUrlNotOpened,
+  kNotNewer,  // nothing newer was read (the explicit check then opened the page)
+  kNewer,     // the notice was shown
+};
+
 class CUpdateCheckApp {
  public:
   // The run's parts, each named for what the run asks of it.
@@ -25,6 +37,9 @@ class CUpdateCheckApp {
   // path). Always returns false: the application does not keep running.
   bool InitInstance(const char* commandLine);
 
+  // The same run, telling how it ended.
+  RunEnd Run(const char* commandLine);
+
   // Opens `url` in the default browser, owned by the main window if there is one.
   void OpenInBrowser(const std::string& url);
 
@@ -32,7 +47,7 @@ class CUpdateCheckApp {
   WindowHandle MainWindow() const;
 
  private:
-  void RunUpdateCheck(const UpdateRequest& request, bool explicitCheck);
+  RunEnd RunUpdateCheck(const UpdateRequest& request, bool explicitCheck);
   void RunNoticeSequence(const UpdateRequest& request, const UpdateInfo& info,
                          const std::string& settingsPath);
 

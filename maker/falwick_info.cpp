@@ -4,6 +4,7 @@
 //                      [--ca-file PEM]
 //   falwick-info write --version V --build B [--message1 TEXT] [--message2 TEXT]
 //                      [--message3 TEXT]
+//   falwick-info run [--dir DIR] [--json] COMMAND-LINE      (Windows build)
 //
 // check prints what Falwick reads from FILE, whether that announces a newer version, the
 // notice it shows, and a warning for every trap; exit status 0 when clean, 1 with
@@ -11,6 +12,8 @@
 // or https URL it fetches the file first, as Falwick does, and reports how it was served.
 // write prints a well-formed file to standard output; exit status 0, or 2 (with the
 // reason on standard error) for content that would not read back as given.
+// run is Falwick's own run for a host's command line on this machine, as a dry run
+// (run_command.h).
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -31,6 +34,7 @@
 #include "maker/info_check.h"
 #include "maker/info_write.h"
 #include "maker/json_writer.h"
+#include "maker/run_command.h"
 #include "maker/url_fetch.h"
 #include "update/download.h"
 
@@ -44,6 +48,7 @@ constexpr const char* kUsage =
     "                          [--json] [--ca-file PEM]\n"
     "       falwick-info write --version V --build B [--message1 TEXT] [--message2 TEXT]\n"
     "                          [--message3 TEXT]\n"
+    "       falwick-info run [--dir DIR] [--json] COMMAND-LINE\n"
     "\n"
     "check  shows what Falwick reads from an update-information file, whether a user with\n"
     "       the installed version (default " "0.0.000" ", the oldest there is) gets the\n"
@@ -54,7 +59,11 @@ constexpr const char* kUsage =
     "       --json prints one JSON object instead.\n"
     "write  prints a file that Falwick reads back exactly as given (CR-LF lines, long\n"
     "       messages split over several lines of their key). Exit status 0, or 2 with\n"
-    "       the reason when the content cannot be written so that it reads back the same.\n";
+    "       the reason when the content cannot be written so that it reads back the same.\n"
+    "run    (Windows) goes through Falwick's run for the host's COMMAND-LINE (one argument)\n"
+    "       on this machine without changing anything, prints each step and what Falwick\n"
+    "       would do; DIR is Falwick.EXE's directory (default: this program's). Exit\n"
+    "       status: 0 a notice or the download page, 1 nothing, 2 bad usage.\n";
 
 int Usage(const char* problem) {
   if (problem != nullptr) std::fprintf(stderr, "falwick-info: %s\n", problem);
@@ -234,6 +243,11 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "check") return Check(argc, argv);
   if (command == "write") return Write(argc, argv);
+#ifdef _WIN32
+  if (command == "run") return RunCommand(argc, argv);
+#else
+  if (command == "run") return Usage("run needs Windows: it runs Falwick's own Windows code");
+#endif
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

@@ -50,6 +50,8 @@ DWORD WINAPI HelperThreadDeadline::HelperMain(void* parameter) {
         break;
       }
     }
+    // The last error belongs to the thread that made the call.
+    call->error = GetLastError();
     SetEvent(call->done.get());
   }
 }
@@ -63,6 +65,7 @@ bool HelperThreadDeadline::Run() {
   }
   SetEvent(shared_->request.get());
   if (WaitForSingleObject(shared_->done.get(), static_cast<DWORD>(due_ - now)) == WAIT_OBJECT_0) {
+    SetLastError(shared_->error);
     return true;
   }
   Fire();

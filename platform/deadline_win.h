@@ -4,7 +4,8 @@
 // the caller waits for it only until the deadline; a call still blocked then is
 // abandoned to the helper, which the end of the process takes down. Reads ask for no
 // more than is available, so that what arrived before a stall has been handed over when
-// the deadline passes.
+// the deadline passes. A call made on the helper leaves its last error (GetLastError) to
+// the caller's thread, as a direct call would.
 #pragma once
 
 #include <windows.h>
@@ -54,6 +55,7 @@ class HelperThreadDeadline final : public FetchDeadline {
     DWORD bytesRead = 0;
     BOOL ok = FALSE;
     HINTERNET result = nullptr;
+    DWORD error = 0;  // the helper's last error after the call
   };
 
   static DWORD WINAPI HelperMain(void* parameter);

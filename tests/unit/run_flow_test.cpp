@@ -27,8 +27,10 @@ struct World {
   FakeBrowser browser{log};
   CUpdateCheckApp app{files, download, setting, notice, browser};
 
+  RunEnd end{};
+
   World() { notice.app = &app; }
-  void Start(const std::string& line) { EXPECT_FALSE(app.InitInstance(line.c_str())); }
+  void Start(const std::string& line) { end = app.Run(line.c_str()); }
   bool Asked() const { return IndexOf(log, "Ask") >= 0; }
   CallLog Opened() const { return CallsNamed(log, "Open"); }
 };
@@ -42,7 +44,10 @@ TEST_F(RunFlow, NothingIsTouchedForAnEmptyOrUnusableCommandLine) {
     World fresh;
     fresh.Start(line);
     EXPECT_EQ(fresh.log, CallLog{}) << line;
+    EXPECT_EQ(fresh.end, line.empty() ? RunEnd::kEmptyCommandLine : RunEnd::kBadCommandLine)
+        << line;
   }
+  EXPECT_FALSE(app.InitInstance(CommandLine("PU").c_str()));  // the process never stays
 }
 
 TEST_F(RunFlow, ACheckRunsItsStepsInOrder) {
@@ -53,6 +58,7 @@ TEST_F(RunFlow, ACheckRunsItsStepsInOrder) {
                           "CloseFile(" + kInfo + ")", "OpenForReading(" + kInfo + ")",
                           "CloseFile(" + kInfo + ")", "Delete(" + kInfo + ")", "Close()"}));
   EXPECT_EQ(files.files.count(kInfo), 0u);
+  EXPECT_EQ(end, RunEnd::kNotNewer);
 }
 
 TEST_F(RunFlow, AStaleInfoFileIsDeletedBeforeTheDownload) {
@@ -68,6 +74,7 @@ TEST_F(RunFlow, AReadOnlyStaleInfoFileIsReadInPlaceOfTheDownload) {
   download.body = "VERSION=1\n";
   Start(CommandLine("PU"));
   EXPECT_TRUE(Asked());
+  EXPECT_EQ(end, RunEnd::kNewer);
 }
 
 TEST_F(RunFlow, OffLineOrUnreachableEndsQuietlyInBothModes) {
@@ -76,11 +83,13 @@ TEST_F(RunFlow, OffLineOrUnreachableEndsQuietlyInBothModes) {
     offline.download.online = false;
     offline.Start(CommandLine(mode));
     EXPECT_EQ(offline.log.back(), "Connect()") << mode;
+    EXPECT_EQ(offline.end, RunEnd::kOffline) << mode;
 
     World unreachable;
     unreachable.download.urlOpens = false;
     unreachable.Start(CommandLine(mode));
     EXPECT_EQ(unreachable.log.back(), "Close()") << mode;
+    EXPECT_EQ(unreachable.end, RunEnd::kUrlNotOpened) << mode;
     EXPECT_EQ(IndexOf(unreachable.log, "OpenForReading"), -1) << mode;
     EXPECT_TRUE(unreachable.Opened().empty()) << mode;
     EXPECT_EQ(IndexOf(unreachable.log, "ReadSetting"), -1) << mode;
@@ -94,6 +103,7 @@ TEST_F(RunFlow, TheExplicitCheckOpensThePageAtOnceWhenNothingIsNewer) {
   EXPECT_EQ(Opened(), CallLog{"Open(null, " + kDownload + ")"});
   EXPECT_EQ(log.back(), "Close()");  // after the browser
   EXPECT_TRUE(setting.stored.empty());
+  EXPECT_EQ(end, RunEnd::kNotNewer);
 }
 
 TEST_F(RunFlow, ANewerVersionShowsTheNoticeWithProductAndDisplayVersion) {
@@ -105,6 +115,7 @@ TEST_F(RunFlow, ANewerVersionShowsTheNoticeWithProductAndDisplayVersion) {
   EXPECT_EQ(notice.shown.noticeText, "");
   EXPECT_EQ(notice.mainWindowWhileShown, reinterpret_cast<WindowHandle>(FakeNotice::kWindow));
   EXPECT_EQ(app.MainWindow(), nullptr);
+  EXPECT_EQ(end, RunEnd::kNewer);
 }
 
 TEST_F(RunFlow, TheMakersMessagesBecomeTheNoticeText) {
@@ -153,6 +164,7 @@ TEST_F(RunFlow, InfoAndSettingsNamingTheSameFileEndTheRunBeforeAnythingIsDeleted
   Start("<Writer><PU><http://h/i><WRITER.ini><1.0><writer.INI><Options><K><http://d>");
   EXPECT_EQ(log, CallLog{});
   EXPECT_EQ(files.files.count(kIni), 1u);
+  EXPECT_EQ(end, RunEnd::kSameFile);
 }
 
 TEST_F(RunFlow, AModulePathCutShortEndsTheRunBeforeAnythingIsTouched) {
@@ -160,6 +172,7 @@ TEST_F(RunFlow, AModulePathCutShortEndsTheRunBeforeAnythingIsTouched) {
   files.moduleResult = 260;
   Start(CommandLine("PU"));
   EXPECT_EQ(log, CallLog{});
+  EXPECT_EQ(end, RunEnd::kPathTooLong);
 }
 
 TEST_F(RunFlow, TheProgramDirectoryPrefixesTheFileNames) {

@@ -19,6 +19,14 @@ struct SettingLocation {
 // unchanged.
 int32_t DisableCheckingFromText(const char* text, int32_t current);
 
+// Free space a rewrite keeps in hand beyond the file and what the write adds: one
+// allocation unit, for the file's last partly filled cluster.
+constexpr uint64_t kRewriteMarginBytes = 4096;
+
+// Whether `freeBytes` on the volume hold a settings file of `fileSize` bytes rewritten
+// whole, `addedBytes` longer, with kRewriteMarginBytes to spare.
+bool RoomToRewrite(uint64_t fileSize, uint64_t addedBytes, uint64_t freeBytes);
+
 // The setting as the run flow uses it.
 class HostSetting {
  public:
@@ -30,6 +38,9 @@ class HostSetting {
 };
 
 // The setting in a profile file: read with the default "0", at most 9 characters of it.
+// Written only when the free space on the file's volume holds the whole file rewritten
+// (RoomToRewrite), or when that space cannot be found out; otherwise the write is
+// skipped and the file is left as it was.
 class ProfileHostSetting final : public HostSetting {
  public:
   explicit ProfileHostSetting(ProfileApi& profile) : profile_(profile) {}
@@ -37,5 +48,7 @@ class ProfileHostSetting final : public HostSetting {
   void Write(const SettingLocation& where, int32_t disableChecking) override;
 
  private:
+  bool MayRewrite(const SettingLocation& where);
+
   ProfileApi& profile_;
 };

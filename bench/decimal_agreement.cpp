@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "decimal_samples.h"
+#include "bench/decimal_samples.h"
 #include "update/decimal_to_double.h"
 
 namespace {

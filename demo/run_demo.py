@@ -1,19 +1,21 @@
 #!/usr/bin/python3
-"""The Falwick demo: the real Falwick.EXE under Wine, started the way a host product
-starts it, against a sample update server on 127.0.0.1 that announces a newer version
-of a sample product, "Writer". Prints what happened in plain words.
+"""The Falwick demo: the sample host product (examples/host, SampleHost.exe) under Wine,
+set up as "Writer" 3.0.012, starts the real Falwick.EXE beside it against a sample
+update server on 127.0.0.1 that announces a newer version. Prints what happened in
+plain words.
 
-With a usable X display the notice appears on it and you answer it; "Yes" opens the
-download page in your default browser through Wine. Without one, the demo runs Wine on
-a virtual display, saves a screenshot of the notice, answers "Yes" itself, and a
-stand-in browser records what it was asked to open."""
+With a usable X display the host's window and the notice appear on it and you answer
+the notice; "Yes" opens the download page in your default browser through Wine. Without
+one, the demo runs Wine on a virtual display, saves a picture of the notice in front of
+the host's window, answers "Yes" itself, and a stand-in browser records what it was
+asked to open."""
 
 import os
 import shutil
 import subprocess
 import textwrap
 
-from harness import ini, notice as notices, sample
+from harness import host as hosts, ini, notice as notices, sample
 from harness.falwick import BrowserLog, ProgramDirectory
 from harness.notice import NOTICE_TEXT, DialogDriver
 from harness.programs import ROOT, Programs
@@ -21,6 +23,7 @@ from harness.server import LocalServer
 from harness.wine import session, wait_until
 
 WORK = ROOT / "build" / "demo"
+PICTURE = WORK / "notice.png"
 SAMPLE_FILE = ROOT / "demo" / "sample-update.txt"
 HOST_SETTINGS = (
     "; Writer's own settings; Falwick changes only NoUpdateCheck.\r\n"
@@ -56,11 +59,12 @@ def set_browser(wine, programs, log):
     wine.env.update(log.environment(wine))
 
 
-def answer_headless(wine, programs, falwick, picture):
-    """Waits for the notice, takes its picture, reads it, and answers "Yes"."""
+def answer_headless(wine, programs, falwick, picture, host_window):
+    """Waits for the notice, takes its picture with the host's window behind it, reads
+    it, and answers "Yes"."""
     def look(dialog):
         # Painted active, as on Windows.
-        notices.photograph(wine, programs.active_frame, dialog, picture)
+        notices.photograph(wine, programs.active_frame, dialog, picture, host_window)
 
     return notices.answer(DialogDriver(wine, programs.dialog_driver), falwick,
                           WORK / "notice.json", ("yes",), timeout=30, on_shown=look)
@@ -78,6 +82,7 @@ def main():
         shutil.rmtree(program_path, ignore_errors=True)
         program = ProgramDirectory(wine, programs.falwick, program_path)
         program.file("writer.ini").write_bytes(HOST_SETTINGS.encode())
+        host = hosts.SampleHost(wine, programs, program_path, WORK)
         browser_log = None if desktop else BrowserLog(WORK / "browser.log")
         if browser_log is not None and browser_log.path.exists():
             browser_log.path.unlink()
@@ -89,33 +94,49 @@ def main():
                          headers={"Content-Type": "text/html"})
             tokens = sample.tokens(server, "/updates/writer.txt", info_file="writer-update.txt",
                                    download_url=server.url("/download/writer.htm"))
+            host.configure(tokens)
             say("Falwick demo. A sample update server runs at %s and publishes:"
                 % server.url("/"))
             for line in SAMPLE_FILE.read_text().splitlines():
                 say("    " + line, wrap=False)
-            say("The host product '%s', version %s, starts Falwick as:"
-                % (sample.PRODUCT, sample.INSTALLED))
-            say("    Falwick.EXE " + sample.command_line(tokens), wrap=False)
-            say()
-
-            falwick = program.start(*tokens)
-            picture = WORK / "notice.png"
-            if desktop:
-                say("The notice is on your screen (display %s): answer it. \"Yes\" opens the "
-                    "download page in your default browser." % desktop)
-                outcome = notices.Notice(None, falwick.wait())
-                # The browser starts on its own after Falwick has ended: give it time.
-                wait_until(lambda: any(r.path == "/download/writer.htm"
-                                       for r in server.requests), 15, 0.2)
-            else:
-                outcome = answer_headless(wine, programs, falwick, picture)
-                wait_until(browser_log.path.exists, 15, 0.2)
-            report(server, program, outcome, picture, desktop, browser_log)
+            say("The host product '%s', version %s, is the sample host (%s) under Wine. It "
+                "reads its setting and starts Falwick; its window says:"
+                % (sample.PRODUCT, sample.INSTALLED, hosts.EXE))
+            host.start()
+            try:
+                for line in host.log() or ["(nothing: the window did not appear)"]:
+                    say("    " + line, wrap=False)
+                say()
+                outcome = run(wine, programs, server, host, desktop, browser_log)
+            finally:
+                host.close()
+            report(server, program, outcome, desktop, browser_log)
 
 
-def report(server, program, notice, picture, desktop, browser_log):
-    asked = [r for r in server.requests if r.path == "/updates/writer.txt"]
+def run(wine, programs, server, host, desktop, browser_log):
+    """The notice of the Falwick the host started, answered; None when it started none."""
+    falwick = host.falwick()
+    if falwick is None:
+        return None
+    if not desktop:
+        outcome = answer_headless(wine, programs, falwick, PICTURE, host.rect())
+        wait_until(browser_log.path.exists, 15, 0.2)
+        return outcome
+    say("The notice is on your screen (display %s), in front of the host's window: answer "
+        "it. \"Yes\" opens the download page in your default browser." % desktop)
+    outcome = notices.Notice(None, falwick.wait())
+    # The browser starts on its own after Falwick has ended: give it time.
+    wait_until(lambda: any(r.path == "/download/writer.htm" for r in server.requests),
+               15, 0.2)
+    return outcome
+
+
+def report(server, program, notice, desktop, browser_log):
     say("What happened:")
+    if notice is None:
+        say("- The host did not start Falwick.")
+        return
+    asked = [r for r in server.requests if r.path == "/updates/writer.txt"]
     for request in asked:
         say("- Falwick fetched %s with the agent \"%s\"." % (request.path, request.user_agent))
     say("- The file announces version 3.5, build 14; the installed %s is older, so Falwick "
@@ -124,7 +145,7 @@ def report(server, program, notice, picture, desktop, browser_log):
         say("- The notice, \"%s\", said: \"%s\" and asked \"%s\"."
             % (notice.dialog["caption"], notice.control(NOTICE_TEXT)["text"],
                "Would you like to update to the latest version now?"))
-        say("- Its picture is saved in %s." % picture)
+        say("- Its picture, in front of the host's window, is saved in %s." % PICTURE)
         say("- The demo answered \"Yes\" (no display to show it on).")
     elif not desktop:
         say("- The notice did not appear within 30 seconds.")
@@ -142,7 +163,7 @@ def report(server, program, notice, picture, desktop, browser_log):
         pages = [r for r in server.requests if r.path == "/download/writer.htm"]
         say("- Your browser %s the download page." % ("asked for" if pages else
                                                       "has not (yet) asked for"))
-    left = sorted(program.files() - {"Falwick.EXE", "writer.ini"})
+    left = sorted(program.files() - {"Falwick.EXE", "writer.ini", hosts.EXE, hosts.INI})
     say("- Files left beside Falwick.EXE: %s." % (", ".join(left) if left else
                                                   "none (the downloaded file was deleted)"))
     if notice.ended:

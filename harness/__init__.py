@@ -6,8 +6,11 @@ the demo, the preview and the benchmarks alike.
   wine       a Wine session: prefix, X display, wineserver, runs, registry
   offline    runs in a network namespace that has only loopback
   server     a local http(s) server answering from a scenario, recording requests
+  certs      a CA and server certificates made on the spot, trusted by the prefix
+  proxy      a recording proxy and the Windows proxy setting that points to it
   falwick    a program directory with Falwick.EXE; the stand-in browser's record
   notice     the notice dialog read and answered from outside, and its picture
+  host       the sample host product (examples/host) starting Falwick, driven
   runs       many runs at once, each watched from every side
   info_tool  falwick-info.exe and its report
   ini        a settings file as the profile functions read it

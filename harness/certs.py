@@ -9,6 +9,7 @@ import datetime
 import hashlib
 import ssl
 import struct
+from contextlib import contextmanager
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -115,3 +116,16 @@ def root_store_entry(der):
     blob = b"".join(struct.pack("<III", prop, 1, len(data)) + data
                     for prop, data in ((3, sha1), (32, der)))
     return ROOT_STORE_KEY + "\\" + sha1.hex().upper(), blob
+
+
+@contextmanager
+def trusted(wine, ca):
+    """The prefix trusts `ca` as a root for the block: its entry in the user's root
+    store, which outlives the wineserver, is removed afterwards. Each program reads the
+    store when it starts."""
+    key, blob = root_store_entry(ca.der)
+    wine.reg_add(key, "Blob", blob)
+    try:
+        yield key
+    finally:
+        wine.reg_delete(key)

@@ -111,12 +111,16 @@ def answer(driver, falwick, out, actions=("no",), timeout=30, on_shown=None):
     return Notice(dialog, exit_code)
 
 
-def photograph(wine, active_frame, dialog, path):
-    """A PNG of the notice as on Windows, cropped to its window: the active_frame
-    helper paints its frame active first (Wine without a window manager paints it
-    inactive). Returns its (width, height)."""
+def photograph(wine, active_frame, dialog, path, behind=None):
+    """A PNG of the notice as on Windows, cropped to its window, or with `behind` (a
+    {left, top, right, bottom} rect: the host's window, say) to the smallest rect
+    around both: the active_frame helper paints its frame active first (Wine without a
+    window manager paints it inactive). Returns the picture's (width, height)."""
     wine.run(active_frame, timeout=60)
-    rect = dialog["rect"]
+    rect = dict(dialog["rect"])
+    if behind is not None:
+        for side, pick in (("left", min), ("top", min), ("right", max), ("bottom", max)):
+            rect[side] = pick(rect[side], behind[side])
     path.parent.mkdir(parents=True, exist_ok=True)
     wine.screen.screenshot(path, rect)
     return rect["right"] - rect["left"], rect["bottom"] - rect["top"]

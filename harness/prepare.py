@@ -1,5 +1,6 @@
 """Prepares a test run: a fresh Wine prefix in the build tree (made once per run and
-shared by every test) and its copy for off-line runs.
+shared by every test) and its copies, each for runs with a wineserver of their own:
+off line (in a network namespace) and at other screen resolutions (DPI).
 
 Usage: python3 -m harness.prepare WORK_DIR"""
 
@@ -13,10 +14,11 @@ from harness.wine import copy_prefix, make_prefix
 def main():
     work = Path(sys.argv[1])
     make_prefix(work / "prefix", fresh=True)
-    offline = work / "prefix-offline"
-    if offline.exists():
-        shutil.rmtree(offline)
-    copy_prefix(work / "prefix", offline)
+    for name in ("prefix-offline", "prefix-dpi"):
+        copy = work / name
+        if copy.exists():
+            shutil.rmtree(copy)
+        copy_prefix(work / "prefix", copy)
 
 
 if __name__ == "__main__":

@@ -30,6 +30,7 @@ class Case:
     settings: bytes = sample.HOST_SETTINGS  # None: no settings file
     stale_info: bytes = None  # an info file left in the program directory
     tls: object = None  # ssl.SSLContext: the server speaks https
+    host: str = "127.0.0.1"  # the server's name in the URL ("localhost" for trusted https)
     overrides: dict = field(default_factory=dict)  # other command-line tokens
     directory: str = "Writer"  # the program directory, under "Program Files"
     shared_directory: Path = None  # a program directory other runs use too
@@ -107,7 +108,7 @@ class Launch:
         if case.prepare is not None:
             case.prepare(self.program_dir)
         self.browser_log = self.root / "browser.log"
-        self.server = LocalServer(tls=case.tls)
+        self.server = LocalServer(tls=case.tls, host=case.host)
         if callable(case.answer):
             case.answer(self.server)
         elif case.answer is not None:

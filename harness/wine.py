@@ -17,7 +17,9 @@ WINE = "wine"
 # has configured must never see the harness's loopback requests.
 PROXY_VARIABLES = {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy"}
 # Loopback bypasses a proxy in a form WinINet reads: it takes one host, or hosts
-# separated by ";" or spaces; a comma list ("127.0.0.1,localhost") does nothing.
+# separated by ";" or spaces; a comma list ("127.0.0.1,localhost") does nothing. It
+# replaces the Windows setting's ProxyOverride too: a run meant to go through the
+# Windows proxy setting removes it (harness.proxy).
 NO_PROXY = "127.0.0.1;localhost"
 
 

@@ -80,6 +80,16 @@ class ReadOnlyProfileApi final : public ProfileApi {
   // Stores nothing; reports success, as the run expects of a write.
   bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                   const char* fileName) override;
+  // The questions asked before a write only read, so they go to the system.
+  bool GetDiskFreeSpaceExA(const char* directoryName, uint64_t* freeBytesAvailable,
+                           uint64_t* totalBytes, uint64_t* totalFreeBytes) override {
+    return real_.GetDiskFreeSpaceExA(directoryName, freeBytesAvailable, totalBytes,
+                                     totalFreeBytes);
+  }
+  bool GetFileAttributesExA(const char* fileName, uint32_t infoLevel,
+                            FileAttributeData* data) override {
+    return real_.GetFileAttributesExA(fileName, infoLevel, data);
+  }
 
   std::string lastRead;  // the text the last read returned
   bool written = false;  // a write was asked for

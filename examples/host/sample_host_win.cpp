@@ -1,11 +1,13 @@
 // A sample host product for Falwick: what a product that adopts Falwick does, in one
 // small window.
 //
-// At start it reads the disable-checking value from its settings INI and, unless the
-// value says disabled, starts Falwick.EXE (in its own directory) for a check, mode "PU",
-// without waiting for it. The button "Check for updates now" starts an explicit check,
+// At start, once its window is shown, it reads the disable-checking value from its
+// settings INI and, unless the value says disabled, starts Falwick.EXE (in its own
+// directory) for a check, mode "PU", without waiting for it. The button "Check for updates now" starts an explicit check,
 // mode "PX", whatever the setting. The window shows the setting it read and every
-// command line it started (or why it started nothing).
+// command line it started (or why it started nothing). It opens centred on the primary
+// monitor's work area, where Falwick centres its notice: a notice appears in front of
+// the window it belongs to.
 //
 // Configuration: the [Host] section of the INI beside the program that has the
 // program's name (SampleHost.exe reads SampleHost.ini), each key optional:
@@ -55,7 +57,7 @@ void AddLine(const std::string& line) {
 }
 
 void StartFalwick(CheckMode mode) {
-  if (g_host.directory.empty()) return;  // StartUp said why
+  if (g_host.directory.empty()) return;  // Configure said why
   const std::string exe = g_host.directory + "Falwick.EXE";
   std::string line = FalwickCommandLine(exe, g_host.request, mode);
   if (line.empty()) {
@@ -78,8 +80,8 @@ void StartFalwick(CheckMode mode) {
   AddLine("Started: " + line);
 }
 
-// Reads the configuration and the setting, and starts the check unless disabled.
-void StartUp() {
+// Reads the configuration: what the command line will say.
+void Configure() {
   char module[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(nullptr, module, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) {
@@ -102,7 +104,12 @@ void StartUp() {
   r.key = ReadIni(own, "Host", "Key", "NoUpdateCheck");
   r.downloadUrl =
       ReadIni(own, "Host", "DownloadUrl", "https://www.orvanel.example/download/writer.htm");
+}
 
+// Reads the setting, and starts the check unless disabled.
+void CheckAtStartUp() {
+  if (g_host.directory.empty()) return;  // Configure said why
+  const FalwickRequest& r = g_host.request;
   const std::string settings = g_host.directory + r.settingsFile;
   const std::string value = ReadIni(settings, r.section.c_str(), r.key.c_str(), "0");
   const bool disabled = CheckingDisabled(value);
@@ -166,8 +173,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int show) {
-  // The check starts before the window: a product's start-up is not held up by it.
-  StartUp();
+  Configure();
 
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = WindowProc;
@@ -179,12 +185,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
   if (RegisterClassA(&windowClass) == 0) return 1;
   const std::string caption =
       g_host.request.product + " " + g_host.request.installed + " (a sample host for Falwick)";
-  HWND window =
-      CreateWindowExA(0, kWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                      CW_USEDEFAULT, 760, 320, nullptr, nullptr, instance, nullptr);
+  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  const int width = 760;
+  const int height = 420;
+  HWND window = CreateWindowExA(0, kWindowClass, caption.c_str(), WS_OVERLAPPEDWINDOW,
+                                area.left + (area.right - area.left - width) / 2,
+                                area.top + (area.bottom - area.top - height) / 2, width,
+                                height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   ShowWindow(window, show);
   UpdateWindow(window);
+  // The check starts once the window is up, so that the notice, which comes later, is in
+  // front of it; and Windows lets a program started by the foreground window put its
+  // own window in the foreground. It runs before the message loop: a click on the
+  // button is handled after it.
+  CheckAtStartUp();
 
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -14,7 +14,7 @@ ROOT = Path(__file__).resolve().parents[2]
 if str(ROOT) not in sys.path:
     sys.path.insert(0, str(ROOT))  # pytest run by hand, without ctest's PYTHONPATH
 
-from harness import notice as notices, offline  # noqa: E402
+from harness import certs, notice as notices, offline  # noqa: E402
 from harness.falwick import BrowserLog, ProgramDirectory  # noqa: E402
 from harness.notice import DialogDriver  # noqa: E402
 from harness.programs import Programs  # noqa: E402
@@ -119,3 +119,18 @@ def wine_temp_dir(wine):
     path = wine.temp_dir()
     assert path.is_dir(), path
     return path
+
+
+@pytest.fixture(scope="session")
+def certificates(tmp_path_factory):
+    """A test CA ("ca", for the prefix to trust: certs.trusted) and server certificates:
+    "trusted" for localhost, "expired" and "wrong_host" (www.orvanel.example) from the
+    same CA, and "untrusted", for localhost from a CA no one trusts."""
+    directory = tmp_path_factory.mktemp("certificates")
+    ca = certs.make_ca(directory)
+    stranger = certs.make_ca(directory / "stranger", name="Stranger Test CA")
+    return {"ca": ca,
+            "trusted": certs.issue(ca, "trusted"),
+            "expired": certs.issue(ca, "expired", expired=True),
+            "wrong_host": certs.issue(ca, "wrong_host", hosts=("www.orvanel.example",)),
+            "untrusted": certs.issue(stranger, "untrusted")}

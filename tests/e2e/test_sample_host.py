@@ -8,30 +8,29 @@ Falwick."""
 
 import os
 import shutil
-from pathlib import Path
 
 import pytest
 
-from conftest import EXE, TOOLS, browser_starts, wait_until
-from harness.sample import NOT_NEWER
+from conftest import EXE, PROGRAMS, browser_starts, wait_until
+from harness import sample
+from harness.host import host_ini
 
-HOST = Path(os.environ.get("FALWICK_SAMPLE_HOST", EXE.parent / "examples/host/SampleHost.exe"))
-DRIVER = TOOLS / "host_driver.exe"
-RECORDER = TOOLS / "browser_recorder.exe"
+HOST = PROGRAMS.sample_host
+DRIVER = PROGRAMS.host_driver
+RECORDER = PROGRAMS.browser_recorder
 DOWNLOAD = "http://127.0.0.1:9/Writer Setup.htm?from=update&x=1"
 SETTINGS = "[Options]\r\nNoUpdateCheck=%s\r\n"
 
 
-def host_ini(settings_file="SampleHost.ini", info_url="http://127.0.0.1:9/info.txt"):
-    return ("[Host]\r\nProduct=My Writer\r\nInfoUrl=%s\r\nInfoFile=writer-update.txt\r\n"
-            "Installed=3.0.012\r\nSettingsFile=%s\r\nSection=Options\r\nKey=NoUpdateCheck\r\n"
-            "DownloadUrl=%s\r\n" % (info_url, settings_file, DOWNLOAD))
+def request(mode="PU", settings_file="SampleHost.ini", **values):
+    """The tokens of the test's host: the sample's, with a product name and a download
+    URL of its own."""
+    return sample.tokens(product="My Writer", mode=mode, info_file="writer-update.txt",
+                         settings_file=settings_file, download_url=DOWNLOAD, **values)
 
 
-def tokens(mode, settings_file="SampleHost.ini", info_url="http://127.0.0.1:9/info.txt"):
-    return "".join("<%s>" % t for t in ("My Writer", mode, info_url, "writer-update.txt",
-                                        "3.0.012", settings_file, "Options",
-                                        "NoUpdateCheck", DOWNLOAD))
+def tokens(mode, settings_file="SampleHost.ini"):
+    return sample.command_line(request(mode, settings_file))
 
 
 def install(tmp_path, falwick, ini, writer_ini=None):
@@ -48,22 +47,9 @@ def install(tmp_path, falwick, ini, writer_ini=None):
 
 
 def falwick_runs_ended(wine, directory):
-    """Waits until no process of the directory's Falwick.EXE runs. Wine shows a started
-    process's command line with the program's Windows path first."""
-    name = wine.windows_path(directory / "Falwick.EXE").lower()
-
-    def none_running():
-        for entry in os.listdir("/proc"):
-            try:
-                with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
-                    first = cmdline.read().split(b"\0")[0].decode("latin-1").lower()
-            except OSError:
-                continue
-            if first == name:
-                return False
-        return True
-
-    assert wait_until(none_running), "a Falwick.EXE run did not end"
+    """Waits until no process of the directory's Falwick.EXE runs."""
+    assert wait_until(lambda: not wine.running(directory / "Falwick.EXE")), \
+        "a Falwick.EXE run did not end"
 
 
 def drive(wine, out, *actions):
@@ -71,11 +57,22 @@ def drive(wine, out, *actions):
     assert status == 0, "host driver failed (status %d)" % status
 
 
+def started_up(wine, directory, out):
+    """Waits until the host's check at start-up, if it started one, has ended. The host
+    starts it before it handles any message, so it has been started once the driver has
+    read the log. The stand-in browsers append to one file, and under Wine two appends
+    at once can overwrite each other: the runs must not overlap."""
+    drive(wine, out, "save")
+    falwick_runs_ended(wine, directory)
+
+
 def run_host(wine, directory, out, *actions):
-    """Starts the host, performs the driver's actions, saves its log and closes it; the
-    log's lines once every Falwick it started has ended."""
+    """Starts the host, lets its check at start-up end, performs the driver's actions,
+    saves its log and closes it; the log's lines once every Falwick it started has
+    ended."""
     host = wine.start(directory / "SampleHost.exe")
     try:
+        started_up(wine, directory, out)
         drive(wine, out, *actions, "save", "close")
         assert host.wait(timeout=30) == 0
     finally:
@@ -98,8 +95,8 @@ def run_host(wine, directory, out, *actions):
 ], ids=["missing", "0", "1", "other-section", "other-file", "not-that-file"])
 def test_the_host_checks_at_start_unless_disabled_and_on_request(
         wine, browser, tmp_path, settings_file, in_host_ini, in_writer_ini, checks_at_start):
-    directory = install(tmp_path, RECORDER, host_ini(settings_file) + in_host_ini,
-                        in_writer_ini)
+    directory = install(tmp_path, RECORDER, host_ini(request(settings_file=settings_file))
+                        + in_host_ini, in_writer_ini)
     log = run_host(wine, directory, tmp_path / "log.txt", "click")
 
     expected = ([tokens("PU", settings_file)] if checks_at_start else []) + \
@@ -116,12 +113,11 @@ def test_the_host_checks_at_start_unless_disabled_and_on_request(
 
 def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(
         wine, browser, server, tmp_path):
-    server.serve("/info.txt", NOT_NEWER)
-    directory = install(tmp_path, EXE, host_ini(info_url=server.url("/info.txt")))
+    server.serve("/info.txt", sample.NOT_NEWER)
+    directory = install(tmp_path, EXE, host_ini(request(info_url=server.url("/info.txt"))))
     host = wine.start(directory / "SampleHost.exe")
     try:
-        drive(wine, tmp_path / "log.txt")
-        falwick_runs_ended(wine, directory)
+        started_up(wine, directory, tmp_path / "log.txt")
         # The check at start-up found nothing newer: nothing shown, nothing opened.
         assert len(server.requests) == 1 and browser_starts(browser, wine) == []
         drive(wine, tmp_path / "log.txt", "click", "close")

@@ -10,7 +10,7 @@
 #include <limits>
 #include <string>
 
-#include "decimal_samples.h"
+#include "bench/decimal_samples.h"
 
 namespace {
 

@@ -205,6 +205,27 @@ bool FakeProfile::WritePrivateProfileStringA(const char* section, const char* ke
   return true;
 }
 
+bool FakeProfile::GetDiskFreeSpaceExA(const char* directoryName, uint64_t* freeBytesAvailable,
+                                      uint64_t* totalBytes, uint64_t* totalFreeBytes) {
+  log_.push_back("GetDiskFreeSpaceExA(" + Text(directoryName) + ")");
+  if (!freeSpaceKnown) return false;
+  for (uint64_t* count : {freeBytesAvailable, totalBytes, totalFreeBytes}) {
+    if (count != nullptr) *count = freeBytes;
+  }
+  return true;
+}
+
+bool FakeProfile::GetFileAttributesExA(const char* fileName, uint32_t infoLevel,
+                                       FileAttributeData* data) {
+  log_.push_back("GetFileAttributesExA(" + Text(fileName) + ", " + std::to_string(infoLevel) +
+                 ")");
+  const auto found = fileSizes.find(fileName);
+  if (found == fileSizes.end()) return false;
+  *data = FileAttributeData{0x20, static_cast<uint32_t>(found->second >> 32),
+                            static_cast<uint32_t>(found->second)};
+  return true;
+}
+
 // --- Shell
 
 uint32_t FakeShell::GetTempPathA(uint32_t size, char* buffer) {

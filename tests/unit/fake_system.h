@@ -85,12 +85,21 @@ class FakeProfile : public ProfileApi {
   explicit FakeProfile(CallLog& log) : log_(log) {}
 
   std::map<std::string, std::string> values;  // "file|section|key" -> value
+  std::map<std::string, uint64_t> fileSizes;  // the files that exist, by full path
+  bool freeSpaceKnown = true;
+  uint64_t freeBytes = uint64_t{1} << 40;  // on every volume
 
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,
                                     const char* fileName) override;
   bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                   const char* fileName) override;
+  // Logs the directory; answers freeBytes for every count.
+  bool GetDiskFreeSpaceExA(const char* directoryName, uint64_t* freeBytesAvailable,
+                           uint64_t* totalBytes, uint64_t* totalFreeBytes) override;
+  // Logs the name and level; fails for a file not in fileSizes.
+  bool GetFileAttributesExA(const char* fileName, uint32_t infoLevel,
+                            FileAttributeData* data) override;
 
  private:
   CallLog& log_;

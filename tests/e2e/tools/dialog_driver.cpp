@@ -29,8 +29,17 @@
 //   default_id   the default push button's id (DM_GETDEFID), null when none
 //   focus_id     the id of the control with the focus in the dialog's thread, null when
 //                none or not in the dialog
-//   controls     the child windows in z-order, each {id, class, text, style}, buttons
-//                also {checked}: BM_GETCHECK, 0 clear, 1 ticked, 2 indeterminate
+//   client       {left, top, right, bottom}: the dialog's client area (left, top 0)
+//   dpi          the screen's dots per inch (LOGPIXELSX)
+//   check_box    {cx, cy}: SM_CXMENUCHECK, SM_CYMENUCHECK, the size of a check box's box
+//   controls     the child windows in z-order, each {id, class, text, style, rect,
+//                text_extent}: rect in the dialog's client coordinates; text_extent
+//                {cx, cy} the text as one line in the control's own font, an "&" that
+//                underlines not counted (GetTextExtentPoint32A inside the dialog's
+//                thread), null when it could not be measured; buttons also {checked}:
+//                BM_GETCHECK, 0 clear, 1 ticked, 2 indeterminate
+// Sizes are in pixels of the screen: the driver declares itself DPI-aware, so that
+// Windows does not scale what it reports.
 // Texts are the ANSI bytes, each byte outside printable ASCII written as \u00XX (so
 // reading the file as Latin-1 gives the bytes back).
 #include <windows.h>
@@ -45,8 +54,9 @@ namespace {
 
 constexpr const char* kCaption = "New Program Update Available";
 constexpr int kCheckBoxId = 1000;
-// Asked of dialog_driver_hook.dll inside the dialog's thread (see QueryIcons).
+// Asked of dialog_driver_hook.dll inside the dialog's thread (see InThreadHook).
 constexpr const char* kIconQueryMessage = "FalwickDialogDriver.QueryIcons";
+constexpr const char* kTextExtentMessage = "FalwickDialogDriver.TextExtent";
 constexpr const char* kHookModule = "dialog_driver_hook.dll";
 constexpr DWORD kPollMs = 20;
 constexpr UINT kSendTimeoutMs = 5000;
@@ -129,11 +139,50 @@ struct Icons {
   bool small = false;
 };
 
-// Whether WM_GETICON gives the window a big and a small icon. Windows carries the
-// message to another process; Wine 8 refuses to ("not supported yet"), and then the
-// question is asked inside the dialog's thread by dialog_driver_hook.dll, which lies
-// next to this program.
-Icons QueryIcons(HWND dialog) {
+// dialog_driver_hook.dll, which lies next to this program, hooked into the dialog's
+// thread while the object lives, to ask there what cannot be asked from outside: a GDI
+// font belongs to its process, and Wine 8 does not carry WM_GETICON between processes.
+class InThreadHook {
+ public:
+  explicit InThreadHook(HWND dialog) {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    char* slash = std::strrchr(path, '\\');
+    if (slash == nullptr ||
+        static_cast<size_t>(slash - path) + std::strlen(kHookModule) + 2 > MAX_PATH) {
+      return;
+    }
+    std::strcpy(slash + 1, kHookModule);
+    module_ = LoadLibraryA(path);
+    if (module_ == nullptr) return;
+    const auto proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DialogDriverHook")));
+    if (proc == nullptr) return;
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROC, proc, module_,
+                              GetWindowThreadProcessId(dialog, nullptr));
+  }
+  ~InThreadHook() {
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  InThreadHook(const InThreadHook&) = delete;
+  InThreadHook& operator=(const InThreadHook&) = delete;
+
+  // The hook's answer to the registered message `name` sent to `window`, 0 without one.
+  unsigned long long Ask(HWND window, const char* name) const {
+    if (hook_ == nullptr) return 0;
+    return static_cast<unsigned long long>(Send(window, RegisterWindowMessageA(name), 0, 0));
+  }
+
+ private:
+  HMODULE module_ = nullptr;
+  HHOOK hook_ = nullptr;
+};
+
+// Whether WM_GETICON gives the window a big and a small icon: asked from outside as
+// Windows allows, else inside the dialog's thread.
+Icons QueryIcons(HWND dialog, const InThreadHook& hook) {
   Icons icons;
   DWORD_PTR big = 0;
   DWORD_PTR small = 0;
@@ -146,34 +195,22 @@ Icons QueryIcons(HWND dialog) {
     icons.small = small != 0;
     return icons;
   }
-
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return icons;
-  char* slash = std::strrchr(path, '\\');
-  if (slash == nullptr ||
-      static_cast<size_t>(slash - path) + std::strlen(kHookModule) + 2 > MAX_PATH) {
-    return icons;
+  const unsigned long long answer = hook.Ask(dialog, kIconQueryMessage);
+  if (answer & 0x100) {
+    icons.known = true;
+    icons.big = (answer & 1) != 0;
+    icons.small = (answer & 2) != 0;
   }
-  std::strcpy(slash + 1, kHookModule);
-  const HMODULE module = LoadLibraryA(path);
-  if (module == nullptr) return icons;
-  const auto proc = reinterpret_cast<HOOKPROC>(
-      reinterpret_cast<void*>(GetProcAddress(module, "DialogDriverHook")));
-  const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
-  if (const HHOOK hook =
-          proc != nullptr ? SetWindowsHookExA(WH_CALLWNDPROC, proc, module, thread) : nullptr) {
-    const auto answer = static_cast<DWORD>(
-        Send(dialog, RegisterWindowMessageA(kIconQueryMessage), 0, 0));
-    UnhookWindowsHookEx(hook);
-    if (answer & 0x100) {
-      icons.known = true;
-      icons.big = (answer & 1) != 0;
-      icons.small = (answer & 2) != 0;
-    }
-  }
-  FreeLibrary(module);
   return icons;
+}
+
+// The control's text extent as the hook measured it: bit 32 set when it did, the width
+// in bits 0 to 15, the height in bits 16 to 31.
+std::string JsonTextExtent(HWND control, const InThreadHook& hook) {
+  const unsigned long long answer = hook.Ask(control, kTextExtentMessage);
+  if ((answer >> 32 & 1) == 0) return "null";
+  return "{\"cx\": " + Number(answer & 0xFFFF) + ", \"cy\": " + Number(answer >> 16 & 0xFFFF) +
+         "}";
 }
 
 std::string Describe(HWND dialog) {
@@ -192,7 +229,16 @@ std::string Describe(HWND dialog) {
   monitor.cbSize = sizeof monitor;
   GetMonitorInfoA(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
   json += "  \"work_area\": " + JsonRect(monitor.rcWork) + ",\n";
-  const Icons icons = QueryIcons(dialog);
+  RECT client = {};
+  GetClientRect(dialog, &client);
+  json += "  \"client\": " + JsonRect(client) + ",\n";
+  const HDC screenDc = GetDC(nullptr);
+  json += "  \"dpi\": " + Number(GetDeviceCaps(screenDc, LOGPIXELSX)) + ",\n";
+  ReleaseDC(nullptr, screenDc);
+  json += "  \"check_box\": {\"cx\": " + Number(GetSystemMetrics(SM_CXMENUCHECK)) +
+          ", \"cy\": " + Number(GetSystemMetrics(SM_CYMENUCHECK)) + "},\n";
+  const InThreadHook hook(dialog);
+  const Icons icons = QueryIcons(dialog, hook);
   json += "  \"icon_big\": " + JsonFlag(icons.known, icons.big) + ",\n";
   json += "  \"icon_small\": " + JsonFlag(icons.known, icons.small) + ",\n";
   const auto defId = static_cast<DWORD>(Send(dialog, DM_GETDEFID, 0, 0));
@@ -213,6 +259,10 @@ std::string Describe(HWND dialog) {
             ", \"class\": " + JsonString(className) +
             ", \"text\": " + JsonString(WindowText(child)) +
             ", \"style\": " + Number(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)));
+    RECT place = {};
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    json += ", \"rect\": " + JsonRect(place) + ", \"text_extent\": " + JsonTextExtent(child, hook);
     if (lstrcmpiA(className.c_str(), "Button") == 0) {
       json += ", \"checked\": " + Number(static_cast<DWORD>(Send(child, BM_GETCHECK, 0, 0)));
     }
@@ -320,6 +370,7 @@ int main(int argc, char** argv) {
     }
   }
   if (out == nullptr) return Usage();
+  SetProcessDPIAware();
   g_timeoutMs = static_cast<DWORD>(timeoutSeconds * 1000);
 
   const HWND dialog = WaitForDialog();

@@ -9,7 +9,9 @@
 //           handled when the driver goes on
 //   save    writes the text of its log (the edit control, id 102) to OUT.txt, a Windows
 //           path, as the ANSI bytes
+//   rect    writes its rectangle on the screen to OUT.txt: "left top right bottom"
 //   close   closes the window and waits, again up to 30 s, until it is gone
+// save and rect each replace what OUT.txt held.
 // Exit status: 0 when every action was done; 2 when no window appeared in time; 1 for a
 // bad command line, an output file that cannot be written or a window that stays.
 #include <windows.h>
@@ -35,17 +37,28 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return static_cast<LRESULT>(result);
 }
 
-bool Save(HWND window, const char* path) {
+bool Write(const std::string& text, const char* path) {
+  FILE* out = std::fopen(path, "wb");
+  if (out == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  return std::fclose(out) == 0 && written;
+}
+
+std::string LogText(HWND window) {
   HWND log = GetDlgItem(window, kLogId);
   const auto length = static_cast<size_t>(Send(log, WM_GETTEXTLENGTH, 0, 0));
   std::string text(length + 1, '\0');
   const auto copied = static_cast<size_t>(
       Send(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
   text.resize(copied < length ? copied : length);
-  FILE* out = std::fopen(path, "wb");
-  if (out == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  return std::fclose(out) == 0 && written;
+  return text;
+}
+
+std::string RectText(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+         std::to_string(rect.right) + " " + std::to_string(rect.bottom);
 }
 
 }  // namespace
@@ -65,7 +78,9 @@ int main(int argc, char** argv) {
       // returns, the host has handled the click.
       Send(GetDlgItem(window, kCheckNowId), BM_CLICK, 0, 0);
     } else if (std::strcmp(argv[i], "save") == 0) {
-      if (!Save(window, argv[1])) return 1;
+      if (!Write(LogText(window), argv[1])) return 1;
+    } else if (std::strcmp(argv[i], "rect") == 0) {
+      if (!Write(RectText(window), argv[1])) return 1;
     } else if (std::strcmp(argv[i], "close") == 0) {
       PostMessageA(window, WM_CLOSE, 0, 0);
       const DWORD closing = GetTickCount();

@@ -1,0 +1,171 @@
+"""Falwick where hosts install it: on a disk that is full or fills up (a small tmpfs as
+the program directory), and in a directory whose name the ANSI code page cannot spell.
+
+A download larger than the free space is stored as far as it fits, and what fits counts.
+The host's settings file is never cut short: when the disk is full as the notice is
+answered, the box's new state is not stored and the file stays as it was, byte for
+byte; with room for the file rewritten whole, only the one value is added.
+
+Under a Cyrillic name the module path comes back with "?" for the letters: the download
+can never be stored, so nothing is ever announced (an explicit check opens the download
+page), and nothing is written anywhere."""
+
+import os
+import subprocess
+
+import pytest
+
+from conftest import DIALOG_DRIVER, EXE, PROGRAMS
+from harness import ini, notice
+from harness.falwick import ProgramDirectory
+from harness.notice import DialogDriver
+from harness.runs import Case, Runner
+from harness.sample import HOST_SETTINGS, MUCH_NEWER, NOT_NEWER
+from harness.server import LocalServer, response
+from test_file_faults import INTERNET_CACHE, snapshot
+
+PAGE = 4096
+FILLER = "filler.bin"  # what fills the disk; it lies beside Falwick.EXE
+LINE = b"#" * 62 + b"\r\n"
+
+
+def host_settings(size, with_value=False):
+    """A host's settings file of exactly `size` bytes as Wine's profile writer writes
+    it (CR LF, no blank lines, no spaces around "="), [Options] first and a last
+    section at the end; with_value: as it is with NoUpdateCheck=1 added to [Options]."""
+    head = b"[Options]\r\nLanguage=English\r\nAutoSave=1\r\n"
+    added = b"NoUpdateCheck=1\r\n" if with_value else b""
+    sections = b"".join(b"[Plugin%03d]\r\nName=Plugin number %d\r\nEnabled=1\r\n" % (n, n)
+                        for n in range(165))
+    tail = b"[End]\r\nLast="
+    padding = size - len(head) - len(sections) - len(tail) - 2
+    assert padding > 0
+    return head + added + sections + tail + b"x" * padding + b"\r\n"
+
+
+def leave_free(directory, free):
+    """Fills the disk of `directory` with FILLER (grown if it exists) until exactly
+    `free` bytes (whole pages) are left."""
+    status = os.statvfs(directory)
+    fill = status.f_bavail * status.f_frsize - free
+    assert fill >= 0 and free % PAGE == 0
+    with open(directory / FILLER, "ab") as filler:
+        filler.write(b"\0" * fill)
+    status = os.statvfs(directory)
+    assert status.f_bavail * status.f_frsize == free
+
+
+@pytest.fixture(scope="module")
+def small_disk(tmp_path_factory):
+    """mount(): a fresh 256 KiB tmpfs as a program directory; unmounted at the end."""
+    mounted = []
+
+    def mount():
+        path = tmp_path_factory.mktemp("disk") / "Program Files" / "Writer"
+        path.mkdir(parents=True)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", str(path)],
+                       check=True)
+        mounted.append(path)
+        return path
+
+    yield mount
+    for path in mounted:
+        subprocess.run(["umount", str(path)], check=True)
+
+
+@pytest.fixture(scope="module")
+def runner(wine, html_association, tmp_path_factory):
+    runner = Runner(wine, PROGRAMS, tmp_path_factory.mktemp("place"))
+    yield runner
+    runner.check_every_notice_was_claimed()
+
+
+# ---------------------------------------------------------------------------------
+# A full disk
+
+# name: (mode, the body, bytes left free, the notice shown)
+DOWNLOADS = {
+    "fits_in_part": ("PU", MUCH_NEWER + LINE * 1000, 2 * PAGE, True),
+    "newer_past_what_fits": ("PX", NOT_NEWER + LINE * 200 + MUCH_NEWER + LINE * 1000,
+                             2 * PAGE, False),
+    "nothing_fits": ("PU", MUCH_NEWER, 0, False),
+    "nothing_fits_px": ("PX", MUCH_NEWER, 0, False),
+}
+
+
+@pytest.fixture(scope="module")
+def downloads(runner, small_disk):
+    return runner.together({
+        name: Case(response(body), mode=mode, shared_directory=small_disk(),
+                   prepare=lambda directory, free=free: leave_free(directory, free))
+        for name, (mode, body, free, _) in DOWNLOADS.items()}, actions=("tick", "no"))
+
+
+@pytest.mark.parametrize("name", DOWNLOADS)
+def test_a_download_larger_than_the_free_space_counts_as_far_as_it_fits(downloads, name):
+    mode, _, _, shown = DOWNLOADS[name]
+    outcome = downloads[name]
+    outcome.check(dialog=shown, browser=mode == "PX", leftover={FILLER})
+    assert len(outcome.requests) == 1
+    if shown:
+        assert "Version 9.0.001 " in outcome.dialog_text()
+        # The partial download was deleted before the notice: room for the setting.
+        sections, _ = ini.sections(HOST_SETTINGS)
+        assert ini.sections(outcome.settings_after) == (
+            ini.with_value(sections, "Options", "NoUpdateCheck", "1"), [])
+
+
+# name: (bytes left free as the notice is answered, the file expected afterwards)
+SETTINGS_SIZE = 8180  # two pages; the added value would take it past them
+SETTING_WRITES = {
+    "disk_full": (0, host_settings(SETTINGS_SIZE)),
+    "room_for_the_file": (4 * PAGE, host_settings(SETTINGS_SIZE, with_value=True)),
+}
+
+
+@pytest.mark.parametrize("name", SETTING_WRITES)
+def test_the_hosts_settings_stay_whole_when_the_disk_fills_up_before_the_answer(
+        wine, small_disk, tmp_path, name):
+    free, expected = SETTING_WRITES[name]
+    program = ProgramDirectory(wine, EXE, small_disk())
+    settings = program.file("writer.ini")
+    settings.write_bytes(host_settings(SETTINGS_SIZE))
+    with LocalServer() as server:
+        server.serve("/info.txt", MUCH_NEWER)
+        run = notice.answer(DialogDriver(wine, DIALOG_DRIVER),
+                            program.start(*program.tokens(server)), tmp_path / "dialog.json",
+                            ("tick", "no"),
+                            on_shown=lambda dialog: leave_free(program.path, free))
+    assert run.shown and run.exit_code == 0
+    after = settings.read_bytes()
+    print("%s: the settings file had %d bytes, has %d" % (name, SETTINGS_SIZE, len(after)))
+    assert after == expected
+    assert program.files() == {"Falwick.EXE", "writer.ini", FILLER}
+
+
+# ---------------------------------------------------------------------------------
+# A directory outside the ANSI code page
+
+def test_a_directory_named_outside_the_ansi_code_page_announces_nothing_and_writes_nothing(
+        runner, wine):
+    drive_c = wine.prefix / "drive_c"
+    before = {}
+
+    def take_snapshot(directory):
+        before.update(snapshot(drive_c, runner.base))
+
+    case = {"directory": "Писатель", "prepare": take_snapshot}
+    outcomes = runner.together({"cyrillic": Case(response(MUCH_NEWER), **case),
+                                "cyrillic_px": Case(response(MUCH_NEWER), mode="PX", **case)})
+    ours = set()
+    for outcome in outcomes.values():
+        assert outcome.program_dir.name == "Писатель"
+        # The newer version is fetched but cannot be stored: nothing newer is read.
+        outcome.check(dialog=False, browser=outcome.name == "cyrillic_px")
+        assert len(outcome.requests) == 1
+        ours.add(str(outcome.browser_log))
+    after = snapshot(drive_c, runner.base)
+    changed = {path for path in set(before) | set(after) if before.get(path) != after.get(path)}
+    cache = {path for path in changed if INTERNET_CACHE in path}
+    tooling = {path for path in changed if "/dialogs-" in path}  # the dialog driver's
+    assert changed - ours - cache - tooling == set()

@@ -164,7 +164,8 @@ DryRunVerdict JudgeDryRun(const DryRun& run) {
     case RunEnd::kNotNewer:
       verdict.reason = run.info.probed && !run.info.writable ? "info-file-not-writable"
                                                              : "not-newer";
-      why = NotNewerSentence(run);
+      why = NotNewerSentence(run) +
+            (run.browserAsked ? "" : "; Falwick ends without showing anything");
       break;
     case RunEnd::kNewer:
       verdict.reason = "newer";

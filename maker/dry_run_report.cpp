@@ -114,7 +114,10 @@ void AddBody(std::string& out, const DryRun& run) {
                                  " bytes), not the download");
       break;
     case BodyRead::kNothing:
-      AppendRow(out, "Read", "nothing: the info file is neither stored nor there");
+      AppendRow(out, "Read", run.info.writable
+                                 ? "nothing: the info file is neither stored nor there"
+                                 : "nothing: the download could not be stored, so Falwick "
+                                   "reads no body (and no older info file lies there)");
       break;
   }
   if (!run.check) return;

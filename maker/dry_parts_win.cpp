@@ -44,7 +44,7 @@ WriteProbe Probe(const std::string& path, DWORD disposition, DWORD flags) {
   probe.path = path;
   probe.probed = true;
   probe.underProgramFiles = UnderProgramFiles(path);
-  const HANDLE file =
+  HANDLE file =
       CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     probe.error = static_cast<long>(GetLastError());
@@ -92,7 +92,7 @@ bool CanDelete(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) return false;
   // DeleteFileA needs delete access, and fails while another opener denies deletion.
-  const HANDLE file = CreateFileA(path.c_str(), DELETE,
+  HANDLE file = CreateFileA(path.c_str(), DELETE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -198,7 +198,7 @@ long FindHtmProgram(std::string& program) {
   const std::string placeholder = std::string(directory, length) + "falwick-info-" +
                                   std::to_string(GetCurrentProcessId()) + ".htm";
   // FindExecutableA looks at an existing file only.
-  const HANDLE file = CreateFileA(placeholder.c_str(), 0, 0, nullptr, CREATE_NEW,
+  HANDLE file = CreateFileA(placeholder.c_str(), 0, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   char found[MAX_PATH] = {};
   const auto result = reinterpret_cast<intptr_t>(

@@ -20,7 +20,7 @@ bool OnLineFlags(uint32_t flags) {
 
 std::string Hex(uint32_t value) {
   char text[16];
-  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value));
+  (void)std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value));
   return text;
 }
 

@@ -81,7 +81,7 @@ void AddConnection(std::string& out, const DryRun& run) {
   const ConnectionSeen& seen = run.connection;
   if (!seen.stateAsked) return;
   char flags[16];
-  std::snprintf(flags, sizeof flags, "0x%02X", static_cast<unsigned>(seen.flags));
+  (void)std::snprintf(flags, sizeof flags, "0x%02X", static_cast<unsigned>(seen.flags));
   AppendRow(out, "Connected",
             std::string(seen.stateResult ? "yes" : "no") + ": flags " + flags + " (" +
                 DescribeConnectionFlags(seen.flags) +
@@ -139,7 +139,9 @@ void AddAnswer(std::string& out, const DryRun& run) {
     AppendRow(out, "Dialog", "would appear for " + Quote(run.notice.productName, 200) +
                                  ", version " + run.notice.displayVersion);
   }
-  if (run.browserAsked) AppendRow(out, "Browser", "would be started with " + Quote(run.browserUrl, 300));
+  if (run.browserAsked) {
+    AppendRow(out, "Browser", "would be started with " + Quote(run.browserUrl, 300));
+  }
   AppendRow(out, ".htm program",
             run.htmProgram.empty()
                 ? "none (FindExecutableA gave " + std::to_string(run.htmResult) + ")"

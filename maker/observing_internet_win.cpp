@@ -85,7 +85,7 @@ class ObservingInternetApi::Deadline final : public FetchDeadline {
     owner_.fetchAsked_ = true;
     owner_.fetch_.url = url;
     owner_.started_ = Clock::now();
-    const InternetHandle opened =
+    InternetHandle opened =
         real_->InternetOpenUrlA(internet, url, headers, headersLength, flags, context);
     // Right after the call: the real deadline hands the helper thread's error over.
     const long error = static_cast<long>(GetLastError());
@@ -123,7 +123,7 @@ bool ObservingInternetApi::InternetGetConnectedState(uint32_t* flags, uint32_t r
 InternetHandle ObservingInternetApi::InternetOpenA(const char* agent, uint32_t accessType,
                                                    const char* proxy, const char* proxyBypass,
                                                    uint32_t flags) {
-  const InternetHandle internet = real_.InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
+  InternetHandle internet = real_.InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
   connection_.handleAsked = true;
   connection_.handleOpened = internet != nullptr;
   if (internet == nullptr) {

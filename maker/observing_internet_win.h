@@ -35,7 +35,7 @@ class ObservingInternetApi final : public InternetApi {
   class Deadline;
   using Clock = std::chrono::steady_clock;
 
-  void OpenedUrl(InternetHandle url);
+  void OpenedUrl(InternetHandle handle);
   void FailedUrl(long error, bool fired);
   void Read(bool ok, long error, bool fired);
 

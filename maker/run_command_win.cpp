@@ -28,7 +28,7 @@ constexpr const char* kUsage =
     "the program directory Falwick.EXE runs from (default: falwick-info.exe's own).\n";
 
 int Usage(const char* problem) {
-  std::fprintf(stderr, "falwick-info: %s\n%s", problem, kUsage);
+  (void)std::fprintf(stderr, "falwick-info: %s\n%s", problem, kUsage);
   return 2;
 }
 
@@ -149,6 +149,6 @@ int RunCommand(int argc, char** argv) {
   const std::vector<FetchWarning> warnings = DryRunWarnings(run);
   const std::string out = json ? DryRunJson(run, verdict, warnings)
                                : FormatDryRun(run, verdict, warnings);
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  (void)std::fwrite(out.data(), 1, out.size(), stdout);
   return verdict.exitStatus;
 }

@@ -194,7 +194,7 @@ DryRunVerdict JudgeDryRun(const DryRun& run) {
 std::vector<FetchWarning> DryRunWarnings(const DryRun& run) {
   std::vector<FetchWarning> warnings;
   if (run.fetchAsked) warnings = FetchWarnings(run.fetch);
-  if (run.modulePath.find('?') != std::string::npos) {
+  if (run.modulePath.find('?') != std::string::npos) {  // the path Windows gave for it
     warnings.push_back({"name-outside-ansi-code-page",
                         "the program directory's path holds a name outside the ANSI code "
                         "page, which Falwick sees as \"?\": it cannot store or read its "
@@ -227,7 +227,8 @@ std::vector<FetchWarning> DryRunWarnings(const DryRun& run) {
                             "): Falwick counts only a modem or a LAN as on line, so it never "
                             "checks on this machine"});
   }
-  if (!run.falwickPresent && run.mode != RunMode::kNone) {
+  const bool ansiPath = run.modulePath.find('?') == std::string::npos;
+  if (!run.falwickPresent && ansiPath && run.mode != RunMode::kNone) {
     warnings.push_back({"no-falwick-exe",
                         "there is no Falwick.EXE at " + run.modulePath +
                             ": place falwick-info.exe beside it, or name its directory with "

@@ -50,6 +50,8 @@
 #include <string>
 #include <vector>
 
+#include "window_messages.h"
+
 namespace {
 
 constexpr const char* kCaption = "New Program Update Available";
@@ -69,12 +71,7 @@ bool TimeLeft() { return static_cast<LONG>(g_deadline - GetTickCount()) > 0; }
 
 // A message to another process's window that cannot hang the driver for ever.
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                           &result)) {
-    return 0;
-  }
-  return static_cast<LRESULT>(result);
+  return SendWithin(kSendTimeoutMs, window, message, wParam, lParam);
 }
 
 std::string JsonString(const std::string& text) {
@@ -105,14 +102,7 @@ std::string JsonRect(const RECT& r) {
 
 std::string Number(unsigned long long value) { return std::to_string(value); }
 
-std::string WindowText(HWND window) {
-  const auto length = static_cast<size_t>(Send(window, WM_GETTEXTLENGTH, 0, 0));
-  std::string text(length + 1, '\0');
-  const auto copied = static_cast<size_t>(
-      Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-  text.resize(copied < length ? copied : length);
-  return text;
-}
+std::string WindowText(HWND window) { return WindowTextWithin(kSendTimeoutMs, window); }
 
 std::string ClassOf(HWND window) {
   char name[256] = {};

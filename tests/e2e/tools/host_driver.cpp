@@ -20,6 +20,8 @@
 #include <cstring>
 #include <string>
 
+#include "window_messages.h"
+
 namespace {
 
 constexpr const char* kWindowClass = "FalwickSampleHost";
@@ -29,12 +31,7 @@ constexpr DWORD kTimeoutMs = 30000;
 constexpr DWORD kPollMs = 20;
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kTimeoutMs,
-                           &result)) {
-    return 0;
-  }
-  return static_cast<LRESULT>(result);
+  return SendWithin(kTimeoutMs, window, message, wParam, lParam);
 }
 
 bool Write(const std::string& text, const char* path) {
@@ -45,13 +42,7 @@ bool Write(const std::string& text, const char* path) {
 }
 
 std::string LogText(HWND window) {
-  HWND log = GetDlgItem(window, kLogId);
-  const auto length = static_cast<size_t>(Send(log, WM_GETTEXTLENGTH, 0, 0));
-  std::string text(length + 1, '\0');
-  const auto copied = static_cast<size_t>(
-      Send(log, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-  text.resize(copied < length ? copied : length);
-  return text;
+  return WindowTextWithin(kTimeoutMs, GetDlgItem(window, kLogId));
 }
 
 std::string RectText(HWND window) {

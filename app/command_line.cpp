@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/ascii_case.h"
+#include "base/ascii_case.h"
 
 UpdateRequest ParseCommandLine(std::string_view commandLine) {
   UpdateRequest request;

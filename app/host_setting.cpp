@@ -1,7 +1,7 @@
 #include "app/host_setting.h"
 
 #include "app/program_directory.h"
-#include "update/number_scan.h"
+#include "base/number_scan.h"
 
 namespace {
 constexpr uint32_t kValueBufferSize = 10;

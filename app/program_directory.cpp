@@ -1,6 +1,6 @@
 #include "app/program_directory.h"
 
-#include "app/ascii_case.h"
+#include "base/ascii_case.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/decimal_samples.h"
-#include "update/decimal_to_double.h"
+#include "base/decimal_to_double.h"
 
 namespace {
 

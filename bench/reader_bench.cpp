@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "update/decimal_to_double.h"
-#include "update/text_mode_reader.h"
+#include "base/decimal_to_double.h"
+#include "base/text_mode_reader.h"
 #include "update/update_info.h"
 
 namespace {

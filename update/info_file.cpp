@@ -1,6 +1,6 @@
 #include "update/info_file.h"
 
-#include "update/text_mode_reader.h"
+#include "base/text_mode_reader.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "update/number_scan.h"
+#include "base/number_scan.h"
 
 ProgramVersion ParseInstalledVersion(std::string_view text) {
   ProgramVersion installed;

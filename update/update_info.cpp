@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "update/number_scan.h"
-#include "update/text_mode_reader.h"
+#include "base/number_scan.h"
+#include "base/text_mode_reader.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "fuzz_support.h"
 #include "update/info_file.h"
 #include "update/notice_text.h"
-#include "update/text_mode_reader.h"
+#include "base/text_mode_reader.h"
 #include "update/update_info.h"
 
 namespace {

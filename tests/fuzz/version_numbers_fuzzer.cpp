@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "update/number_scan.h"
+#include "base/number_scan.h"
 #include "update/program_version.h"
 
 namespace {

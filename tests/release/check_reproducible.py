@@ -17,7 +17,7 @@ from pathlib import Path
 LEFT_OUT = shutil.ignore_patterns(".git", "build", "dist", "__pycache__", "*.pyc")
 
 
-PROGRAMS = ("Falwick.EXE", "maker/falwick-info.exe")
+PROGRAMS = ("Falwick.EXE", "tools/info/falwick-info.exe")
 
 
 def package(source, programs, dist):

@@ -1,4 +1,4 @@
-#include "update/decimal_to_double.h"
+#include "base/decimal_to_double.h"
 
 #include <gtest/gtest.h>
 

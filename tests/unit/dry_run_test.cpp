@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "maker/dry_run.h"
-#include "maker/dry_run_report.h"
-#include "maker/wininet_errors.h"
+#include "tools/info/run_check/dry_run.h"
+#include "tools/info/run_check/dry_run_report.h"
+#include "tools/info/common/wininet_errors.h"
 
 namespace {
 

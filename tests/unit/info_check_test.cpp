@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "maker/info_check.h"
+#include "tools/info/file_check/file_check.h"
 #include "update/download.h"
 
 namespace {

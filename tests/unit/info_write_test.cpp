@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "maker/info_check.h"
-#include "maker/info_write.h"
+#include "tools/info/file_check/file_check.h"
+#include "tools/info/write/info_write.h"
 #include "memory_source.h"
-#include "update/number_scan.h"
+#include "base/number_scan.h"
 
 namespace {
 

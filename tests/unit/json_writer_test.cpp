@@ -1,4 +1,4 @@
-#include "maker/json_writer.h"
+#include "tools/info/common/json_writer.h"
 
 #include <gtest/gtest.h>
 

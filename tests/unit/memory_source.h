@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "update/text_mode_reader.h"
+#include "base/text_mode_reader.h"
 
 class MemorySource : public ByteSource {
  public:

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "update/number_scan.h"
+#include "base/number_scan.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "memory_source.h"
-#include "update/text_mode_reader.h"
+#include "base/text_mode_reader.h"
 
 namespace {
 

@@ -1,0 +1,233 @@
+#include "tools/info/common/observing_internet_win.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "tools/info/common/wininet_errors.h"
+#include "update/download.h"
+
+namespace {
+
+// INTERNET_OPTION_SECURITY_CONNECTION_INFO, which MinGW-w64's headers lack: a DWORD size,
+// a BOOL, then SecPkgContext_ConnectionInfo, whose first DWORD is the protocol.
+constexpr DWORD kOptionSecurityConnectionInfo = 66;
+
+bool IsHttps(const std::string& url) {
+  return url.size() >= 6 && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, url.c_str(), 6,
+                                           "https:", 6) == CSTR_EQUAL;
+}
+
+// A header of the response, or empty when it has none.
+std::string Header(HINTERNET url, DWORD query) {
+  std::string value(256, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD length = static_cast<DWORD>(value.size());
+    if (HttpQueryInfoA(url, query, value.data(), &length, nullptr)) {
+      value.resize(length);
+      return value;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    value.assign(length + 1, '\0');
+  }
+  return {};
+}
+
+// A text option of a handle (INTERNET_OPTION_URL), or empty.
+std::string TextOption(HINTERNET handle, DWORD option) {
+  std::string value(1024, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD length = static_cast<DWORD>(value.size());
+    if (InternetQueryOptionA(handle, option, value.data(), &length)) {
+      value.resize(length);
+      while (!value.empty() && value.back() == '\0') value.pop_back();
+      return value;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    value.assign(length + 1, '\0');
+  }
+  return {};
+}
+
+bool DwordOption(HINTERNET handle, DWORD option, DWORD& value) {
+  DWORD length = sizeof value;
+  return InternetQueryOptionA(handle, option, &value, &length) != FALSE;
+}
+
+std::string TlsVersion(HINTERNET url) {
+  DWORD info[64] = {};
+  info[0] = sizeof info;
+  DWORD length = sizeof info;
+  if (!InternetQueryOptionA(url, kOptionSecurityConnectionInfo, info, &length)) return {};
+  switch (info[2]) {
+    case 0x00000020: return "SSLv3";
+    case 0x00000080: return "TLSv1.0";
+    case 0x00000200: return "TLSv1.1";
+    case 0x00000800: return "TLSv1.2";
+    case 0x00002000: return "TLSv1.3";
+    default: return {};
+  }
+}
+
+}  // namespace
+
+// The deadline of the real mirror, with each call watched.
+class ObservingInternetApi::Deadline final : public FetchDeadline {
+ public:
+  Deadline(ObservingInternetApi& owner, std::unique_ptr<FetchDeadline> real)
+      : owner_(owner), real_(std::move(real)) {}
+
+  InternetHandle InternetOpenUrlA(InternetHandle internet, const char* url, const char* headers,
+                                  uint32_t headersLength, uint32_t flags,
+                                  uintptr_t context) override {
+    owner_.fetchAsked_ = true;
+    owner_.fetch_.url = url;
+    owner_.started_ = Clock::now();
+    InternetHandle opened =
+        real_->InternetOpenUrlA(internet, url, headers, headersLength, flags, context);
+    // Right after the call: the real deadline hands the helper thread's error over.
+    const long error = static_cast<long>(GetLastError());
+    if (opened == nullptr) {
+      owner_.FailedUrl(error, real_->Fired());
+    } else {
+      owner_.OpenedUrl(opened);
+    }
+    return opened;
+  }
+
+  bool InternetReadFile(InternetHandle file, void* buffer, uint32_t bytesToRead,
+                        uint32_t* bytesRead) override {
+    const bool ok = real_->InternetReadFile(file, buffer, bytesToRead, bytesRead);
+    const long error = ok ? 0 : static_cast<long>(GetLastError());
+    owner_.Read(ok, error, real_->Fired());
+    return ok;
+  }
+
+  bool Fired() const override { return real_->Fired(); }
+
+ private:
+  ObservingInternetApi& owner_;
+  std::unique_ptr<FetchDeadline> real_;
+};
+
+bool ObservingInternetApi::InternetGetConnectedState(uint32_t* flags, uint32_t reserved) {
+  const bool connected = real_.InternetGetConnectedState(flags, reserved);
+  connection_.stateAsked = true;
+  connection_.stateResult = connected;
+  connection_.flags = *flags;
+  return connected;
+}
+
+InternetHandle ObservingInternetApi::InternetOpenA(const char* agent, uint32_t accessType,
+                                                   const char* proxy, const char* proxyBypass,
+                                                   uint32_t flags) {
+  InternetHandle internet = real_.InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
+  connection_.handleAsked = true;
+  connection_.handleOpened = internet != nullptr;
+  if (internet == nullptr) {
+    connection_.handleError = static_cast<long>(GetLastError());
+    return internet;
+  }
+  // The proxy settings the handle took from the system (the preconfigured access type).
+  DWORD length = 0;
+  InternetQueryOptionA(internet, INTERNET_OPTION_PROXY, nullptr, &length);
+  std::vector<uint64_t> buffer(length / sizeof(uint64_t) + 1);
+  length = static_cast<DWORD>(buffer.size() * sizeof(uint64_t));
+  if (length >= sizeof(INTERNET_PROXY_INFO) &&
+      InternetQueryOptionA(internet, INTERNET_OPTION_PROXY, buffer.data(), &length)) {
+    const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.data());
+    connection_.proxyAccessType = info->dwAccessType;
+    if (info->lpszProxy != nullptr) connection_.proxyServer = info->lpszProxy;
+    if (info->lpszProxyBypass != nullptr) connection_.proxyBypass = info->lpszProxyBypass;
+  }
+  return internet;
+}
+
+bool ObservingInternetApi::InternetSetOptionA(InternetHandle handle, uint32_t option,
+                                              void* buffer, uint32_t length) {
+  return real_.InternetSetOptionA(handle, option, buffer, length);
+}
+
+bool ObservingInternetApi::InternetCloseHandle(InternetHandle handle) {
+  return real_.InternetCloseHandle(handle);
+}
+
+std::unique_ptr<FetchDeadline> ObservingInternetApi::ArmDeadline(InternetHandle internet,
+                                                                 uint32_t milliseconds) {
+  return std::make_unique<Deadline>(*this, real_.ArmDeadline(internet, milliseconds));
+}
+
+void ObservingInternetApi::OpenedUrl(InternetHandle handle) {
+  auto* const url = static_cast<HINTERNET>(handle);
+  fetch_.opened = true;
+  fetch_.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+  // WinINet follows redirects itself and shows only the last response, and the URL it
+  // answered.
+  FetchedResponse response;
+  response.url = TextOption(url, INTERNET_OPTION_URL);
+  if (response.url.empty()) response.url = fetch_.url;
+  DWORD status = 0;
+  DWORD length = sizeof status;
+  if (HttpQueryInfoA(url, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
+                     nullptr)) {
+    response.status = static_cast<long>(status);
+  }
+  ResponseHeaders& headers = response.headers;
+  headers.contentType = Header(url, HTTP_QUERY_CONTENT_TYPE);
+  headers.contentLength = Header(url, HTTP_QUERY_CONTENT_LENGTH);
+  headers.cacheControl = Header(url, HTTP_QUERY_CACHE_CONTROL);
+  headers.expires = Header(url, HTTP_QUERY_EXPIRES);
+  headers.etag = Header(url, HTTP_QUERY_ETAG);
+  headers.lastModified = Header(url, HTTP_QUERY_LAST_MODIFIED);
+  fetch_.responses.push_back(response);
+
+  DWORD requestFlags = 0;
+  if (DwordOption(url, INTERNET_OPTION_REQUEST_FLAGS, requestFlags)) {
+    fetch_.fromCache = (requestFlags & INTERNET_REQFLAG_FROM_CACHE) != 0;
+    if ((requestFlags & INTERNET_REQFLAG_VIA_PROXY) != 0) fetch_.proxy = connection_.proxyServer;
+  }
+  // The certificate queries only on a secure connection: Wine 8 crashes in them on a
+  // plain http handle.
+  DWORD security = 0;
+  if (IsHttps(response.url) && DwordOption(url, INTERNET_OPTION_SECURITY_FLAGS, security) &&
+      (security & SECURITY_FLAG_SECURE) != 0) {
+    // WinINet refuses a certificate it does not trust unless told to ignore it, which
+    // Falwick never does: a secure connection means it verified.
+    fetch_.certificateVerified = true;
+    fetch_.tlsVersion = TlsVersion(url);
+  }
+}
+
+void ObservingInternetApi::FailedUrl(long error, bool fired) {
+  fetch_.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+  fetch_.deadlinePassed = fired;
+  fetch_.error = fired ? static_cast<long>(ERROR_INTERNET_TIMEOUT) : error;
+  const WinInetErrorInfo info = DescribeWinInetError(fetch_.error);
+  fetch_.errorName = info.name;
+  fetch_.errorText = info.text;
+  if (IsHttps(fetch_.url) && IsCertificateError(fetch_.error)) fetch_.certificateVerified = false;
+}
+
+void ObservingInternetApi::Read(bool ok, long error, bool fired) {
+  fetch_.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+  fetch_.deadlinePassed = fetch_.deadlinePassed || fired;
+  if (ok || fetch_.error != 0) return;
+  // A failed read ends the copy like the end of the body; its error says why.
+  fetch_.error = fired ? static_cast<long>(ERROR_INTERNET_TIMEOUT) : error;
+  const WinInetErrorInfo info = DescribeWinInetError(fetch_.error);
+  fetch_.errorName = info.name;
+  fetch_.errorText = info.text;
+}
+
+void StoreBody(UrlFetch& fetch, std::string body) {
+  const FetchedResponse* final = fetch.Final();
+  const char* announced = final != nullptr ? final->headers.contentLength.c_str() : "";
+  char* end = nullptr;
+  const unsigned long long length = std::strtoull(announced, &end, 10);
+  const bool lengthKnown = *announced != '\0' && end != nullptr && *end == '\0';
+  fetch.bodyCut = body.size() >= DownloadUpdateInfo::kMaxStoredBytes &&
+                  (!lengthKnown || length > body.size());
+  fetch.body = std::move(body);
+}

@@ -1,0 +1,50 @@
+// WinINet as Falwick's download uses it, watched: every call goes to the real mirror
+// unchanged, and what it answered is kept for falwick-info (run, and check URL on
+// Windows): the connectivity flags, the Internet handle and the proxy settings it took,
+// and for the URL the HTTP status, the headers, the final URL after redirects, whether
+// the answer came from the cache, TLS, the bytes, the time, and the error by number.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "tools/info/run_check/dry_run.h"
+#include "tools/info/url_check/url_fetch.h"
+#include "platform/internet_api.h"
+
+class ObservingInternetApi final : public InternetApi {
+ public:
+  explicit ObservingInternetApi(InternetApi& real) : real_(real) {}
+
+  const ConnectionSeen& connection() const { return connection_; }
+  bool fetchAsked() const { return fetchAsked_; }
+  // The URL's fetch as seen so far; the body is the caller's to add (StoreBody).
+  const UrlFetch& fetch() const { return fetch_; }
+
+  bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override;
+  InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
+                               const char* proxyBypass, uint32_t flags) override;
+  bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
+                          uint32_t length) override;
+  bool InternetCloseHandle(InternetHandle handle) override;
+  std::unique_ptr<FetchDeadline> ArmDeadline(InternetHandle internet,
+                                             uint32_t milliseconds) override;
+
+ private:
+  class Deadline;
+  using Clock = std::chrono::steady_clock;
+
+  void OpenedUrl(InternetHandle handle);
+  void FailedUrl(long error, bool fired);
+  void Read(bool ok, long error, bool fired);
+
+  InternetApi& real_;
+  ConnectionSeen connection_;
+  bool fetchAsked_ = false;
+  UrlFetch fetch_;
+  Clock::time_point started_;
+};
+
+// Puts the stored download into `fetch`, noting when it filled Falwick's 16 MiB.
+void StoreBody(UrlFetch& fetch, std::string body);

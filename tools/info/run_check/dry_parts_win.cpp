@@ -1,0 +1,210 @@
+#include "tools/info/run_check/dry_parts_win.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstring>
+
+namespace {
+
+std::string SystemErrorText(DWORD error) {
+  char text[256] = {};
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                     0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+  return !prefix.empty() && text.size() >= prefix.size() &&
+         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(),
+                        static_cast<int>(prefix.size()), prefix.c_str(),
+                        static_cast<int>(prefix.size())) == CSTR_EQUAL;
+}
+
+bool UnderProgramFiles(const std::string& path) {
+  for (const char* variable : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
+    char directory[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA(variable, directory, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) continue;
+    if (StartsWithIgnoringCase(path, std::string(directory, length) + "\\")) return true;
+  }
+  return false;
+}
+
+// Opens and closes at once; the probe's verdict and the error of a failure.
+WriteProbe Probe(const std::string& path, DWORD disposition, DWORD flags) {
+  WriteProbe probe;
+  probe.path = path;
+  probe.probed = true;
+  probe.underProgramFiles = UnderProgramFiles(path);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, flags, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    probe.error = static_cast<long>(GetLastError());
+    probe.errorText = SystemErrorText(static_cast<DWORD>(probe.error));
+  } else {
+    CloseHandle(file);
+    probe.writable = true;
+  }
+  return probe;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+WriteProbe ProbeFileWrite(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // Created and gone again when the handle closes: the directory is as it was.
+    return Probe(path, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE);
+  }
+  // Opened without truncation and closed without a byte written.
+  WriteProbe probe = Probe(path, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+  probe.exists = true;
+  // The attribute only names the cause: whether the open succeeds is what Falwick meets
+  // (Wine lets root open a read-only file for writing).
+  probe.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  return probe;
+}
+
+WriteProbe ProbeDirectoryWrite(const std::string& directory) {
+  const std::string name =
+      directory + "falwick-info-probe-" + std::to_string(GetCurrentProcessId()) + ".tmp";
+  WriteProbe probe = Probe(name, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE);
+  probe.path = directory;
+  probe.exists = true;
+  return probe;
+}
+
+bool CanDelete(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) return false;
+  // DeleteFileA needs delete access, and fails while another opener denies deletion.
+  HANDLE file = CreateFileA(path.c_str(), DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+std::string ReadFileBytes(Files& files, const std::string& path, size_t limit) {
+  std::string bytes;
+  const std::unique_ptr<File> file = files.OpenForReading(path);
+  if (file == nullptr) return bytes;
+  char buffer[65536];
+  while (bytes.size() < limit) {
+    bool failed = false;
+    const size_t want = limit - bytes.size() < sizeof buffer ? limit - bytes.size() : sizeof buffer;
+    const size_t got = file->Read(buffer, want, failed);
+    bytes.append(buffer, got);
+    if (got < want) break;
+  }
+  return bytes;
+}
+
+ToolTempFile::ToolTempFile() {
+  char directory[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof directory, directory);
+  char name[MAX_PATH + 1] = {};
+  if (length > 0 && length < sizeof directory &&
+      GetTempFileNameA(directory, "fwi", 0, name) != 0) {
+    path_ = name;
+  }
+}
+
+ToolTempFile::~ToolTempFile() {
+  if (!path_.empty()) DeleteFileA(path_.c_str());
+}
+
+uint32_t DryFiles::ModuleFileName(char* buffer, uint32_t size) {
+  if (size == 0) return 0;
+  const size_t length = modulePath_.size();
+  const size_t copied = length < size ? length : size - 1;
+  std::memcpy(buffer, modulePath_.data(), copied);
+  buffer[copied] = '\0';
+  return length < size ? static_cast<uint32_t>(length) : size;
+}
+
+bool DryFiles::Delete(const std::string& path) {
+  if (stored_.erase(path) != 0) return true;  // the download, which lies elsewhere
+  if (deleted_.count(path) != 0 || !CanDelete(path)) return false;
+  deleted_.insert(path);
+  return true;
+}
+
+std::unique_ptr<File> DryFiles::OpenForWriting(const std::string& path) {
+  if (!ProbeFileWrite(path).writable) return nullptr;
+  stored_.insert(path);
+  stored_once_ = true;
+  return real_.OpenForWriting(bodyPath_);
+}
+
+std::unique_ptr<File> DryFiles::OpenForReading(const std::string& path) {
+  if (stored_.count(path) != 0) {
+    read_ = BodyRead::kDownload;
+    return real_.OpenForReading(bodyPath_);
+  }
+  if (deleted_.count(path) != 0) return nullptr;
+  std::unique_ptr<File> file = real_.OpenForReading(path);
+  if (file != nullptr) read_ = BodyRead::kStaleFile;
+  return file;
+}
+
+uint32_t ReadOnlyProfileApi::GetPrivateProfileStringA(const char* section, const char* key,
+                                                      const char* defaultValue, char* buffer,
+                                                      uint32_t size, const char* fileName) {
+  const uint32_t length =
+      real_.GetPrivateProfileStringA(section, key, defaultValue, buffer, size, fileName);
+  lastRead.assign(buffer, length < size ? length : 0);
+  return length;
+}
+
+bool ReadOnlyProfileApi::WritePrivateProfileStringA(const char* /*section*/,
+                                                    const char* /*key*/,
+                                                    const char* /*value*/,
+                                                    const char* /*fileName*/) {
+  written = true;
+  return true;
+}
+
+NoticeAnswer DryNotice::Ask(NoticeDialogData& dialog) {
+  asked = true;
+  shown = dialog;
+  return NoticeAnswer::kNo;
+}
+
+void DryBrowser::Open(WindowHandle /*owner*/, const std::string& pageUrl) {
+  asked = true;
+  url = pageUrl;
+}
+
+long FindHtmProgram(std::string& program) {
+  char directory[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof directory, directory);
+  if (length == 0 || length >= sizeof directory) return 0;
+  const std::string placeholder = std::string(directory, length) + "falwick-info-" +
+                                  std::to_string(GetCurrentProcessId()) + ".htm";
+  // FindExecutableA looks at an existing file only.
+  HANDLE file = CreateFileA(placeholder.c_str(), 0, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  char found[MAX_PATH] = {};
+  const auto result = reinterpret_cast<intptr_t>(
+      FindExecutableA(placeholder.c_str(), nullptr, found));
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  found[MAX_PATH - 1] = '\0';
+  if (result > 32) program = found;
+  return static_cast<long>(result);
+}

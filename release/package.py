@@ -5,13 +5,9 @@ Usage: python3 release/package.py SOURCE_DIR FALWICK_EXE FALWICK_INFO_EXE DIST_D
 The zip holds, in one folder Falwick-<version>-win64/:
   Falwick.EXE                the program
   falwick-info.exe           the product maker's tool for update-information files
-  README.txt                 the README's part for integrators and makers (below), CR LF
-                             line ends
+  README.txt                 the front page and the guides for integrators and makers,
+                             CR LF line ends (release/pages.py says which and how)
   update-info-sample.txt     a sample update-information file, CR LF line ends
-
-The README's part for integrators and makers is everything before its "## Development"
-section, less the "## Try it" section and the "### scripts/preview" subsection, which
-need Falwick's sources.
 
 SHA256SUMS has one line for the zip and one for each file in it (by its path in the
 zip), in the format of sha256sum: after unzipping in DIST, `sha256sum -c SHA256SUMS`
@@ -31,6 +27,8 @@ import time
 import zipfile
 from pathlib import Path
 
+from pages import zip_readme
+
 ZIP_EPOCH = 315532800  # 1980-01-01 00:00:00 UTC, the earliest time a zip entry can hold
 
 
@@ -40,29 +38,6 @@ def version(source):
     if not match:
         raise SystemExit("package: no FALWICK_VERSION_DOTTED in ui/version.h")
     return match.group(1)
-
-
-LEFT_OUT = {"## try it", "### scripts/preview"}
-
-
-def integrator_readme(markdown):
-    """The README's part for integrators and makers, as described above."""
-    kept, skipping, level = [], False, 0
-    for line in markdown.splitlines():
-        if line.startswith("## ") or line.startswith("### "):
-            heading = line.strip().lower()
-            if heading == "## development":
-                break
-            depth = len(heading) - len(heading.lstrip("#"))
-            if skipping and depth <= level:
-                skipping = False
-            if heading in LEFT_OUT:
-                skipping, level = True, depth
-        if not skipping:
-            kept.append(line)
-    while kept and not kept[-1].strip():
-        kept.pop()
-    return "\r\n".join(kept) + "\r\n"
 
 
 def crlf(text):
@@ -87,7 +62,7 @@ def main():
     entries = [
         ("Falwick.EXE", exe.read_bytes()),
         ("falwick-info.exe", info_exe.read_bytes()),
-        ("README.txt", integrator_readme((source / "README.md").read_text()).encode()),
+        ("README.txt", zip_readme(source).encode()),
         ("update-info-sample.txt",
          crlf((source / "release" / "update-info-sample.txt").read_text()).encode()),
     ]

@@ -18,6 +18,9 @@ LEFT_OUT = shutil.ignore_patterns(".git", "build", "dist", "__pycache__", "*.pyc
 
 
 PROGRAMS = ("Falwick.EXE", "tools/info/falwick-info.exe")
+# The pages README.txt is made of, in order.
+ZIP_PAGES = ("README.md", "docs/installing.md", "docs/integrating.md", "docs/publishing.md",
+             "docs/diagnosing.md")
 
 
 def package(source, programs, dist):
@@ -71,12 +74,20 @@ def main():
         times = {info.date_time for info in archive.infolist()}
     assert readme.startswith("# Falwick\r\n")
     assert "\n" not in readme.replace("\r\n", "")
-    for heading in ("## The command line", "## The update-information file", "### Installing",
-                    "### Starting", "### falwick-info", "### Publishing at scale",
-                    "### Signing"):
-        assert "\r\n%s\r\n" % heading in readme, heading
-    for heading in ("## Try it", "### scripts/preview", "## Development"):
-        assert heading not in readme, heading
+    # The front page, then the guides for integrators and makers, in this order, each
+    # under its own title; what needs the sources is left out.
+    lines = readme.split("\r\n")
+    titles = [(source / page).read_text().split("\n", 1)[0] for page in ZIP_PAGES]
+    assert [line for line in lines if line.startswith("# ")] == titles, titles
+    for heading in ("## The command line", "## The update-information file",
+                    "## What happens when", "## Starting", "## On the user's machine",
+                    "## Signing", "## Checking a file: `falwick-info check FILE`",
+                    "## Publishing at scale", "## When no notice appears"):
+        assert heading in lines, heading
+    for heading in ("## Try it", "scripts/preview`", "# Development"):
+        assert not any(line.startswith("#") and line.endswith(heading) for line in lines), heading
+    # No Markdown link is left, so nothing points at a page or a picture the zip lacks.
+    assert "](" not in readme, readme[readme.index("]("):][:80]
     # One line for the zip, one for each file in it, as sha256sum -c reads them.
     sums = (work / "dist-1" / "SHA256SUMS").read_text().splitlines()
     assert sums == ["%s  %s" % (hashlib.sha256(first.read_bytes()).hexdigest(), first.name)] + [

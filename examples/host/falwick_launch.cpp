@@ -1,5 +1,7 @@
 #include "falwick_launch.h"
 
+#include <algorithm>
+
 std::string FalwickCommandLine(std::string_view falwickPath, const FalwickRequest& request,
                                CheckMode mode) {
   if (falwickPath.empty() || falwickPath.find('"') != std::string_view::npos) return "";
@@ -33,6 +35,24 @@ bool CheckingDisabled(std::string_view value) {
     if (value[i] != '0') return true;
   }
   return false;
+}
+
+bool ValidUserFolder(std::string_view folder) {
+  if (folder.empty()) return false;
+  size_t start = 0;
+  while (true) {
+    const size_t end = std::min(folder.find('\\', start), folder.size());
+    const std::string_view name = folder.substr(start, end - start);
+    if (name.empty() || name == "." || name == "..") return false;
+    for (const char c : name) {
+      if (static_cast<unsigned char>(c) < 0x20 ||
+          std::string_view("<>:\"/|?*").find(c) != std::string_view::npos) {
+        return false;
+      }
+    }
+    if (end == folder.size()) return true;
+    start = end + 1;
+  }
 }
 
 std::string DirectoryOf(std::string_view modulePath) {

@@ -37,6 +37,13 @@ std::string FalwickCommandLine(std::string_view falwickPath, const FalwickReques
 // first nine characters count: Falwick reads the value into a 10-character buffer.
 bool CheckingDisabled(std::string_view value);
 
+// Whether `folder` (the [Host] key UserFolder) can name a folder under the user's
+// %LOCALAPPDATA%: one or more names separated by backslashes, none empty, "." or "..",
+// and none holding a character Windows forbids in a name (< > : " / | ? * and control
+// characters). So it can never climb out of the user's folder, nor name a drive, a
+// device path or a network share.
+bool ValidUserFolder(std::string_view folder);
+
 // The directory of a module path, up to and including its last backslash ("" when it
 // has none).
 std::string DirectoryOf(std::string_view modulePath);

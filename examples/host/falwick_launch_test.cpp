@@ -59,4 +59,17 @@ TEST(CheckingDisabled, ReadsTheValueAsFalwicksCheckBoxDoes) {
   }
 }
 
+TEST(ValidUserFolder, TakesOnlyNamesBelowTheUsersFolder) {
+  const std::pair<const char*, bool> cases[] = {
+      {"Writer", true},           {"Orvanel\\Writer", true},  {"Writer 3", true},
+      {"", false},                {"..", false},              {"Orvanel\\..\\..", false},
+      {".", false},               {"\\Writer", false},        {"Writer\\", false},
+      {"a\\\\b", false},          {"C:\\Writer", false},      {"\\\\server\\share", false},
+      {"a/b", false},             {"Writer?", false},         {"Wri\tter", false},
+  };
+  for (const auto& [folder, valid] : cases) {
+    EXPECT_EQ(ValidUserFolder(folder), valid) << '"' << folder << '"';
+  }
+}
+
 }  // namespace

@@ -19,11 +19,25 @@
 //   Section       Options
 //   Key           NoUpdateCheck
 //   DownloadUrl   https://www.orvanel.example/download/writer.htm
+//   UserFolder    (none) a folder under the user's %LOCALAPPDATA%, such as Writer
 // Values are read up to 4095 characters. The disable-checking value is read from
 // SettingsFile, Section, Key: the same place the command line names for Falwick, which
 // stores the user's choice from its notice there.
+//
+// Without UserFolder, Falwick.EXE and SettingsFile are the ones beside the program: a
+// per-user install, in a folder only this user can write. With it (a product installed
+// for all users, under Program Files, where the user may write nothing), the host keeps
+// each user's own copy of Falwick.EXE and of SettingsFile in that per-user folder, and
+// starts Falwick there: it creates the folder, copies Falwick.EXE from its own folder
+// when the copy is missing or differs, and copies SettingsFile from its own folder as
+// the user's first settings when the user has none (a missing one is left to Falwick).
+// The folder lies in the user's profile, which no other user can write. When its path
+// cannot be spelled in the ANSI code page (Falwick finds its own directory with the
+// ANSI functions), nothing is copied or started, and the window says why.
+#include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "falwick_launch.h"
@@ -36,6 +50,9 @@ constexpr const char* kWindowClass = "FalwickSampleHost";
 
 struct Host {
   std::string directory;  // the program's directory, ending in a backslash
+  // Where Falwick.EXE and the settings file are: `directory`, or the per-user folder
+  // (UserFolder). Empty when Falwick cannot be started.
+  std::string falwickDirectory;
   FalwickRequest request;
   std::string log;  // what the window shows, CR-LF separated
   HWND logWindow = nullptr;
@@ -57,8 +74,8 @@ void AddLine(const std::string& line) {
 }
 
 void StartFalwick(CheckMode mode) {
-  if (g_host.directory.empty()) return;  // Configure said why
-  const std::string exe = g_host.directory + "Falwick.EXE";
+  if (g_host.falwickDirectory.empty()) return;  // Configure said why
+  const std::string exe = g_host.falwickDirectory + "Falwick.EXE";
   std::string line = FalwickCommandLine(exe, g_host.request, mode);
   if (line.empty()) {
     AddLine("Not started: the product is empty, or a value holds \">\".");
@@ -78,6 +95,111 @@ void StartFalwick(CheckMode mode) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   AddLine("Started: " + line);
+}
+
+// The whole of a small file, or false when it cannot be read.
+bool ReadWhole(const std::string& path, std::string& content) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER size = {};
+  bool read = GetFileSizeEx(file, &size) != FALSE && size.QuadPart < (64 << 20);
+  if (read) {
+    content.assign(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD done = 0;
+    read = content.empty() ||
+           (ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &done,
+                     nullptr) != FALSE &&
+            done == content.size());
+  }
+  CloseHandle(file);
+  return read;
+}
+
+// The per-user folder (UserFolder under %LOCALAPPDATA%), made ready: created, with the
+// installed Falwick.EXE in it, and the user's settings file when the user had none.
+// Returns its path with a final backslash, or "" after saying in the window why not.
+std::string PrepareUserFolder(const std::string& folder, const std::string& settingsFile) {
+  if (!ValidUserFolder(folder)) {
+    AddLine("Not started: UserFolder \"" + folder + "\" is not a folder name under the "
+            "user's %LOCALAPPDATA%.");
+    return "";
+  }
+  // The profile's path in UTF-16, as Windows has it, to see whether the ANSI code
+  // page can spell it: an ANSI function would hand back "?" for what it cannot.
+  wchar_t base[MAX_PATH] = {};
+  if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                       SHGFP_TYPE_CURRENT, base) != S_OK) {
+    AddLine("Not started: Windows gave no %LOCALAPPDATA% folder.");
+    return "";
+  }
+  char ansi[MAX_PATH] = {};
+  BOOL lossy = FALSE;
+  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, base, -1, ansi,
+                                         MAX_PATH, nullptr, &lossy);
+  if (length == 0 || lossy != FALSE) {
+    AddLine("Not started: the user's %LOCALAPPDATA% folder cannot be spelled in the ANSI "
+            "code page, where Falwick would find no directory of its own.");
+    return "";
+  }
+  std::string directory = std::string(ansi) + "\\";
+  // Each level in turn; an existing one is fine: under the user's profile only the user
+  // (and administrators) can have made it.
+  size_t start = 0;
+  while (start <= folder.size()) {
+    const size_t end = std::min(folder.find('\\', start), folder.size());
+    directory += folder.substr(start, end - start) + "\\";
+    if (CreateDirectoryA(directory.c_str(), nullptr) == FALSE &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+      AddLine("Not started: could not create " + directory + ": error " +
+              std::to_string(GetLastError()));
+      return "";
+    }
+    start = end + 1;
+  }
+  if (directory.size() + 12 >= MAX_PATH) {  // Falwick's directory and a file name
+    AddLine("Not started: the per-user folder's path is longer than Falwick can use.");
+    return "";
+  }
+
+  const std::string installed = g_host.directory + "Falwick.EXE";
+  const std::string copy = directory + "Falwick.EXE";
+  std::string want;
+  std::string have;
+  if (!ReadWhole(installed, want)) {
+    AddLine("Not started: cannot read " + installed + ".");
+    return "";
+  }
+  if (!ReadWhole(copy, have) || have != want) {
+    // Copied under another name, then put in place in one step: a copy cut short is
+    // never started, and a Falwick of this user that still runs keeps its file (the
+    // replacement then fails, and the old copy runs once more).
+    const std::string fresh = directory + "Falwick.EXE.new";
+    if (CopyFileA(installed.c_str(), fresh.c_str(), FALSE) == FALSE ||
+        MoveFileExA(fresh.c_str(), copy.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+      const DWORD error = GetLastError();
+      DeleteFileA(fresh.c_str());
+      if (have.empty()) {
+        AddLine("Not started: could not copy Falwick.EXE to " + directory + ": error " +
+                std::to_string(error));
+        return "";
+      }
+      AddLine("Per-user folder: " + directory + ": Falwick.EXE could not be replaced "
+              "(error " + std::to_string(error) + "); the copy there runs.");
+    } else {
+      AddLine("Per-user folder: " + directory + ": Falwick.EXE copied from " +
+              g_host.directory + ".");
+    }
+  }
+  // The user's settings are never overwritten: only a first copy, when the user has
+  // none and the install folder has defaults.
+  const std::string defaults = g_host.directory + settingsFile;
+  const std::string settings = directory + settingsFile;
+  if (CopyFileA(defaults.c_str(), settings.c_str(), TRUE) != FALSE) {
+    AddLine("Per-user folder: " + settings + " made from " + defaults + ".");
+  }
+  return directory;
 }
 
 // Reads the configuration: what the command line will say.
@@ -104,13 +226,16 @@ void Configure() {
   r.key = ReadIni(own, "Host", "Key", "NoUpdateCheck");
   r.downloadUrl =
       ReadIni(own, "Host", "DownloadUrl", "https://www.orvanel.example/download/writer.htm");
+  const std::string userFolder = ReadIni(own, "Host", "UserFolder", "");
+  g_host.falwickDirectory =
+      userFolder.empty() ? g_host.directory : PrepareUserFolder(userFolder, r.settingsFile);
 }
 
 // Reads the setting, and starts the check unless disabled.
 void CheckAtStartUp() {
-  if (g_host.directory.empty()) return;  // Configure said why
+  if (g_host.falwickDirectory.empty()) return;  // Configure said why
   const FalwickRequest& r = g_host.request;
-  const std::string settings = g_host.directory + r.settingsFile;
+  const std::string settings = g_host.falwickDirectory + r.settingsFile;
   const std::string value = ReadIni(settings, r.section.c_str(), r.key.c_str(), "0");
   const bool disabled = CheckingDisabled(value);
   AddLine("Setting: [" + r.section + "] " + r.key + " in " + settings + " is \"" + value +

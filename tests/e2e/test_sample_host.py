@@ -1,6 +1,7 @@
 """The sample host product (examples/host) as a user meets it: at its start it starts
 Falwick.EXE beside it for a check, unless its settings file says the user disabled
-that, and its button "Check for updates now" starts an explicit check. A stand-in
+that, and its button "Check for updates now" starts an explicit check. Installed for
+all users, it runs each user's own copy of Falwick from a per-user folder. A stand-in
 Falwick.EXE (the fake browser, tools/browser_recorder.cpp, which records the argument
 string it was given) shows exactly what the host passed; the host's own window, read
 by tools/host_driver.cpp, shows the whole command line. One test runs the real
@@ -11,9 +12,11 @@ import shutil
 
 import pytest
 
-from conftest import EXE, PROGRAMS, browser_starts, wait_until
-from harness import sample
+from conftest import DIALOG_DRIVER, EXE, PROGRAMS, browser_starts, wait_until
+from harness import ini, notice, sample
 from harness.host import host_ini
+from harness.installer import InstalledHost, local_app_data
+from harness.notice import DialogDriver
 
 HOST = PROGRAMS.sample_host
 DRIVER = PROGRAMS.host_driver
@@ -131,3 +134,67 @@ def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(
         [("/info.txt", "Orvanel Program Update")] * 2
     assert browser_starts(browser, wine) == [DOWNLOAD]
     assert sorted(os.listdir(directory)) == ["Falwick.EXE", "SampleHost.exe", "SampleHost.ini"]
+
+
+
+# ---------------------------------------------------------------------------------
+# Installed for all users: each user's Falwick and settings in a per-user folder
+
+USER_FOLDER = r"Falwick e2e\Writer"  # UserFolder, under the user's %LOCALAPPDATA%
+USER_SETTINGS = b"[Options]\r\nNoUpdateCheck=0\r\nTheme=Dark\r\n"
+
+
+@pytest.fixture
+def user_folder(wine):
+    """The per-user folder the host is configured with, as (Windows path, Unix path);
+    removed after the test."""
+    windows = local_app_data(wine) + "\\" + USER_FOLDER
+    path = wine.unix_path(windows)
+    shutil.rmtree(path.parent, ignore_errors=True)
+    yield windows, path
+    shutil.rmtree(path.parent, ignore_errors=True)
+
+
+def contents(directory):
+    return {p.name: p.read_bytes() for p in directory.iterdir()}
+
+
+# The host copies Falwick.EXE from its install folder into the user's folder when the
+# copy is missing or differs, makes the user's settings from the installed defaults only
+# when the user has none, and starts Falwick there; the install folder stays as it was.
+@pytest.mark.parametrize("before", ["no_folder", "stale_copy"])
+def test_installed_for_all_users_the_host_runs_falwick_from_the_users_own_folder(
+        wine, server, tmp_path, user_folder, before):
+    windows_folder, folder = user_folder
+    server.serve("/info.txt", sample.NEWER)
+    chosen = request(info_url=server.url("/info.txt"), settings_file="writer.ini")
+    directory = install(tmp_path, EXE, host_ini(chosen) + "UserFolder=%s\r\n" % USER_FOLDER,
+                        sample.HOST_SETTINGS.decode("latin-1"))
+    user_settings = sample.HOST_SETTINGS
+    if before == "stale_copy":
+        folder.mkdir(parents=True)
+        shutil.copyfile(RECORDER, folder / "Falwick.EXE")
+        user_settings = USER_SETTINGS
+        (folder / "writer.ini").write_bytes(user_settings)
+    installed = contents(directory)
+
+    host = InstalledHost(wine, PROGRAMS, directory, tmp_path)
+    host.start()
+    try:
+        falwick = host.falwick()
+        assert falwick is not None, host.log()
+        run = notice.answer(DialogDriver(wine, DIALOG_DRIVER), falwick,
+                            tmp_path / "dialog.json", ("tick", "no"))
+        assert run.shown and run.exit_code == 0
+        log = host.log()
+    finally:
+        host.close()
+    started = [line for line in log if line.startswith("Started: ")]
+    assert started == ['Started: "%s\\Falwick.EXE" %s' % (windows_folder,
+                                                           sample.command_line(chosen))]
+    assert contents(directory) == installed
+    assert sorted(contents(folder)) == ["Falwick.EXE", "writer.ini"]
+    assert (folder / "Falwick.EXE").read_bytes() == EXE.read_bytes()
+    sections, comments = ini.sections(user_settings)
+    assert ini.sections((folder / "writer.ini").read_bytes()) == (
+        ini.with_value(sections, "Options", "NoUpdateCheck", "1"), comments)

@@ -1,6 +1,7 @@
 #include "falwick_launch.h"
 
 #include <algorithm>
+#include <iterator>
 
 std::string FalwickCommandLine(std::string_view falwickPath, const FalwickRequest& request,
                                CheckMode mode) {
@@ -22,6 +23,34 @@ std::string FalwickCommandLine(std::string_view falwickPath, const FalwickReques
     line.append("<").append(token).append(">");
   }
   return line;
+}
+
+BrowserUrl UrlForBrowser(std::string_view url) {
+  struct Split {
+    char c;
+    const char* code;
+    const char* name;
+  };
+  static constexpr Split kSplits[] = {
+      {' ', "%20", "space"}, {'\t', "%09", "tab"}, {'"', "%22", "quotation mark"}};
+  BrowserUrl result;
+  bool seen[std::size(kSplits)] = {};
+  for (const char c : url) {
+    size_t i = 0;
+    while (i < std::size(kSplits) && kSplits[i].c != c) ++i;
+    if (i == std::size(kSplits)) {
+      result.url += c;
+      continue;
+    }
+    result.url += kSplits[i].code;
+    seen[i] = true;
+  }
+  for (size_t i = 0; i < std::size(kSplits); ++i) {
+    if (!seen[i]) continue;
+    if (!result.encoded.empty()) result.encoded += ", ";
+    result.encoded += kSplits[i].name;
+  }
+  return result;
 }
 
 bool CheckingDisabled(std::string_view value) {

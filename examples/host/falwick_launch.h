@@ -31,6 +31,19 @@ enum class CheckMode {
 std::string FalwickCommandLine(std::string_view falwickPath, const FalwickRequest& request,
                                CheckMode mode);
 
+// The download URL as the browser must be given it to see one argument, and what had to
+// change. Falwick hands the URL to the browser as its whole parameter string, unquoted,
+// and a Windows program splits its command line at spaces and tabs and reads quotation
+// marks as quoting: a URL holding one of these reaches the browser as several arguments,
+// or cut short. Each is percent-encoded (space %20, tab %09, '"' %22), which browsers and
+// servers read as the same URL. `encoded` lists the characters encoded, as they are named
+// to the user ("space", "tab", "quotation mark"), comma-separated; "" when none was.
+struct BrowserUrl {
+  std::string url;
+  std::string encoded;
+};
+BrowserUrl UrlForBrowser(std::string_view url);
+
 // Whether the stored disable-checking value says "do not check at start-up", read as
 // Falwick reads it for its check box: after white space, an optional sign and decimal
 // digits that are not all zero. "1", "2", "-1" disable; "0", "", "yes" do not. Only the

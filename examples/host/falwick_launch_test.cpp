@@ -45,6 +45,26 @@ TEST(FalwickCommandLine, RefusesWhatFalwickWouldReadDifferently) {
   }
 }
 
+TEST(UrlForBrowser, EncodesWhatWouldSplitTheBrowsersArgumentsAndSaysWhat) {
+  struct Case {
+    const char* url;
+    const char* expected;
+    const char* encoded;
+  };
+  const Case cases[] = {
+      {"https://u.example/w.htm?a=1&b=%20", "https://u.example/w.htm?a=1&b=%20", ""},
+      {"https://u.example/My Writer/w.htm", "https://u.example/My%20Writer/w.htm", "space"},
+      {"https://u.example/w.htm?q=\"a b\"\t",
+       "https://u.example/w.htm?q=%22a%20b%22%09", "space, tab, quotation mark"},
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    const BrowserUrl result = UrlForBrowser(c.url);
+    EXPECT_EQ(result.url, c.expected) << c.url;
+    EXPECT_EQ(result.encoded, c.encoded) << c.url;
+  }
+}
+
 TEST(CheckingDisabled, ReadsTheValueAsFalwicksCheckBoxDoes) {
   const std::pair<const char*, bool> cases[] = {
       {"1", true},         {"0", false},          {"", false},

@@ -224,8 +224,13 @@ void Configure() {
   r.settingsFile = ReadIni(own, "Host", "SettingsFile", ini);
   r.section = ReadIni(own, "Host", "Section", "Options");
   r.key = ReadIni(own, "Host", "Key", "NoUpdateCheck");
-  r.downloadUrl =
-      ReadIni(own, "Host", "DownloadUrl", "https://www.orvanel.example/download/writer.htm");
+  const BrowserUrl download = UrlForBrowser(
+      ReadIni(own, "Host", "DownloadUrl", "https://www.orvanel.example/download/writer.htm"));
+  r.downloadUrl = download.url;
+  if (!download.encoded.empty()) {
+    AddLine("Download URL: percent-encoded (" + download.encoded +
+            "), so that the browser is given it as one argument: " + download.url);
+  }
   const std::string userFolder = ReadIni(own, "Host", "UserFolder", "");
   g_host.falwickDirectory =
       userFolder.empty() ? g_host.directory : PrepareUserFolder(userFolder, r.settingsFile);

@@ -135,34 +135,36 @@ std::optional<int64_t> ParseHttpDate(std::string_view text) {
     at = end;
   }
   // IMF-fixdate and RFC 850: weekday day month year time GMT; asctime: weekday month day
-  // time year.
-  std::optional<int> day, year;
-  int month = 0;
+  // time year. -1: not a number.
+  int day = -1, year = -1, month = 0;
   std::string_view time;
   if (tokens.size() == 6 && EqualsIgnoringCase(tokens[5], "GMT")) {
-    day = Number(tokens[1], 1, 2);
+    day = Number(tokens[1], 1, 2).value_or(-1);
     month = Month(tokens[2]);
-    year = Number(tokens[3], 2, 4);
     time = tokens[4];
-    if (year && tokens[3].size() == 2) *year += *year < 70 ? 2000 : 1900;
-    if (tokens[3].size() == 3) year.reset();
+    if (tokens[3].size() == 2) {
+      year = Number(tokens[3], 2, 2).value_or(-1);
+      if (year >= 0) year += year < 70 ? 2000 : 1900;
+    } else {
+      year = Number(tokens[3], 4, 4).value_or(-1);
+    }
   } else if (tokens.size() == 5) {
     month = Month(tokens[1]);
-    day = Number(tokens[2], 1, 2);
+    day = Number(tokens[2], 1, 2).value_or(-1);
     time = tokens[3];
-    year = Number(tokens[4], 4, 4);
+    year = Number(tokens[4], 4, 4).value_or(-1);
   } else {
     return std::nullopt;
   }
   if (time.size() != 8 || time[2] != ':' || time[5] != ':') return std::nullopt;
-  const auto hour = Number(time.substr(0, 2), 2, 2);
-  const auto minute = Number(time.substr(3, 2), 2, 2);
-  const auto second = Number(time.substr(6, 2), 2, 2);
-  if (!day || !year || month == 0 || !hour || !minute || !second || *day < 1 || *day > 31 ||
-      *hour > 23 || *minute > 59 || *second > 60) {
+  const int hour = Number(time.substr(0, 2), 2, 2).value_or(-1);
+  const int minute = Number(time.substr(3, 2), 2, 2).value_or(-1);
+  const int second = Number(time.substr(6, 2), 2, 2).value_or(-1);
+  if (year < 0 || month == 0 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
+      minute > 59 || second < 0 || second > 60) {
     return std::nullopt;
   }
-  return DaysFromCivil(*year, month, *day) * 86400 + *hour * 3600 + *minute * 60 + *second;
+  return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 CacheLifetime WindowsCacheLifetime(const ResponseHeaders& headers, int64_t fetchedAt) {

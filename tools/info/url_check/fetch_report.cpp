@@ -78,8 +78,9 @@ std::vector<FetchWarning> FetchWarnings(const UrlFetch& fetch) {
   }
   if (final->headers.cacheControl.empty() && final->headers.expires.empty()) {
     warnings.push_back({"no-cache-headers",
-                        "neither Cache-Control nor Expires: Windows and proxies may answer "
-                        "from their caches for some time after a new file is published, so "
+                        "neither Cache-Control nor Expires: Windows (from Last-Modified), "
+                        "proxies and CDN edges (by rules of their own) then decide alone how "
+                        "long to answer from their caches after a new file is published, so "
                         "users see a release late; serve the file with \"Cache-Control: "
                         "no-cache\" or a short max-age"});
   }

@@ -12,8 +12,11 @@
 //   without Last-Modified, WinINet revalidates once per process session (and after 12
 //   hours); the heuristic applies only under "Automatically", the default.
 // - Microsoft, "How to prevent caching in Internet Explorer" (KB 234067): no-cache keeps
-//   the entry from being reused (WinINet treats it like no-store), Pragma: no-cache is
-//   honoured in a response, an Expires that is not a date ("-1", "0") is already expired.
+//   the entry from being reused (WinINet treats it like no-store); Pragma: no-cache keeps
+//   a secure page from being cached and makes a plain one expire at once, as Expires: -1
+//   does, so it counts as 0 either way; an Expires that is not a date ("-1", "0") is
+//   already expired. The article predates Cache-Control being common: Pragma counts only
+//   when no Cache-Control is sent, as HTTP/1.1 caches do.
 // The Date header is preferred to this machine's clock: Last-Modified and Expires are on
 // the server's clock, so a build machine whose clock is off does not shift the figure.
 

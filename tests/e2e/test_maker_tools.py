@@ -1,8 +1,11 @@
 """The product maker's tools against the real program: falwick-info.exe's verdict and
-notice text for a file agree with what Falwick.EXE does with the same file, a file that
-falwick-info writes shows in the dialog exactly as given, and scripts/preview saves the
-notice or explains why there is none."""
+notice text for a file agree with what Falwick.EXE does with the same file, check URL
+judges the bytes Falwick's own download stores and names what caches may do with them, a
+file that falwick-info writes shows in the dialog exactly as given, and scripts/preview
+saves the notice or explains why there is none."""
 
+import gzip
+import json
 import re
 import subprocess
 from pathlib import Path
@@ -116,6 +119,36 @@ def test_check_exit_status_tells_clean_from_trap_laden_from_unreadable(wine, tmp
     # Without --installed, the oldest version: anything with a VERSION or BUILD announces.
     report = falwick_info(wine, "check", wine.windows_path(clean))
     assert "Installed         0.0.000 = version 0, build 0 (default" in report.text
+
+
+def test_check_url_judges_the_bytes_as_sent_and_names_the_caches(wine, server):
+    """Through WinINet as Falwick calls it: a gzip body sent unasked is stored compressed
+    and announces nothing; the headers of a squid hit and a Last-Modified reach the
+    warnings."""
+    server.serve("/gzip.txt", gzip.compress(b"VERSION=4\r\nBUILD=1\r\n"),
+                 headers={"Content-Encoding": "gzip", "Cache-Control": "no-cache"})
+    server.serve("/squid.txt", b"VERSION=4\r\nBUILD=1\r\n",
+                 headers={"Age": "7260", "X-Cache": "HIT from proxy.test",
+                          "Via": "1.1 proxy.test (squid/5.7)",
+                          "Last-Modified": "Mon, 01 Jan 2001 00:00:00 GMT"})
+    tool = InfoTool(wine, PROGRAMS.falwick_info)
+    report = json.loads(tool.run("check", server.url("/gzip.txt"), "--installed", INSTALLED,
+                                 "--json").text)
+    ids = [w["id"] for w in report["warnings"]]
+    assert "content-encoding" in ids and report["newer"] is False
+    assert report["fetch"]["headers"]["Content-Encoding"] == "gzip"
+    assert report["values"]["VERSION"] is None
+
+    report = json.loads(tool.run("check", server.url("/squid.txt"), "--installed", INSTALLED,
+                                 "--json").text)
+    ids = [w["id"] for w in report["warnings"]]
+    assert {"windows-cache-lifetime", "served-by-cache"} <= set(ids), ids
+    fetch = report["fetch"]
+    assert fetch["cache_on_the_way"]["age_seconds"] == 7260
+    assert fetch["windows_cache"]["rule"] == "last-modified"
+    assert fetch["windows_cache"]["fresh_seconds"] > 365 * 86400  # a tenth of 25 years
+    assert not any(name.lower() == "accept-encoding"
+                   for r in server.requests for name in r.headers)
 
 
 def test_a_written_file_shows_in_the_dialog_exactly_as_given(program, server, tmp_path):

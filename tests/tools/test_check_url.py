@@ -1,11 +1,15 @@
 """falwick-info check URL, native build: the fetch through libcurl reports how a published
-file is served (the responses on the way, the cache headers, TLS and its verification)
-and bounds the body as Falwick does, against local http and https servers."""
+file is served (the responses on the way, the cache headers and what caches may do with
+them, TLS and its verification) and bounds the body as Falwick does, against local http
+and https servers. Like WinINet it asks for no encoding and decodes none."""
 
+import gzip
 import json
 import os
 import ssl
 import subprocess
+import time
+from email.utils import formatdate
 
 import pytest
 
@@ -16,6 +20,11 @@ TOOL = os.environ["FALWICK_INFO"]
 MIB16 = 16 << 20
 CACHED = {"Cache-Control": "max-age=300"}
 CLEAN = b"VERSION=4\r\nBUILD=1\r\n"  # newer than the sample, and no trap in it
+GZIPPED = gzip.compress(CLEAN)
+DAY = 86400
+# What squid 5 adds to an answer from its cache.
+SQUID_HIT = {"Age": "7260", "X-Cache": "HIT from proxy.test",
+             "X-Cache-Lookup": "HIT from proxy.test:3128", "Via": "1.1 proxy.test (squid/5.7)"}
 
 
 @pytest.fixture(scope="module")
@@ -33,11 +42,20 @@ def servers(tmp_path_factory):
         untrusted.serve("/info.txt", CLEAN, headers=CACHED)
         plain.serve("/info.txt", CLEAN, headers=CACHED)
         plain.serve("/bare.txt", CLEAN)
+        # An object store's file stored gzipped: sent compressed whatever the request says.
+        plain.serve("/gzip.txt", GZIPPED, headers=dict(CACHED, **{"Content-Encoding": "gzip"}))
+        plain.serve("/static.txt", CLEAN, headers={"Last-Modified": days_ago(300)})
+        plain.serve("/week.txt", CLEAN, headers={"Cache-Control": "public, max-age=604800"})
+        plain.serve("/squid.txt", CLEAN, headers=dict(SQUID_HIT, **{"Cache-Control": "no-cache"}))
         plain.serve("/moved.txt", status=301, headers={"Location": tls.url("/info.txt")})
         plain.serve("/missing.txt", b"<html>Not found</html>", status=404,
                     headers=dict(CACHED, **{"Content-Type": "text/html"}))
         plain.scenario["/huge.txt"] = sample_stream(MIB16 + 5000)
         yield {"plain": plain, "tls": tls, "untrusted": untrusted, "modern": modern, "ca": ca}
+
+
+def days_ago(days):
+    return formatdate(time.time() - days * DAY, usegmt=True)
 
 
 def tls13_only(issued):
@@ -115,3 +133,33 @@ def test_a_body_past_16_mib_is_cut_as_falwick_cuts_it(servers):
     exit_code, report = check(servers, "plain", "/huge.txt")
     assert report["fetch"]["bytes"] == MIB16 and report["fetch"]["body_cut"]
     assert "body-cut" in warning_ids(report) and report["newer"]
+
+
+def test_a_body_compressed_unasked_is_judged_as_falwick_stores_it(servers):
+    exit_code, report = check(servers, "plain", "/gzip.txt")
+    fetch = report["fetch"]
+    assert (fetch["headers"]["Content-Encoding"], fetch["bytes"]) == ("gzip", len(GZIPPED))
+    assert "content-encoding" in warning_ids(report)
+    assert report["newer"] is False and report["values"]["VERSION"] is None
+    asked = [r for r in servers["plain"].requests if r.path == "/gzip.txt"]
+    assert asked and not any(name.lower() == "accept-encoding"
+                             for r in asked for name in r.headers)
+
+
+@pytest.mark.parametrize("path, rule, fresh, new_warnings, age", [
+    ("/static.txt", "last-modified", 30 * DAY, ["windows-cache-lifetime"], None),
+    ("/week.txt", "max-age", 7 * DAY, ["windows-cache-lifetime"], None),
+    ("/info.txt", "max-age", 300, [], None),
+    ("/squid.txt", "no-cache", 0, ["served-by-cache"], 7260),
+])
+def test_how_long_caches_may_answer_alone(servers, path, rule, fresh, new_warnings, age):
+    exit_code, report = check(servers, "plain", path)
+    fetch = report["fetch"]
+    assert fetch["windows_cache"]["rule"] == rule
+    assert abs(fetch["windows_cache"]["fresh_seconds"] - fresh) <= 1
+    new = {"windows-cache-lifetime", "served-by-cache", "content-encoding"}
+    assert [i for i in warning_ids(report) if i in new] == new_warnings
+    way = fetch["cache_on_the_way"]
+    assert (way and way["age_seconds"]) == age
+    if age:
+        assert any("a copy 2 hours old" in w["text"] for w in report["warnings"])

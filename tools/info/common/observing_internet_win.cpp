@@ -4,6 +4,8 @@
 #include <wininet.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "tools/info/common/wininet_errors.h"
@@ -26,6 +28,25 @@ std::string Header(HINTERNET url, DWORD query) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     DWORD length = static_cast<DWORD>(value.size());
     if (HttpQueryInfoA(url, query, value.data(), &length, nullptr)) {
+      value.resize(length);
+      return value;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    value.assign(length + 1, '\0');
+  }
+  return {};
+}
+
+// A header of the response by its name (HTTP_QUERY_CUSTOM: the buffer holds the name on
+// the way in), or empty when it has none.
+std::string NamedHeaderValue(HINTERNET url, const char* name) {
+  std::string value(256, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const size_t nameLength = std::strlen(name);
+    if (value.size() <= nameLength) value.resize(nameLength + 1, '\0');
+    std::memcpy(value.data(), name, nameLength + 1);
+    DWORD length = static_cast<DWORD>(value.size());
+    if (HttpQueryInfoA(url, HTTP_QUERY_CUSTOM, value.data(), &length, nullptr)) {
       value.resize(length);
       return value;
     }
@@ -181,6 +202,14 @@ void ObservingInternetApi::OpenedUrl(InternetHandle handle) {
   headers.expires = Header(url, HTTP_QUERY_EXPIRES);
   headers.etag = Header(url, HTTP_QUERY_ETAG);
   headers.lastModified = Header(url, HTTP_QUERY_LAST_MODIFIED);
+  // The rest by name, as the native fetch reads them (the same list).
+  for (const NamedHeader& header : KnownResponseHeaders()) {
+    std::string& field = headers.*header.field;
+    if (field.empty() && header.field != &ResponseHeaders::location) {
+      field = NamedHeaderValue(url, header.name);
+    }
+  }
+  fetch_.fetchedAt = static_cast<int64_t>(std::time(nullptr));
   fetch_.responses.push_back(response);
 
   DWORD requestFlags = 0;

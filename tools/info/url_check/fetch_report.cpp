@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "tools/info/common/show_text.h"
+#include "tools/info/url_check/cache_lifetime.h"
+#include "tools/info/url_check/served_by_cache.h"
 #include "update/download.h"
 
 namespace {
@@ -27,6 +29,28 @@ std::string Seconds(double seconds) {
 }
 
 }  // namespace
+
+const std::vector<NamedHeader>& KnownResponseHeaders() {
+  static const std::vector<NamedHeader> kHeaders = {
+      {"Content-Type", &ResponseHeaders::contentType, true},
+      {"Content-Length", &ResponseHeaders::contentLength, true},
+      {"Content-Encoding", &ResponseHeaders::contentEncoding, true},
+      {"Cache-Control", &ResponseHeaders::cacheControl, true},
+      {"Expires", &ResponseHeaders::expires, true},
+      {"Pragma", &ResponseHeaders::pragma, false},
+      {"Date", &ResponseHeaders::date, false},
+      {"ETag", &ResponseHeaders::etag, true},
+      {"Last-Modified", &ResponseHeaders::lastModified, true},
+      {"Age", &ResponseHeaders::age, false},
+      {"Via", &ResponseHeaders::via, false},
+      {"X-Cache", &ResponseHeaders::xCache, false},
+      {"X-Cache-Lookup", &ResponseHeaders::xCacheLookup, false},
+      {"X-Cache-Status", &ResponseHeaders::xCacheStatus, false},
+      {"CF-Cache-Status", &ResponseHeaders::cfCacheStatus, false},
+      {"Location", &ResponseHeaders::location, false},
+  };
+  return kHeaders;
+}
 
 std::vector<FetchWarning> FetchWarnings(const UrlFetch& fetch) {
   std::vector<FetchWarning> warnings;
@@ -54,10 +78,14 @@ std::vector<FetchWarning> FetchWarnings(const UrlFetch& fetch) {
   }
   if (final->headers.cacheControl.empty() && final->headers.expires.empty()) {
     warnings.push_back({"no-cache-headers",
-                        "neither Cache-Control nor Expires: Windows and proxies may answer "
-                        "from their caches for some time after a new file is published, so "
+                        "neither Cache-Control nor Expires: Windows (from Last-Modified), "
+                        "proxies and CDN edges (by rules of their own) then decide alone how "
+                        "long to answer from their caches after a new file is published, so "
                         "users see a release late; serve the file with \"Cache-Control: "
                         "no-cache\" or a short max-age"});
+  }
+  for (FetchWarning& warning : ResponseWarnings(final->headers, fetch.fetchedAt)) {
+    warnings.push_back(std::move(warning));
   }
   if (fetch.tls12Accepted == false) {
     warnings.push_back({"tls12-refused",
@@ -101,12 +129,24 @@ std::string FormatFetchReport(const UrlFetch& fetch) {
     if (count > 1 || final->url != fetch.url) AppendRow(out, "Final URL", final->url);
     AppendRow(out, "Status", std::to_string(final->status));
     const ResponseHeaders& headers = final->headers;
-    AppendRow(out, "Content-Type", OrNone(headers.contentType));
-    AppendRow(out, "Content-Length", OrNone(headers.contentLength));
-    AppendRow(out, "Cache-Control", OrNone(headers.cacheControl));
-    AppendRow(out, "Expires", OrNone(headers.expires));
-    AppendRow(out, "ETag", OrNone(headers.etag));
-    AppendRow(out, "Last-Modified", OrNone(headers.lastModified));
+    for (const NamedHeader& header : KnownResponseHeaders()) {
+      const std::string& value = headers.*header.field;
+      // Location shows in the redirect rows.
+      if (header.field == &ResponseHeaders::location || (value.empty() && !header.always)) {
+        continue;
+      }
+      AppendRow(out, header.name, OrNone(value));
+    }
+    const CacheLifetime lifetime = WindowsCacheLifetime(headers, fetch.fetchedAt);
+    AppendRow(out, "Windows cache", (lifetime.seconds > 0 ? "answers alone for " : "") +
+                                        DescribeCacheLifetime(lifetime));
+    const CacheOnTheWay cache = ServedByCache(headers);
+    if (cache.hit) {
+      AppendRow(out, "Cache on the way",
+                "answered with its copy" +
+                    (cache.ageSeconds ? ", " + FormatDuration(*cache.ageSeconds) + " old"
+                                      : std::string(", of unknown age")));
+    }
   }
   if (!fetch.tlsVersion.empty() || fetch.certificateVerified.has_value()) {
     std::string tls = fetch.tlsVersion.empty() ? "https" : fetch.tlsVersion;
@@ -158,17 +198,32 @@ void WriteFetchJson(JsonWriter& json, const UrlFetch& fetch) {
   final != nullptr ? json.Integer(final->status) : json.Null();
   json.Key("headers").BeginObject();
   if (final != nullptr) {
-    const ResponseHeaders& headers = final->headers;
-    const std::pair<const char*, const std::string*> named[] = {
-        {"Content-Type", &headers.contentType},   {"Content-Length", &headers.contentLength},
-        {"Cache-Control", &headers.cacheControl}, {"Expires", &headers.expires},
-        {"ETag", &headers.etag},                  {"Last-Modified", &headers.lastModified}};
-    for (const auto& [name, value] : named) {
-      json.Key(name);
-      value->empty() ? json.Null() : json.String(*value);
+    for (const NamedHeader& header : KnownResponseHeaders()) {
+      if (header.field == &ResponseHeaders::location) continue;  // in "responses"
+      const std::string& value = final->headers.*header.field;
+      json.Key(header.name);
+      value.empty() ? json.Null() : json.String(value);
     }
   }
   json.EndObject();
+  // How long Windows' cache may answer alone after this fetch, and a cache on the way.
+  json.Key("windows_cache");
+  if (final != nullptr) {
+    const CacheLifetime lifetime = WindowsCacheLifetime(final->headers, fetch.fetchedAt);
+    json.BeginObject().Key("rule").String(CacheRuleName(lifetime.rule));
+    json.Key("fresh_seconds").Integer(lifetime.seconds);
+    json.Key("text").String(DescribeCacheLifetime(lifetime)).EndObject();
+  } else {
+    json.Null();
+  }
+  json.Key("cache_on_the_way");
+  const CacheOnTheWay cache = final != nullptr ? ServedByCache(final->headers) : CacheOnTheWay{};
+  if (cache.hit) {
+    json.BeginObject().Key("age_seconds").OptionalInteger(cache.ageSeconds);
+    json.Key("evidence").String(cache.evidence).EndObject();
+  } else {
+    json.Null();
+  }
   json.Key("tls_version");
   fetch.tlsVersion.empty() ? json.Null() : json.String(fetch.tlsVersion);
   json.Key("certificate_verified").OptionalBool(fetch.certificateVerified);

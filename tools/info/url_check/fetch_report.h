@@ -1,24 +1,22 @@
 // What a fetch of the published info file tells its maker or integrator: the traps of the
-// way it is served (plain http, an error status, an HTML page, no cache headers, an answer
-// from the cache), as text rows and as JSON.
+// way it is served (plain http, an error status, an HTML page, no cache headers, how long
+// Windows' cache may answer alone, an answer from a cache, a compressed body), as text
+// rows and as JSON.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "tools/info/common/json_writer.h"
+#include "tools/info/url_check/response_warnings.h"
 #include "tools/info/url_check/url_fetch.h"
 
-struct FetchWarning {
-  std::string id;  // stable: "http-not-https", "status-not-200", ...
-  std::string text;
-};
-
-// Every trap in how `fetch` was served, in a stable order.
+// Every trap in how `fetch` was served, in a stable order (ResponseWarnings's among them).
 std::vector<FetchWarning> FetchWarnings(const UrlFetch& fetch);
 
 // The fetch as report rows: the URL, each response with its status, the final URL and
-// its headers, TLS, cache and proxy, the body's size and time, or the error.
+// its headers, how long Windows' cache may answer alone, a cache on the way, TLS, cache
+// and proxy, the body's size and time, or the error.
 std::string FormatFetchReport(const UrlFetch& fetch);
 
 // "Fetch warnings (N):" and one line each; nothing when there are none.

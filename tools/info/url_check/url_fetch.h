@@ -17,7 +17,28 @@ struct ResponseHeaders {
   std::string etag;
   std::string lastModified;
   std::string location;
+  std::string contentEncoding;
+  // What decides how long a cache may answer alone (cache_lifetime.h).
+  std::string date;
+  std::string pragma;
+  // What a cache on the way adds to the copy it answers with (served_by_cache.h).
+  std::string age;
+  std::string via;
+  std::string xCache;        // squid, Varnish, CloudFront, Fastly, Akamai: "HIT from ..."
+  std::string xCacheLookup;  // squid: whether it held a copy at all
+  std::string xCacheStatus;  // nginx's proxy_cache as commonly exposed
+  std::string cfCacheStatus; // Cloudflare
 };
+
+// Each header above with its name, in the order the reports show them. `always`: the
+// text report shows it as "none" when absent (the others only when sent). Names compare
+// without regard to case.
+struct NamedHeader {
+  const char* name;
+  std::string ResponseHeaders::*field;
+  bool always;
+};
+const std::vector<NamedHeader>& KnownResponseHeaders();
 
 struct FetchedResponse {
   std::string url;  // the URL this response answered
@@ -49,6 +70,9 @@ struct UrlFetch {
   bool bodyCut = false;       // more was sent than is stored
   bool deadlinePassed = false;  // the fetch was abandoned at the deadline
   double seconds = 0;           // from the request to the end of the body
+  // When the final response arrived, by this machine's clock (seconds since 1970, UTC;
+  // 0 when unknown): the cache rules count from it when the server sent no Date.
+  int64_t fetchedAt = 0;
 
   const FetchedResponse* Final() const {
     return responses.empty() ? nullptr : &responses.back();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "tools/info/url_check/url_fetch.h"
 #include "update/download.h"
@@ -54,20 +55,11 @@ size_t OnHeader(char* data, size_t size, size_t count, void* context) {
   const size_t colon = line.find(':');
   if (colon == std::string::npos) return size * count;
   const std::string value = Trimmed(line.substr(colon + 1));
-  struct {
-    const char* name;
-    std::string ResponseHeaders::*field;
-  } const known[] = {
-      {"Content-Type", &ResponseHeaders::contentType},
-      {"Content-Length", &ResponseHeaders::contentLength},
-      {"Cache-Control", &ResponseHeaders::cacheControl},
-      {"Expires", &ResponseHeaders::expires},
-      {"ETag", &ResponseHeaders::etag},
-      {"Last-Modified", &ResponseHeaders::lastModified},
-      {"Location", &ResponseHeaders::location},
-  };
-  for (const auto& header : known) {
-    if (NameIs(line, colon, header.name)) headers.*header.field = value;
+  for (const NamedHeader& header : KnownResponseHeaders()) {
+    if (!NameIs(line, colon, header.name)) continue;
+    // A header sent on several lines is one comma-separated list (Cache-Control, Via).
+    std::string& field = headers.*header.field;
+    field = field.empty() ? value : field + ", " + value;
   }
   return size * count;
 }
@@ -163,6 +155,11 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &fetch);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // The body as sent, as WinINet hands it to Falwick: no CURLOPT_ACCEPT_ENCODING, so no
+    // Accept-Encoding header is sent, and no decoding of a Content-Encoding the server
+    // applied unasked (libcurl decodes only with ACCEPT_ENCODING set; said here so that it
+    // stays so). Chunked transfer coding is still undone, as WinINet undoes it.
+    curl_easy_setopt(curl, CURLOPT_HTTP_CONTENT_DECODING, 0L);
     if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
     // Only the final response's body is Falwick's; the bodies of redirects are dropped.
     fetch.body.clear();
@@ -187,6 +184,7 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
     }
     if (status == 0) break;  // nothing answered: the URL could not be opened
     fetch.opened = true;
+    fetch.fetchedAt = static_cast<int64_t>(std::time(nullptr));
     if (!fetch.error && status >= 300 && status < 400 && status != 308) {
       char* location = nullptr;
       curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);

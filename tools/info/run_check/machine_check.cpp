@@ -226,7 +226,7 @@ std::string SignatureVerdict(long result) {
 }
 
 std::string DescribeTrustResult(long result) {
-  const std::string code = Hex(static_cast<uint32_t>(result), 8);
+  std::string code = Hex(static_cast<uint32_t>(result), 8);
   const TrustResult* known = FindTrust(result);
   if (known == nullptr) return code;
   return code + " " + known->name + ", " + known->meaning;

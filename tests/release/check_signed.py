@@ -2,7 +2,7 @@
 with a throwaway code-signing certificate, packs a release of them, and checks that:
 each program in the zip verifies against the certificate's CA, was signed with SHA-256,
 and is the unsigned program again once its signature is removed; SHA256SUMS covers the
-signed bytes; a changed byte, an unrelated CA and a wrong password fail; and the signed
+signed bytes; a changed byte, an unrelated CA, a wrong password and an EC key fail; and the signed
 Falwick.EXE runs an explicit check under Wine against a local server, ending with the
 download page opened in the (fake) browser. No network: no time-stamp server.
 
@@ -87,14 +87,33 @@ def check_signatures(work, programs, folder, archive):
         assert verifies(bad, work / ca).returncode != 0, what
 
 
+def make_ec_certificate(work):
+    """A code-signing certificate with an EC key from the same CA, in ec.pfx."""
+    run("openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+        "-nodes", "-keyout", work / "ec.key", "-out", work / "ec.csr",
+        "-subj", "/CN=Falwick test maker EC")
+    run("openssl", "x509", "-req", "-in", work / "ec.csr", "-CA", work / "ca.crt",
+        "-CAkey", work / "ca.key", "-CAcreateserial", "-days", "2",
+        "-extfile", work / "leaf.ext", "-out", work / "ec.crt")
+    run("openssl", "pkcs12", "-export", "-inkey", work / "ec.key", "-in", work / "ec.crt",
+        "-certfile", work / "ca.crt", "-passout", "file:%s" % (work / "pass.txt"),
+        "-out", work / "ec.pfx")
+
+
 def check_refusals(source, work, exe):
-    """A wrong password or an unreadable .pfx signs nothing and writes nothing."""
+    """A wrong password, an unreadable .pfx or a key that is not RSA signs nothing and
+    writes nothing; the EC key is refused with its reason."""
     (work / "wrong.txt").write_text("wrong\n")
+    make_ec_certificate(work)
+    ec = ["--password-file", work / "pass.txt", work / "ec.pfx"]
     for options in (["--password-file", work / "wrong.txt", work / "maker.pfx"],
-                    [work / "maker.pfx"], [work / "missing.pfx"]):
+                    [work / "maker.pfx"], [work / "missing.pfx"], ec):
         result = run(source / "release" / "sign", *options, work / "refused", exe, check=False)
         assert result.returncode == 1, (options, result.stderr)
         assert not (work / "refused").exists()
+        if options is ec:
+            assert "is id-ecPublicKey, not RSA" in result.stderr, result.stderr
+            assert "Smart App Control" in result.stderr, result.stderr
 
 
 def check_runs_under_wine(source, exe, recorder, prefix, work):

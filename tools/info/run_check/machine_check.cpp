@@ -1,0 +1,320 @@
+#include "tools/info/run_check/machine_check.h"
+
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+
+#include "tools/info/common/show_text.h"
+
+namespace {
+
+struct TrustResult {
+  uint32_t code;
+  const char* name;
+  const char* meaning;
+};
+
+constexpr std::array<TrustResult, 16> kTrustResults = {{
+    {0x00000000, "ERROR_SUCCESS", "a valid signature"},
+    {0x800B0100, "TRUST_E_NOSIGNATURE", "no signature"},
+    {0x800B0003, "TRUST_E_SUBJECT_FORM_UNKNOWN", "not a file that can be signed"},
+    {0x800B0001, "TRUST_E_PROVIDER_UNKNOWN", "no trust provider for this file"},
+    {0x80096010, "TRUST_E_BAD_DIGEST", "the file was changed after it was signed"},
+    {0x800B0109, "CERT_E_UNTRUSTEDROOT", "the certificate chains to a root this machine does not trust"},
+    {0x800B010A, "CERT_E_CHAINING", "the certificate's chain could not be built"},
+    {0x800B0101, "CERT_E_EXPIRED", "the certificate has expired and the signature has no time stamp"},
+    {0x800B010C, "CERT_E_REVOKED", "the certificate was revoked"},
+    {0x800B0111, "TRUST_E_EXPLICIT_DISTRUST", "the certificate is marked as not trusted"},
+    {0x800B0004, "TRUST_E_SUBJECT_NOT_TRUSTED", "the signature is not trusted"},
+    {0x80092026, "CRYPT_E_SECURITY_SETTINGS", "the administrator's policy forbids this signature"},
+    {0x800B0110, "CERT_E_WRONG_USAGE", "the certificate is not for code signing"},
+    {0x80096019, "TRUST_E_BASIC_CONSTRAINTS", "the certificate's basic constraints are invalid"},
+    {0x80092012, "CRYPT_E_NO_REVOCATION_CHECK", "the certificate's revocation could not be checked"},
+    {0x80092013, "CRYPT_E_REVOCATION_OFFLINE", "the revocation server could not be reached"},
+}};
+
+const TrustResult* FindTrust(long result) {
+  for (const TrustResult& known : kTrustResults) {
+    if (static_cast<uint32_t>(result) == known.code) return &known;
+  }
+  return nullptr;
+}
+
+std::string Hex(uint32_t value, int digits) {
+  char text[16];
+  (void)std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
+  return text;
+}
+
+// Up to the last backslash, without it ("C:\" keeps its own).
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return "";
+  return path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i] == '/' ? '\\' : a[i]);
+    const auto y = static_cast<unsigned char>(b[i] == '/' ? '\\' : b[i]);
+    if (std::tolower(x) != std::tolower(y)) return false;
+  }
+  return true;
+}
+
+std::string Unquoted(const std::string& path) {
+  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+    return path.substr(1, path.size() - 2);
+  }
+  return path;
+}
+
+void CheckSignature(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
+  if (!paths.falwickPresent) return;
+  SignatureSeen& seen = check.signature;
+  seen.checked = true;
+  seen.result = api.VerifySignature(paths.falwickExe);
+  seen.verdict = SignatureVerdict(seen.result);
+  const std::string code = DescribeTrustResult(seen.result);
+  const std::string advice =
+      "Windows 11's Smart App Control blocks unsigned programs of unknown reputation however "
+      "they are started, and virus scanners are quick to quarantine them: sign Falwick.EXE "
+      "with an RSA code-signing certificate and a time stamp (scripts/release --sign)";
+  if (seen.verdict == "unsigned") {
+    check.warnings.push_back({"falwick-unsigned",
+                              paths.falwickExe + " carries no Authenticode signature (" + code +
+                                  "): " + advice,
+                              {{"path", paths.falwickExe}, {"result", Hex(static_cast<uint32_t>(seen.result), 8)}}});
+  } else if (seen.verdict == "invalid") {
+    check.warnings.push_back({"falwick-signature-invalid",
+                              "the signature of " + paths.falwickExe +
+                                  " does not verify on this machine (" + code + "): " + advice,
+                              {{"path", paths.falwickExe}, {"result", Hex(static_cast<uint32_t>(seen.result), 8)}}});
+  } else if (seen.verdict == "revocation-unknown") {
+    check.warnings.push_back(
+        {"falwick-signature-revocation-unknown",
+         "the signature of " + paths.falwickExe + " could not be checked for revocation (" +
+             code + "): Windows may refuse it where the revocation server cannot be reached",
+         {{"path", paths.falwickExe}, {"result", Hex(static_cast<uint32_t>(seen.result), 8)}}});
+  }
+}
+
+void CheckPrograms(MachineCheck& check, const MachineApi& api) {
+  check.htmProgram = api.AssociatedProgram(".htm", false);
+  check.httpsProgram = api.AssociatedProgram("https", true);
+  if (check.htmProgram.empty() || check.httpsProgram.empty() ||
+      SameText(Unquoted(check.htmProgram), Unquoted(check.httpsProgram))) {
+    return;
+  }
+  check.warnings.push_back(
+      {"htm-program-not-https-browser",
+       ".htm files open in " + check.htmProgram + ", https links in " + check.httpsProgram +
+           ": Falwick opens the download page with the .htm program, not with the browser "
+           "chosen for links (on Windows 11 each file type and protocol keeps its own default; "
+           "Settings, Default apps, sets .htm)",
+       {{"htm_program", check.htmProgram}, {"https_program", check.httpsProgram}}});
+}
+
+void CheckUrl(MachineCheck& check, const std::string& downloadUrl) {
+  for (const char c : std::string(" \t\"")) {
+    if (downloadUrl.find(c) != std::string::npos) check.urlSplitters += c;
+  }
+  if (check.urlSplitters.empty()) return;
+  std::string which;
+  for (const char c : check.urlSplitters) {
+    if (!which.empty()) which += " and ";
+    which += c == ' ' ? "a space (write %20)" : c == '\t' ? "a tab (write %09)" : "a \" (write %22)";
+  }
+  check.warnings.push_back(
+      {"download-url-splits",
+       "the download URL holds " + which +
+           ": Windows hands the URL to the browser unparsed, and the browser reads it as "
+           "several arguments; percent-encode these characters in the URL",
+       {{"url", downloadUrl}, {"characters", check.urlSplitters}}});
+}
+
+void CheckSettingsStart(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
+  if (paths.settingsFile.empty()) return;
+  check.settingsBom = api.FileStart(paths.settingsFile, 3) == "\xEF\xBB\xBF";
+  if (!check.settingsBom) return;
+  check.warnings.push_back(
+      {"settings-utf8-bom",
+       "the settings file " + paths.settingsFile +
+           " starts with a UTF-8 byte-order mark, which Windows' profile functions do not "
+           "recognise: a section on its first line cannot be read (when that is [" +
+           paths.settingsSection +
+           "], the stored value is never seen and a write appends a second copy of the "
+           "section); save the file as ANSI, or as UTF-16 with its mark",
+       {{"path", paths.settingsFile}}});
+}
+
+void CheckDirectories(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
+  std::vector<std::string> seen;
+  const std::string self = api.CurrentUserSid();
+  for (const std::string* file : {&paths.falwickExe, &paths.infoFile, &paths.settingsFile}) {
+    const std::string directory = DirectoryOf(*file);
+    if (directory.empty()) continue;
+    bool known = false;
+    for (const std::string& other : seen) known = known || SameText(other, directory);
+    if (known) continue;
+    seen.push_back(directory);
+    DirectorySeen result{api.ReadAccess(directory), {}};
+    result.access.path = directory;
+    result.writers = OtherWriters(result.access, self);
+    for (const OtherWriter& writer : result.writers) {
+      std::string text;
+      const char* appliesTo = "directory";
+      if (writer.owner) {
+        appliesTo = "owner";
+        text = "the directory " + directory + " belongs to " + writer.principal +
+               ", who may change its permissions and then write in it";
+      } else if (writer.filesOnly) {
+        appliesTo = "new-files";
+        text = "files created in " + directory + " give " + writer.principal + " " +
+               writer.right + " rights";
+      } else {
+        text = "the directory " + directory + " grants " + writer.principal + " " +
+               writer.right + " rights";
+      }
+      text +=
+          ": another user could replace Falwick.EXE or put a DLL beside it, and it would run "
+          "as the next user who starts the host; install per user, or keep Falwick.EXE and "
+          "the settings in a folder that only this user (and administrators) can write";
+      check.warnings.push_back({"directory-writable-by-others", text,
+                                {{"directory", directory},
+                                 {"principal", writer.principal},
+                                 {"sid", writer.sid},
+                                 {"right", writer.right},
+                                 {"mask", Hex(writer.mask, 8)},
+                                 {"applies_to", appliesTo}}});
+    }
+    check.directories.push_back(std::move(result));
+  }
+}
+
+std::string DescribeAccess(const DirectorySeen& seen) {
+  if (!seen.access.read) {
+    return "not read (error " + std::to_string(seen.access.error) + ")";
+  }
+  if (seen.writers.empty()) return "only this user and administrators may write in it";
+  std::string text;
+  for (const OtherWriter& writer : seen.writers) {
+    if (!text.empty()) text += "; ";
+    text += writer.owner ? writer.principal + " owns it"
+                         : writer.principal + ": " + writer.right +
+                               (writer.filesOnly ? " (on new files)" : "");
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string SignatureVerdict(long result) {
+  switch (static_cast<uint32_t>(result)) {
+    case 0: return "valid";
+    case 0x800B0100:  // TRUST_E_NOSIGNATURE
+    case 0x800B0003:  // TRUST_E_SUBJECT_FORM_UNKNOWN
+    case 0x800B0001:  // TRUST_E_PROVIDER_UNKNOWN
+      return "unsigned";
+    case 0x80092012:  // CRYPT_E_NO_REVOCATION_CHECK
+    case 0x80092013:  // CRYPT_E_REVOCATION_OFFLINE
+      return "revocation-unknown";
+    default: return "invalid";
+  }
+}
+
+std::string DescribeTrustResult(long result) {
+  std::string code = Hex(static_cast<uint32_t>(result), 8);
+  const TrustResult* known = FindTrust(result);
+  if (known == nullptr) return code;
+  return code + " " + known->name + ", " + known->meaning;
+}
+
+MachineCheck CheckMachine(const MachineApi& api, const MachinePaths& paths,
+                          const std::string& downloadUrl) {
+  MachineCheck check;
+  CheckSignature(check, api, paths);
+  CheckPrograms(check, api);
+  CheckUrl(check, downloadUrl);
+  CheckSettingsStart(check, api, paths);
+  CheckDirectories(check, api, paths);
+  return check;
+}
+
+std::string FormatMachineCheck(const MachineCheck& check) {
+  std::string out;
+  if (check.signature.checked) {
+    AppendRow(out, "Signature",
+              check.signature.verdict + " (" + DescribeTrustResult(check.signature.result) + ")");
+  }
+  AppendRow(out, "Programs",
+            ".htm: " + (check.htmProgram.empty() ? std::string("none") : check.htmProgram) +
+                "; https: " +
+                (check.httpsProgram.empty() ? std::string("none") : check.httpsProgram));
+  if (check.settingsBom) AppendRow(out, "Settings start", "a UTF-8 byte-order mark");
+  for (const DirectorySeen& seen : check.directories) {
+    AppendRow(out, "Access", seen.access.path + ": " + DescribeAccess(seen));
+  }
+  return out;
+}
+
+void WriteMachineJson(JsonWriter& json, const MachineCheck& check) {
+  json.BeginObject();
+  json.Key("signature");
+  if (check.signature.checked) {
+    json.BeginObject();
+    json.Key("result").String(Hex(static_cast<uint32_t>(check.signature.result), 8));
+    json.Key("verdict").String(check.signature.verdict);
+    json.EndObject();
+  } else {
+    json.Null();
+  }
+  json.Key("htm_program");
+  check.htmProgram.empty() ? json.Null() : json.String(check.htmProgram);
+  json.Key("https_program");
+  check.httpsProgram.empty() ? json.Null() : json.String(check.httpsProgram);
+  json.Key("url_splitters").String(check.urlSplitters);
+  json.Key("settings_bom").Bool(check.settingsBom);
+  json.Key("directories").BeginArray();
+  for (const DirectorySeen& seen : check.directories) {
+    json.BeginObject();
+    json.Key("path").String(seen.access.path);
+    json.Key("read").Bool(seen.access.read);
+    json.Key("error");
+    seen.access.read ? json.Null() : json.Integer(seen.access.error);
+    json.Key("owner");
+    seen.access.owner.empty() ? json.Null() : json.String(seen.access.owner);
+    json.Key("writers").BeginArray();
+    for (const OtherWriter& writer : seen.writers) {
+      json.BeginObject();
+      json.Key("sid").String(writer.sid);
+      json.Key("principal").String(writer.principal);
+      json.Key("right").String(writer.right);
+      json.Key("mask").Integer(writer.mask);
+      json.Key("applies_to")
+          .String(writer.owner ? "owner" : writer.filesOnly ? "new-files" : "directory");
+      json.EndObject();
+    }
+    json.EndArray().EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+}
+
+void WriteMachineWarningsJson(JsonWriter& json, const std::vector<MachineWarning>& warnings) {
+  for (const MachineWarning& warning : warnings) {
+    json.BeginObject().Key("id").String(warning.id).Key("line").Null();
+    json.Key("text").String(warning.text);
+    for (const auto& [name, value] : warning.fields) json.Key(name).String(value);
+    json.EndObject();
+  }
+}
+
+std::vector<FetchWarning> AsRunWarnings(const std::vector<MachineWarning>& warnings) {
+  std::vector<FetchWarning> run;
+  run.reserve(warnings.size());
+  for (const MachineWarning& warning : warnings) run.push_back({warning.id, warning.text});
+  return run;
+}

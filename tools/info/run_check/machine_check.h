@@ -1,0 +1,80 @@
+// What falwick-info run finds out about the machine beside Falwick's own run, and the
+// warnings it gives: a Falwick.EXE without a valid signature, a .htm program that is not
+// the browser for https links, a download URL that the browser would read as several
+// arguments, a settings file that starts with a UTF-8 byte-order mark, and a directory
+// that users other than the one running Falwick can write. The questions go through a
+// MachineApi; every decision here is portable.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/info/common/json_writer.h"
+#include "tools/info/run_check/directory_access.h"
+#include "tools/info/run_check/machine_api.h"
+#include "tools/info/url_check/fetch_report.h"
+
+// Where the run's files lie, all full paths.
+struct MachinePaths {
+  std::string falwickExe;  // DIR\Falwick.EXE
+  bool falwickPresent = false;
+  std::string infoFile;
+  std::string settingsFile;
+  std::string settingsSection;  // the section Falwick reads and writes
+};
+
+struct MachineWarning {
+  std::string id;    // stable: "falwick-unsigned", "directory-writable-by-others", ...
+  std::string text;  // one sentence: what was found, what it does, what to do
+  // Further members of the warning's JSON object, as strings, in this order.
+  std::vector<std::pair<std::string, std::string>> fields;
+};
+
+struct SignatureSeen {
+  bool checked = false;  // Falwick.EXE was there to check
+  long result = 0;       // WinVerifyTrust's
+  std::string verdict;   // "valid", "unsigned", "invalid" or "revocation-unknown"
+};
+
+struct DirectorySeen {
+  DirectoryAccess access;
+  std::vector<OtherWriter> writers;
+};
+
+struct MachineCheck {
+  SignatureSeen signature;
+  std::string htmProgram;    // AssocQueryStringA's, for ".htm"
+  std::string httpsProgram;  // and for the https protocol
+  std::string urlSplitters;  // the characters of the download URL that split it: " \t\""
+  bool settingsBom = false;
+  std::vector<DirectorySeen> directories;  // of Falwick.EXE, the info and settings files
+  std::vector<MachineWarning> warnings;    // in the order of the members above
+};
+
+// Asks `api` and decides. `downloadUrl` is the command line's download URL as given.
+MachineCheck CheckMachine(const MachineApi& api, const MachinePaths& paths,
+                          const std::string& downloadUrl);
+
+// WinVerifyTrust's result in words: "valid", "unsigned", "invalid" or
+// "revocation-unknown" (the certificate's revocation could not be checked).
+std::string SignatureVerdict(long result);
+
+// "0x800B0100 TRUST_E_NOSIGNATURE (no signature)" and the like.
+std::string DescribeTrustResult(long result);
+
+// The report rows ("Signature", "Programs", "Settings start", "Access DIR").
+std::string FormatMachineCheck(const MachineCheck& check);
+
+// The check as one JSON object: {"signature": {"checked", "result", "verdict"} or null,
+// "htm_program", "https_program", "url_splitters", "settings_bom", "directories":
+// [{"path", "read", "error", "owner", "writers": [{"sid", "principal", "right", "mask",
+// "applies_to"}]}]}.
+void WriteMachineJson(JsonWriter& json, const MachineCheck& check);
+
+// Each warning into the array `json` is writing: {"id", "line": null, "text", ...fields},
+// so that they sit in the run's "warnings" beside the fetch warnings.
+void WriteMachineWarningsJson(JsonWriter& json, const std::vector<MachineWarning>& warnings);
+
+// The warnings as the run's text report lists them.
+std::vector<FetchWarning> AsRunWarnings(const std::vector<MachineWarning>& warnings);

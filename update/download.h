@@ -8,12 +8,13 @@
 //         time-outs (kTimeoutMs) end calls sooner, never later. A call still running at
 //         the deadline is abandoned: the connectivity test then counts as off line, an
 //         open as a URL that cannot be opened, a read as the end of the body.
+//         InternetOpenA and InternetSetOptionA, made in between on the caller's thread,
+//         only set up the handle and wait on nothing.
 //    5 s  everything else, none of which waits on the network: the command line, deleting
 //         and writing the info file (at most 16 MiB), reading it, the settings file, the
 //         browser's start, and the end of the process (platform/deadline_win.h says how
 //         a process with an abandoned call ends without waiting on it). On any machine
 //         that runs Windows this takes well under a second.
-// Before, the connectivity test ran unbounded ahead of the 60 s fetch deadline.
 #pragma once
 
 #include <cstddef>

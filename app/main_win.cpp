@@ -4,6 +4,7 @@
 
 #include "app/host_setting.h"
 #include "app/update_check_app.h"
+#include "platform/deadline_win.h"
 #include "platform/files_win.h"
 #include "platform/internet_api_win.h"
 #include "platform/profile_api_win.h"
@@ -26,5 +27,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine
 
   CUpdateCheckApp app(files, download, setting, notice, browser);
   app.InitInstance(commandLine);
+  // A call abandoned at the deadline may still hold WinINet's locks: the process then
+  // ends without running WinINet's detach code (platform/deadline_win.h).
+  EndProcessIfAbandoned(0);
   return 0;
 }

@@ -1,7 +1,10 @@
 #include "platform/deadline_win.h"
 
-HelperThreadDeadline::HelperThreadDeadline(HINTERNET internet, DWORD milliseconds)
-    : internet_(internet), due_(GetTickCount64() + milliseconds), shared_(new Shared) {
+bool HelperThreadDeadline::abandoned_ = false;
+
+HelperThreadDeadline::HelperThreadDeadline(DWORD milliseconds, const WinInetCalls& calls)
+    : due_(GetTickCount64() + milliseconds), shared_(new Shared) {
+  shared_->calls = calls;
   shared_->request.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
   shared_->done.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
   if (shared_->request != nullptr && shared_->done != nullptr) {
@@ -24,16 +27,20 @@ HelperThreadDeadline::~HelperThreadDeadline() {
 
 DWORD WINAPI HelperThreadDeadline::HelperMain(void* parameter) {
   auto* call = static_cast<Shared*>(parameter);
+  const WinInetCalls& wininet = call->calls;
   for (;;) {
     WaitForSingleObject(call->request.get(), INFINITE);
     switch (call->kind) {
       case Shared::Kind::kStop:
         return 0;
+      case Shared::Kind::kConnectedState:
+        call->ok = wininet.getConnectedState(&call->flags, 0);
+        break;
       case Shared::Kind::kOpenUrl:
-        call->result = ::InternetOpenUrlA(call->handle, call->url.c_str(),
-                                          call->hasHeaders ? call->headers.c_str() : nullptr,
-                                          static_cast<DWORD>(call->headers.size()), call->flags,
-                                          call->context);
+        call->result = wininet.openUrl(call->handle, call->url.c_str(),
+                                       call->hasHeaders ? call->headers.c_str() : nullptr,
+                                       static_cast<DWORD>(call->headers.size()), call->flags,
+                                       call->context);
         break;
       case Shared::Kind::kRead: {
         call->bytesRead = 0;
@@ -42,11 +49,11 @@ DWORD WINAPI HelperThreadDeadline::HelperMain(void* parameter) {
         // is available keeps every byte that arrived before a stall.
         DWORD size = static_cast<DWORD>(call->buffer.size());
         DWORD available = 0;
-        if (InternetQueryDataAvailable(call->handle, &available, 0, 0) && available > 0 &&
+        if (wininet.queryDataAvailable(call->handle, &available, 0, 0) && available > 0 &&
             available < size) {
           size = available;
         }
-        call->ok = ::InternetReadFile(call->handle, call->buffer.data(), size, &call->bytesRead);
+        call->ok = wininet.readFile(call->handle, call->buffer.data(), size, &call->bytesRead);
         break;
       }
     }
@@ -73,10 +80,31 @@ bool HelperThreadDeadline::Run() {
 }
 
 void HelperThreadDeadline::Fire() {
+  // Nothing is closed or cancelled here: the helper may be inside a call on the handles,
+  // and Windows documents closing a handle only when no call is using it. The call is
+  // simply left to run, or to block until the process ends.
   fired_ = true;
-  // The documented way to end a blocked WinINet call; where it does not help, the
-  // helper simply stays blocked until the process ends.
-  ::InternetCloseHandle(internet_);
+  abandoned_ = true;
+}
+
+bool HelperThreadDeadline::InternetGetConnectedState(uint32_t* flags, uint32_t reserved) {
+  *flags = 0;
+  if (helper_ == nullptr) {
+    DWORD value = 0;
+    const BOOL connected = shared_->calls.getConnectedState(&value, reserved);
+    *flags = value;
+    return connected != FALSE;
+  }
+  Shared& call = *shared_;
+  call.kind = Shared::Kind::kConnectedState;
+  call.flags = 0;
+  call.ok = FALSE;
+  if (!Run()) {
+    SetLastError(ERROR_INTERNET_TIMEOUT);
+    return false;
+  }
+  *flags = call.flags;
+  return call.ok != FALSE;
 }
 
 InternetHandle HelperThreadDeadline::InternetOpenUrlA(InternetHandle internet, const char* url,
@@ -84,7 +112,7 @@ InternetHandle HelperThreadDeadline::InternetOpenUrlA(InternetHandle internet, c
                                                       uint32_t headersLength, uint32_t flags,
                                                       uintptr_t context) {
   if (helper_ == nullptr) {
-    return ::InternetOpenUrlA(internet, url, headers, headersLength, flags, context);
+    return shared_->calls.openUrl(internet, url, headers, headersLength, flags, context);
   }
   Shared& call = *shared_;
   call.kind = Shared::Kind::kOpenUrl;
@@ -104,7 +132,7 @@ bool HelperThreadDeadline::InternetReadFile(InternetHandle file, void* buffer,
   *bytesRead = 0;
   if (helper_ == nullptr) {
     DWORD read = 0;
-    const BOOL ok = ::InternetReadFile(file, buffer, bytesToRead, &read);
+    const BOOL ok = shared_->calls.readFile(file, buffer, bytesToRead, &read);
     *bytesRead = read;
     return ok != FALSE;
   }
@@ -119,4 +147,10 @@ bool HelperThreadDeadline::InternetReadFile(InternetHandle file, void* buffer,
   CopyMemory(buffer, call.buffer.data(), call.bytesRead);
   *bytesRead = call.bytesRead;
   return call.ok != FALSE;
+}
+
+void EndProcessIfAbandoned(UINT exitCode) {
+  if (!HelperThreadDeadline::AnyAbandoned()) return;
+  // Terminating the process itself does not return.
+  TerminateProcess(GetCurrentProcess(), exitCode);
 }

@@ -1,11 +1,25 @@
-// The fetch deadline on Windows. Wine's WinINet waits for ever on a server that stalls
-// (before its headers or in the middle of the body) and cannot be interrupted, not even
-// by closing its handles from another thread. So each call runs on a helper thread and
-// the caller waits for it only until the deadline; a call still blocked then is
-// abandoned to the helper, which the end of the process takes down. Reads ask for no
-// more than is available, so that what arrived before a stall has been handed over when
-// the deadline passes. A call made on the helper leaves its last error (GetLastError) to
-// the caller's thread, as a direct call would.
+// The network deadline on Windows. WinINet can block for ever: Wine's on a server that
+// stalls before its headers or in the middle of the body, and some Windows 10 releases
+// inside InternetGetConnectedState itself. Neither can be interrupted safely: Windows
+// documents closing a handle only when no call is using it, and Wine's blocked calls
+// ignore the close anyway. So each call runs on a helper thread and the caller waits for
+// it only until the deadline. A call still blocked then is abandoned to the helper
+// together with every handle it may be using: nothing closes them, nothing calls WinINet
+// through them again, and the helper, its events and the call's memory are left to the
+// end of the process. Reads ask for no more than is available, so that what arrived
+// before a stall has been handed over when the deadline passes. A call made on the
+// helper leaves its last error (GetLastError) to the caller's thread, as a direct call
+// would.
+//
+// The end of a process with an abandoned call: returning from WinMain calls ExitProcess,
+// which first kills the helper wherever it is - possibly holding WinINet's locks - and
+// then runs every DLL's detach code, WinINet's included. Microsoft documents that this
+// deadlocks when detach code takes a lock a killed thread held, and that
+// TerminateProcess, which runs no detach code, is then the better end. So such a
+// process ends through EndProcessIfAbandoned. Nothing of the run is lost by it: the
+// settings value is in the file when WritePrivateProfileStringA returns (only Windows 95
+// cached profile writes), the browser is a process of its own, and the kernel closes every handle
+// as at any end, so the browser lookup's delete-on-close placeholder is deleted as usual.
 #pragma once
 
 #include <windows.h>
@@ -16,21 +30,36 @@
 
 #include "platform/internet_api.h"
 
-class HelperThreadDeadline final : public FetchDeadline {
+// The WinINet functions the helper calls: WinINet's own (Win32InternetApi), or stand-ins
+// in a test program.
+struct WinInetCalls {
+  BOOL(WINAPI* getConnectedState)(LPDWORD flags, DWORD reserved);
+  HINTERNET(WINAPI* openUrl)(HINTERNET internet, LPCSTR url, LPCSTR headers,
+                             DWORD headersLength, DWORD flags, DWORD_PTR context);
+  BOOL(WINAPI* queryDataAvailable)(HINTERNET file, LPDWORD available, DWORD flags,
+                                   DWORD_PTR context);
+  BOOL(WINAPI* readFile)(HINTERNET file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead);
+};
+
+class HelperThreadDeadline final : public NetworkDeadline {
  public:
-  HelperThreadDeadline(HINTERNET internet, DWORD milliseconds);
+  HelperThreadDeadline(DWORD milliseconds, const WinInetCalls& calls);
   // Ends the helper, unless the deadline fired: a helper blocked for good still holds
   // the call and the events, so they are left to the end of the process with it.
   ~HelperThreadDeadline() override;
   HelperThreadDeadline(const HelperThreadDeadline&) = delete;
   HelperThreadDeadline& operator=(const HelperThreadDeadline&) = delete;
 
+  bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override;
   InternetHandle InternetOpenUrlA(InternetHandle internet, const char* url, const char* headers,
                                   uint32_t headersLength, uint32_t flags,
                                   uintptr_t context) override;
   bool InternetReadFile(InternetHandle file, void* buffer, uint32_t bytesToRead,
                         uint32_t* bytesRead) override;
   bool Fired() const override { return fired_; }
+
+  // Whether any deadline of this process has abandoned a call.
+  static bool AnyAbandoned() { return abandoned_; }
 
  private:
   struct HandleCloser {
@@ -42,14 +71,15 @@ class HelperThreadDeadline final : public FetchDeadline {
   // heap, apart from the deadline, so that an abandoned helper never touches memory the
   // caller has moved on from.
   struct Shared {
+    WinInetCalls calls;
     OwnedHandle request;  // the caller has placed a call
     OwnedHandle done;     // the helper has made it
-    enum class Kind { kStop, kOpenUrl, kRead } kind = Kind::kStop;
+    enum class Kind { kStop, kConnectedState, kOpenUrl, kRead } kind = Kind::kStop;
     HINTERNET handle = nullptr;
     std::string url;
     std::string headers;
     bool hasHeaders = false;
-    DWORD flags = 0;
+    DWORD flags = 0;  // of the call; the connectivity test's answer
     DWORD_PTR context = 0;
     std::string buffer;
     DWORD bytesRead = 0;
@@ -63,9 +93,14 @@ class HelperThreadDeadline final : public FetchDeadline {
   bool Run();
   void Fire();
 
-  HINTERNET internet_;
+  static bool abandoned_;
   ULONGLONG due_;
   bool fired_ = false;
   std::unique_ptr<Shared> shared_;
   OwnedHandle helper_;
 };
+
+// When a call has been abandoned, ends the process at once with `exitCode` by
+// TerminateProcess, running no DLL's detach code; otherwise returns, and the process
+// ends as usual. Call it when the run is done.
+void EndProcessIfAbandoned(UINT exitCode);

@@ -13,13 +13,6 @@ static_assert(win::kOptionConnectTimeout == INTERNET_OPTION_CONNECT_TIMEOUT);
 static_assert(win::kOptionSendTimeout == INTERNET_OPTION_SEND_TIMEOUT);
 static_assert(win::kOptionReceiveTimeout == INTERNET_OPTION_RECEIVE_TIMEOUT);
 
-bool Win32InternetApi::InternetGetConnectedState(uint32_t* flags, uint32_t reserved) {
-  DWORD value = 0;
-  const BOOL connected = ::InternetGetConnectedState(&value, reserved);
-  *flags = value;
-  return connected != FALSE;
-}
-
 InternetHandle Win32InternetApi::InternetOpenA(const char* agent, uint32_t accessType,
                                                const char* proxy, const char* proxyBypass,
                                                uint32_t flags) {
@@ -35,7 +28,8 @@ bool Win32InternetApi::InternetCloseHandle(InternetHandle handle) {
   return ::InternetCloseHandle(handle) != FALSE;
 }
 
-std::unique_ptr<FetchDeadline> Win32InternetApi::ArmDeadline(InternetHandle internet,
-                                                             uint32_t milliseconds) {
-  return std::make_unique<HelperThreadDeadline>(internet, milliseconds);
+std::unique_ptr<NetworkDeadline> Win32InternetApi::ArmDeadline(uint32_t milliseconds) {
+  const WinInetCalls wininet = {::InternetGetConnectedState, ::InternetOpenUrlA,
+                                ::InternetQueryDataAvailable, ::InternetReadFile};
+  return std::make_unique<HelperThreadDeadline>(milliseconds, wininet);
 }

@@ -42,8 +42,12 @@ DownloadUpdateInfo::DownloadUpdateInfo(InternetApi& internet, Files& files)
     : api_(internet), files_(files), internet_(nullptr, HandleCloser{&internet}) {}
 
 bool DownloadUpdateInfo::Connect() {
+  // The connectivity test is under the deadline too: on some Windows 10 releases it has
+  // blocked inside WinINet for minutes. One that does not answer in time counts as off
+  // line.
+  deadline_ = api_.ArmDeadline(kFetchDeadlineMs);
   uint32_t flags = 0;
-  if (!api_.InternetGetConnectedState(&flags, 0)) return false;
+  if (!deadline_->InternetGetConnectedState(&flags, 0)) return false;
   // A proxy flag alone does not count: only a modem or a local network.
   if ((flags & (win::kConnectionModem | win::kConnectionLan)) == 0) return false;
 
@@ -60,29 +64,25 @@ bool DownloadUpdateInfo::Connect() {
 }
 
 bool DownloadUpdateInfo::Fetch(const std::string& url, const std::string& path) {
+  if (internet_ == nullptr) return false;
   // Some WinINet versions ignore the receive time-out, so a server that stalls before
   // its headers or in the middle of the body would block the program for ever. The
-  // deadline bounds the whole fetch: the calls that wait on the server go through it.
-  const std::unique_ptr<FetchDeadline> deadline =
-      api_.ArmDeadline(internet_.get(), kFetchDeadlineMs);
-  OwnedInternetHandle body(deadline->InternetOpenUrlA(internet_.get(), url.c_str(), nullptr, 0,
-                                                      win::kFlagExistingConnect, 0),
+  // calls that wait on the server go through the deadline armed by Connect.
+  OwnedInternetHandle body(deadline_->InternetOpenUrlA(internet_.get(), url.c_str(), nullptr, 0,
+                                                       win::kFlagExistingConnect, 0),
                            HandleCloser{&api_});
   const bool opened = body != nullptr;
   if (opened) {
     if (const std::unique_ptr<File> file = files_.OpenForWriting(path)) {
-      CopyBody(*deadline, body.get(), *file);
+      CopyBody(*deadline_, body.get(), *file);
     }
   }
-  if (deadline->Fired()) {
-    // The deadline closed the Internet handle, and the URL handle with it.
-    (void)body.release();
-    (void)internet_.release();
-  }
+  // A read abandoned at the deadline may still be using the URL handle.
+  if (deadline_->Fired()) (void)body.release();
   return opened;
 }
 
-void DownloadUpdateInfo::CopyBody(FetchDeadline& deadline, InternetHandle url, File& file) {
+void DownloadUpdateInfo::CopyBody(NetworkDeadline& deadline, InternetHandle url, File& file) {
   BufferedFileWriter writer(file);
   char buffer[kTransferSize];
   size_t stored = 0;
@@ -99,4 +99,8 @@ void DownloadUpdateInfo::CopyBody(FetchDeadline& deadline, InternetHandle url, F
   writer.Flush();
 }
 
-void DownloadUpdateInfo::Close() { internet_.reset(); }
+void DownloadUpdateInfo::Close() {
+  if (deadline_ != nullptr && deadline_->Fired()) (void)internet_.release();
+  internet_.reset();
+  deadline_.reset();
+}

@@ -1,4 +1,20 @@
 // Fetches the update-information file by URL into a local file, byte for byte.
+//
+// The run's time bound. Whatever the network does, a run ends at most N = 65 s after it
+// starts, plus the time the notice waits for the user's answer when it appears:
+//   60 s  one deadline (kFetchDeadlineMs) over every call that can wait on the network or
+//         hang inside WinINet - the connectivity test, opening the URL, each read. It is
+//         armed before the connectivity test and ends after the last read; the WinINet
+//         time-outs (kTimeoutMs) end calls sooner, never later. A call still running at
+//         the deadline is abandoned: the connectivity test then counts as off line, an
+//         open as a URL that cannot be opened, a read as the end of the body.
+//         InternetOpenA and InternetSetOptionA, made in between on the caller's thread,
+//         only set up the handle and wait on nothing.
+//    5 s  everything else, none of which waits on the network: the command line, deleting
+//         and writing the info file (at most 16 MiB), reading it, the settings file, the
+//         browser's start, and the end of the process (platform/deadline_win.h says how
+//         a process with an abandoned call ends without waiting on it). On any machine
+//         that runs Windows this takes well under a second.
 #pragma once
 
 #include <cstddef>
@@ -15,12 +31,13 @@ class InfoDownload {
  public:
   virtual ~InfoDownload() = default;
 
-  // Tests that the machine is on line and opens the connection. False when off line or
-  // when the connection cannot be opened.
+  // Tests that the machine is on line and opens the connection. False when off line, when
+  // the test did not answer in time, or when the connection cannot be opened.
   virtual bool Connect() = 0;
 
   // Opens `url` and copies its body into the file `path` (created or truncated). False
-  // only when the URL cannot be opened; a file that cannot be written is no failure.
+  // only when the URL cannot be opened (or Connect did not succeed); a file that cannot be
+  // written is no failure.
   virtual bool Fetch(const std::string& url, const std::string& path) = 0;
 
   // Closes the connection.
@@ -35,18 +52,24 @@ class DownloadUpdateInfo final : public InfoDownload {
   static constexpr size_t kWriteBufferSize = 4096;         // bytes per file write
   static constexpr size_t kMaxStoredBytes = 16 << 20;      // no real info file nears it
   static constexpr uint32_t kTimeoutMs = 30000;            // connect, send and receive
-  static constexpr uint32_t kFetchDeadlineMs = 60000;      // the whole fetch
+  static constexpr uint32_t kFetchDeadlineMs = 60000;      // connectivity test and fetch
 
   DownloadUpdateInfo(InternetApi& internet, Files& files);
+  ~DownloadUpdateInfo() override { Close(); }
+  DownloadUpdateInfo(const DownloadUpdateInfo&) = delete;
+  DownloadUpdateInfo& operator=(const DownloadUpdateInfo&) = delete;
 
-  // On line means a modem or a local network; the Internet handle gets the time-outs.
+  // Arms the deadline; on line means a modem or a local network; the Internet handle
+  // gets the time-outs.
   bool Connect() override;
 
   // The copy ends at the first read that yields nothing, a write failure, 16 MiB stored,
-  // or the fetch deadline; what was stored by then stays.
+  // or the deadline; what was stored by then stays.
   bool Fetch(const std::string& url, const std::string& path) override;
 
-  // Closes the Internet handle (unless the fetch deadline closed it already).
+  // Closes the Internet handle and ends the deadline. Once the deadline has fired no
+  // handle is closed: the abandoned call may still be using it (and the handles it came
+  // from), so they stay open until the process ends.
   void Close() override;
 
  private:
@@ -56,9 +79,10 @@ class DownloadUpdateInfo final : public InfoDownload {
   };
   using OwnedInternetHandle = std::unique_ptr<void, HandleCloser>;
 
-  void CopyBody(FetchDeadline& deadline, InternetHandle url, File& file);
+  void CopyBody(NetworkDeadline& deadline, InternetHandle url, File& file);
 
   InternetApi& api_;
   Files& files_;
+  std::unique_ptr<NetworkDeadline> deadline_;
   OwnedInternetHandle internet_;
 };

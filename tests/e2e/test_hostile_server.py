@@ -289,8 +289,12 @@ def long_runs(slow_runs):
     return slow_runs.finish()
 
 
+# The run's documented bound (update/download.h): 60 s for the network, 5 s for the rest.
+BOUND_SECONDS = 65
+
+
 def ended_by_the_deadline(seconds):
-    return 58 <= seconds <= 90
+    return 58 <= seconds <= BOUND_SECONDS
 
 
 def test_a_trickling_body_is_cut_by_the_deadline_and_what_arrived_counts(long_runs):
@@ -319,6 +323,8 @@ def test_a_body_that_stalls_midway_counts_up_to_the_stall(long_runs):
     outcome.check(dialog=True, browser=False)
     assert ended_by_the_deadline(outcome.dialog_seconds)
     assert "Version 9.0.001 " in outcome.dialog_text()
+    # The read still blocked at the end does not cost the answer: the box is stored.
+    assert b"NoUpdateCheck=0" in outcome.settings_after
     print("stall in the body: notice after %.1f s" % outcome.dialog_seconds)
 
 

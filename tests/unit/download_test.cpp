@@ -26,8 +26,9 @@ struct Fixture {
 TEST(DownloadConnect, OpensTheInternetHandleWhenOnLine) {
   Fixture f;
   ASSERT_TRUE(f.download.Connect());
+  // The deadline is armed before the connectivity test, which is made through it.
   EXPECT_EQ(f.log,
-            (CallLog{"InternetGetConnectedState(0)",
+            (CallLog{"ArmDeadline(60000)", "InternetGetConnectedState(0)",
                      "InternetOpenA(Orvanel Program Update, 0, null, null, 0x0)",
                      "InternetSetOptionA(0x100, 2, 30000, 4)", "InternetSetOptionA(0x100, 5, 30000, 4)",
                      "InternetSetOptionA(0x100, 6, 30000, 4)"}));
@@ -68,20 +69,20 @@ TEST(DownloadFetch, CopiesTheBodyIn1024ByteReadsAnd4096ByteWritesUnderTheDeadlin
   Fixture f;
   for (int i = 0; i < 10000; ++i) f.internet.body += static_cast<char>(i * 7);
   ASSERT_TRUE(f.ConnectAndFetch("http://h/info.txt"));
+  f.download.Close();
 
   EXPECT_EQ(f.files.files[kPath], f.internet.body);
   EXPECT_EQ(f.files.writeSizes, (std::vector<size_t>{4096, 4096, 1808}));
   const CallLog reads = CallsNamed(f.log, "InternetReadFile");
   EXPECT_EQ(reads.size(), 11u);  // ten with data, one with none
   for (const auto& read : reads) EXPECT_EQ(read, "InternetReadFile(0x200, 1024)");
-  // The deadline covers the whole fetch, from before the URL opens to after the last read.
-  EXPECT_EQ(f.log.front(), "ArmDeadline(0x100, 60000)");
-  EXPECT_EQ(f.log[1], "InternetOpenUrlA(0x100, http://h/info.txt, null, 0, 0x20000000, 0)");
-  EXPECT_GT(IndexOf(f.log, "DisarmDeadline"), IndexOf(f.log, "CloseFile"));
-  // The URL handle is closed by the fetch; the Internet handle only by Close.
-  EXPECT_EQ(f.Closed(), CallLog{"InternetCloseHandle(0x200)"});
-  f.download.Close();
-  EXPECT_EQ(f.log.back(), "InternetCloseHandle(0x100)");
+  EXPECT_EQ(f.log.front(), "InternetOpenUrlA(0x100, http://h/info.txt, null, 0, 0x20000000, 0)");
+  // The URL handle is closed by the fetch, the Internet handle by Close, each once; the
+  // deadline that Connect armed ends last.
+  EXPECT_EQ(f.Closed(), (CallLog{"InternetCloseHandle(0x200)", "InternetCloseHandle(0x100)"}));
+  EXPECT_EQ(f.log.back(), "DisarmDeadline()");
+  EXPECT_TRUE(f.internet.handleFaults.empty());
+  EXPECT_TRUE(f.internet.openHandles.empty());
 }
 
 TEST(DownloadFetch, AnURLThatCannotBeOpenedFails) {
@@ -126,22 +127,47 @@ TEST(DownloadFetch, StoresAtMost16MiB) {
   EXPECT_EQ(f.files.files[kPath].size(), DownloadUpdateInfo::kMaxStoredBytes);
 }
 
-TEST(DownloadFetch, ADeadlineThatFiredLeavesWhatArrivedAndNoHandleToClose) {
+// Each call that can wait blocks for ever in turn. The deadline abandons it; the run goes
+// on with what was stored, and no handle is closed after that, so none is closed while
+// the blocked call may use it, nor twice. A download destroyed without Close (the end of
+// the program) closes nothing either.
+TEST(DownloadDeadline, ACallThatNeverReturnsIsAbandonedAndItsHandlesAreLeftAlone) {
   struct Case {
-    int firesAt;  // 0: while the URL opens; n: during the n-th read
+    const char* blocked;
+    int call;  // through the deadline: 0 the connectivity test, 1 the open, 2... reads
+    bool connected;
     bool opened;
     std::string stored;
   };
-  for (const Case& c : {Case{0, false, "(none)"}, Case{1, true, ""},
-                        Case{3, true, std::string(2048, 'v')}}) {
-    Fixture f;
-    f.internet.body = std::string(5000, 'v');
-    f.internet.deadlineFiresAt = c.firesAt;
-    EXPECT_EQ(f.ConnectAndFetch(), c.opened) << c.firesAt;
-    f.download.Close();
-    EXPECT_TRUE(f.Closed().empty()) << c.firesAt;
-    const auto file = f.files.files.find(kPath);
-    EXPECT_EQ(file != f.files.files.end() ? file->second : "(none)", c.stored) << c.firesAt;
+  const std::string arrived(2048, 'v');  // two reads' worth before the stall
+  for (const Case& c : {Case{"connectivity test", 0, false, false, "(none)"},
+                        Case{"open", 1, true, false, "(none)"},
+                        Case{"first read", 2, true, true, ""},
+                        Case{"third read", 4, true, true, arrived}}) {
+    for (const bool closed : {true, false}) {
+      CallLog log;
+      FakeInternet internet(log);
+      FakeFiles files(log);
+      internet.body = std::string(5000, 'v');
+      internet.deadlineFiresAt = c.call;
+      bool opened = false;
+      {
+        DownloadUpdateInfo download(internet, files);
+        const bool connected = download.Connect();
+        EXPECT_EQ(connected, c.connected) << c.blocked;
+        if (connected) opened = download.Fetch("http://h/i", kPath);
+        if (closed) download.Close();
+      }
+      EXPECT_EQ(opened, c.opened) << c.blocked;
+      const auto file = files.files.find(kPath);
+      EXPECT_EQ(file != files.files.end() ? file->second : "(none)", c.stored) << c.blocked;
+      EXPECT_TRUE(CallsNamed(log, "InternetCloseHandle").empty()) << c.blocked;
+      EXPECT_EQ(internet.handleFaults, std::vector<std::string>{}) << c.blocked;
+      // The blocked call is the last one made through the deadline.
+      EXPECT_EQ(CallsNamed(log, "InternetReadFile").size(),
+                static_cast<size_t>(c.call > 1 ? c.call - 1 : 0)) << c.blocked;
+      EXPECT_EQ(log.back(), "DisarmDeadline()") << c.blocked;
+    }
   }
 }
 

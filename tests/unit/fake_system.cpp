@@ -1,6 +1,7 @@
 #include "fake_system.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -108,10 +109,18 @@ std::unique_ptr<File> FakeFiles::OpenForWriting(const std::string& path) {
 
 // --- WinINet
 
-class FakeDeadline : public FetchDeadline {
+class FakeDeadline : public NetworkDeadline {
  public:
   explicit FakeDeadline(FakeInternet& internet) : internet_(internet) {}
   ~FakeDeadline() override { internet_.log_.push_back("DisarmDeadline()"); }
+
+  bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override {
+    internet_.log_.push_back("InternetGetConnectedState(" + std::to_string(reserved) + ")");
+    *flags = 0;
+    if (Blocks({})) return false;
+    *flags = internet_.connectionFlags;
+    return internet_.connectedResult;
+  }
 
   InternetHandle InternetOpenUrlA(InternetHandle internet, const char* url, const char* headers,
                                   uint32_t headersLength, uint32_t flags,
@@ -119,7 +128,8 @@ class FakeDeadline : public FetchDeadline {
     internet_.log_.push_back("InternetOpenUrlA(" + Ptr(internet) + ", " + Text(url) + ", " +
                              Text(headers) + ", " + std::to_string(headersLength) + ", " +
                              Hex(flags) + ", " + std::to_string(context) + ")");
-    if (Passes() || internet_.urlOpenFails) return nullptr;
+    if (Blocks({internet}) || internet_.urlOpenFails) return nullptr;
+    internet_.openHandles.insert(FakeInternet::kUrl);
     return Handle(FakeInternet::kUrl);
   }
 
@@ -128,7 +138,10 @@ class FakeDeadline : public FetchDeadline {
     internet_.log_.push_back("InternetReadFile(" + Ptr(file) + ", " +
                              std::to_string(bytesToRead) + ")");
     *bytesRead = 0;
-    if (Passes() || (internet_.readFails && internet_.bodyPosition_ > 0)) return false;
+    if (Blocks({file, Handle(FakeInternet::kInternet)}) ||
+        (internet_.readFails && internet_.bodyPosition_ > 0)) {
+      return false;
+    }
     const std::string& body = internet_.body;
     size_t count = body.size() - internet_.bodyPosition_;
     if (count > bytesToRead) count = bytesToRead;
@@ -141,9 +154,15 @@ class FakeDeadline : public FetchDeadline {
   bool Fired() const override { return fired_; }
 
  private:
-  // Whether the deadline passes during this call.
-  bool Passes() {
-    if (calls_++ == internet_.deadlineFiresAt) fired_ = true;
+  // Whether this call is the one that never returns (or comes after it): the deadline
+  // then passes and the call fails, leaving `handles` in use by the blocked call.
+  bool Blocks(std::initializer_list<InternetHandle> handles) {
+    if (calls_++ == internet_.deadlineFiresAt) {
+      fired_ = true;
+      for (InternetHandle handle : handles) {
+        internet_.inUse_.insert(reinterpret_cast<uintptr_t>(handle));
+      }
+    }
     return fired_;
   }
 
@@ -152,18 +171,14 @@ class FakeDeadline : public FetchDeadline {
   bool fired_ = false;
 };
 
-bool FakeInternet::InternetGetConnectedState(uint32_t* flags, uint32_t reserved) {
-  log_.push_back("InternetGetConnectedState(" + std::to_string(reserved) + ")");
-  *flags = connectionFlags;
-  return connectedResult;
-}
-
 InternetHandle FakeInternet::InternetOpenA(const char* agent, uint32_t accessType,
                                            const char* proxy, const char* proxyBypass,
                                            uint32_t flags) {
   log_.push_back("InternetOpenA(" + Text(agent) + ", " + std::to_string(accessType) + ", " +
                  Text(proxy) + ", " + Text(proxyBypass) + ", " + Hex(flags) + ")");
-  return internetOpenFails ? nullptr : Handle(kInternet);
+  if (internetOpenFails) return nullptr;
+  openHandles.insert(kInternet);
+  return Handle(kInternet);
 }
 
 bool FakeInternet::InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
@@ -177,12 +192,19 @@ bool FakeInternet::InternetSetOptionA(InternetHandle handle, uint32_t option, vo
 
 bool FakeInternet::InternetCloseHandle(InternetHandle handle) {
   log_.push_back("InternetCloseHandle(" + Ptr(handle) + ")");
+  const auto value = reinterpret_cast<uintptr_t>(handle);
+  if (inUse_.count(value) != 0) handleFaults.push_back("closed while in use: " + Ptr(handle));
+  if (closed_.count(value) != 0) {
+    handleFaults.push_back("closed twice: " + Ptr(handle));
+  } else if (openHandles.erase(value) == 0) {
+    handleFaults.push_back("closed, never opened: " + Ptr(handle));
+  }
+  closed_.insert(value);
   return true;
 }
 
-std::unique_ptr<FetchDeadline> FakeInternet::ArmDeadline(InternetHandle internet,
-                                                         uint32_t milliseconds) {
-  log_.push_back("ArmDeadline(" + Ptr(internet) + ", " + std::to_string(milliseconds) + ")");
+std::unique_ptr<NetworkDeadline> FakeInternet::ArmDeadline(uint32_t milliseconds) {
+  log_.push_back("ArmDeadline(" + std::to_string(milliseconds) + ")");
   return std::make_unique<FakeDeadline>(*this);
 }
 

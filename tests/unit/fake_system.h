@@ -60,24 +60,32 @@ class FakeInternet : public InternetApi {
   bool urlOpenFails = false;
   std::string body;        // the response body, served in reads
   bool readFails = false;  // every read fails after the body's first read
-  // The deadline passes during this call through it (0: opening the URL, 1: the first
-  // read, ...), which then fails; -1: never.
+  // The call through the deadline that never returns, so that the deadline passes during
+  // it and abandons it (0: the connectivity test, 1: opening the URL, 2: the first read,
+  // ...); -1: none. The handles that call was given, and the Internet handle they came
+  // from, stay in use by it for ever.
   int deadlineFiresAt = -1;
 
-  bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override;
+  // What went wrong with the handles, recorded as it happened: a close of a handle that
+  // an abandoned call is still using, of one already closed, or of one never opened.
+  std::vector<std::string> handleFaults;
+  // The handles opened and not closed.
+  std::set<uintptr_t> openHandles;
+
   InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
                                const char* proxyBypass, uint32_t flags) override;
   bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
                           uint32_t length) override;
   bool InternetCloseHandle(InternetHandle handle) override;
   // Logs ArmDeadline, then the calls made through the deadline, then DisarmDeadline.
-  std::unique_ptr<FetchDeadline> ArmDeadline(InternetHandle internet,
-                                             uint32_t milliseconds) override;
+  std::unique_ptr<NetworkDeadline> ArmDeadline(uint32_t milliseconds) override;
 
  private:
   friend class FakeDeadline;
   CallLog& log_;
   size_t bodyPosition_ = 0;
+  std::set<uintptr_t> closed_;
+  std::set<uintptr_t> inUse_;  // by an abandoned call
 };
 
 class FakeProfile : public ProfileApi {

@@ -95,10 +95,16 @@ std::string TlsVersion(HINTERNET url) {
 }  // namespace
 
 // The deadline of the real mirror, with each call watched.
-class ObservingInternetApi::Deadline final : public FetchDeadline {
+class ObservingInternetApi::Deadline final : public NetworkDeadline {
  public:
-  Deadline(ObservingInternetApi& owner, std::unique_ptr<FetchDeadline> real)
+  Deadline(ObservingInternetApi& owner, std::unique_ptr<NetworkDeadline> real)
       : owner_(owner), real_(std::move(real)) {}
+
+  bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override {
+    const bool connected = real_->InternetGetConnectedState(flags, reserved);
+    owner_.Connected(connected, *flags);
+    return connected;
+  }
 
   InternetHandle InternetOpenUrlA(InternetHandle internet, const char* url, const char* headers,
                                   uint32_t headersLength, uint32_t flags,
@@ -130,15 +136,13 @@ class ObservingInternetApi::Deadline final : public FetchDeadline {
 
  private:
   ObservingInternetApi& owner_;
-  std::unique_ptr<FetchDeadline> real_;
+  std::unique_ptr<NetworkDeadline> real_;
 };
 
-bool ObservingInternetApi::InternetGetConnectedState(uint32_t* flags, uint32_t reserved) {
-  const bool connected = real_.InternetGetConnectedState(flags, reserved);
+void ObservingInternetApi::Connected(bool connected, uint32_t flags) {
   connection_.stateAsked = true;
   connection_.stateResult = connected;
-  connection_.flags = *flags;
-  return connected;
+  connection_.flags = flags;
 }
 
 InternetHandle ObservingInternetApi::InternetOpenA(const char* agent, uint32_t accessType,
@@ -175,9 +179,8 @@ bool ObservingInternetApi::InternetCloseHandle(InternetHandle handle) {
   return real_.InternetCloseHandle(handle);
 }
 
-std::unique_ptr<FetchDeadline> ObservingInternetApi::ArmDeadline(InternetHandle internet,
-                                                                 uint32_t milliseconds) {
-  return std::make_unique<Deadline>(*this, real_.ArmDeadline(internet, milliseconds));
+std::unique_ptr<NetworkDeadline> ObservingInternetApi::ArmDeadline(uint32_t milliseconds) {
+  return std::make_unique<Deadline>(*this, real_.ArmDeadline(milliseconds));
 }
 
 void ObservingInternetApi::OpenedUrl(InternetHandle handle) {

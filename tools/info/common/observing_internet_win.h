@@ -22,19 +22,19 @@ class ObservingInternetApi final : public InternetApi {
   // The URL's fetch as seen so far; the body is the caller's to add (StoreBody).
   const UrlFetch& fetch() const { return fetch_; }
 
-  bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override;
   InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
                                const char* proxyBypass, uint32_t flags) override;
   bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
                           uint32_t length) override;
   bool InternetCloseHandle(InternetHandle handle) override;
-  std::unique_ptr<FetchDeadline> ArmDeadline(InternetHandle internet,
-                                             uint32_t milliseconds) override;
+  // The real deadline, with the connectivity test, the URL and the reads watched.
+  std::unique_ptr<NetworkDeadline> ArmDeadline(uint32_t milliseconds) override;
 
  private:
   class Deadline;
   using Clock = std::chrono::steady_clock;
 
+  void Connected(bool connected, uint32_t flags);
   void OpenedUrl(InternetHandle handle);
   void FailedUrl(long error, bool fired);
   void Read(bool ok, long error, bool fired);

@@ -26,6 +26,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+
+#include "platform/deadline_win.h"
 #endif
 
 #include "tools/info/file_check/report_json.h"
@@ -238,15 +240,32 @@ int Write(int argc, char** argv) {
   return std::fflush(stdout) == 0 ? 0 : 2;
 }
 
+
+#ifdef _WIN32
+// A fetch whose call was abandoned at the network deadline leaves a helper thread
+// blocked inside WinINet; the process then ends as Falwick's does, without the DLLs'
+// clean-up that could wait on that call, once what was printed is out.
+int EndAfterFetch(int status) {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  EndProcessIfAbandoned(static_cast<UINT>(status));
+  return status;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage(nullptr);
   const std::string command = argv[1];
+#ifdef _WIN32
+  if (command == "check") return EndAfterFetch(Check(argc, argv));
+#else
   if (command == "check") return Check(argc, argv);
+#endif
   if (command == "write") return Write(argc, argv);
 #ifdef _WIN32
-  if (command == "run") return RunCommand(argc, argv);
+  if (command == "run") return EndAfterFetch(RunCommand(argc, argv));
 #else
   if (command == "run") return Usage("run needs Windows: it runs Falwick's own Windows code");
 #endif

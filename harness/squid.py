@@ -25,7 +25,6 @@ import socket
 import subprocess
 import time
 from dataclasses import dataclass
-from urllib.parse import urlsplit
 
 from harness.server import LocalServer
 
@@ -51,6 +50,7 @@ access_log stdio:{dir}/access.log falwick
 buffered_logs off
 cache_store_log none
 logfile_rotate 0
+netdb_filename none
 coredump_dir {dir}
 cache_mem 8 MB
 hosts_file {dir}/hosts
@@ -87,19 +87,6 @@ class LogEntry:
     hierarchy: str  # HIER_DIRECT/127.0.0.1 (asked the origin), HIER_NONE/- (did not)
     user_agent: str
     line: str
-
-    @property
-    def port(self):
-        """The port of the server the request was for."""
-        if self.method == "CONNECT":
-            return int(self.url.rpartition(":")[2])
-        url = urlsplit(self.url)
-        return url.port or 80
-
-    @property
-    def hit(self):
-        """Answered from squid's cache (TCP_HIT, TCP_MEM_HIT, ...) without the origin."""
-        return "HIT" in self.result and "MISS" not in self.result
 
 
 def parse_line(line):
@@ -212,10 +199,6 @@ class Squid:
         except FileNotFoundError:
             return []
         return [parse_line(line) for line in text.splitlines() if line.strip()]
-
-    def asked_for(self, port):
-        """The access log's entries for requests to the server at `port`."""
-        return [entry for entry in self.access_log() if entry.port == port]
 
     def get(self, url, user_agent, credentials=None):
         """A GET of `url` through the proxy, as a client set to use it would send it:

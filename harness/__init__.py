@@ -7,7 +7,8 @@ the demo, the preview and the benchmarks alike.
   offline    runs in a network namespace that has only loopback
   server     a local http(s) server answering from a scenario, recording requests
   certs      a CA and server certificates made on the spot, trusted by the prefix
-  proxy      a recording proxy and the Windows proxy setting that points to it
+  proxy      the Windows proxy setting
+  squid      Debian's squid as the office proxy: forwarding, CONNECT, 407, its cache
   falwick    a program directory with Falwick.EXE; the stand-in browser's record
   notice     the notice dialog read and answered from outside, and its picture
   host       the sample host product (examples/host) starting Falwick, driven

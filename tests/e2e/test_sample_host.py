@@ -7,17 +7,14 @@ by tools/host_driver.cpp, shows the whole command line. One test runs the real
 Falwick."""
 
 import os
-import shutil
 
 import pytest
 
-from conftest import EXE, PROGRAMS, browser_starts, wait_until
 from harness import sample
-from harness.host import host_ini
+from harness.falwick import ProgramDirectory
+from harness.host import EXE, INI, host_ini
+from harness.wine import wait_until
 
-HOST = PROGRAMS.sample_host
-DRIVER = PROGRAMS.host_driver
-RECORDER = PROGRAMS.browser_recorder
 DOWNLOAD = "http://127.0.0.1:9/Writer Setup.htm?from=update&x=1"
 SETTINGS = "[Options]\r\nNoUpdateCheck=%s\r\n"
 
@@ -33,17 +30,27 @@ def tokens(mode, settings_file="SampleHost.ini"):
     return sample.command_line(request(mode, settings_file))
 
 
-def install(tmp_path, falwick, ini, writer_ini=None):
-    """A program directory with a space in its path: SampleHost.exe with its INI, the
-    given Falwick.EXE, and a writer.ini when given."""
-    directory = tmp_path / "Program Files" / "Writer"
-    directory.mkdir(parents=True)
-    shutil.copyfile(HOST, directory / "SampleHost.exe")
-    shutil.copyfile(falwick, directory / "Falwick.EXE")
-    (directory / "SampleHost.ini").write_text(ini)
-    if writer_ini is not None:
-        (directory / "writer.ini").write_text(writer_ini)
-    return directory
+@pytest.fixture
+def install(programs, tmp_path):
+    """install(falwick, ini, writer_ini=None): a program directory with a space in its
+    path: SampleHost.exe with its INI, the given Falwick.EXE, and a writer.ini when
+    given."""
+    def lay_out(falwick, ini, writer_ini=None):
+        files = {INI: ini.encode(), "writer.ini": writer_ini and writer_ini.encode()}
+        return ProgramDirectory(tmp_path / "Program Files" / "Writer", falwick, files,
+                                {EXE: programs.sample_host}).path
+
+    return lay_out
+
+
+@pytest.fixture
+def drive(wine, programs):
+    """drive(out, *actions): the host driver's actions on the host's window."""
+    def run(out, *actions):
+        status, _ = wine.run(programs.host_driver, wine.windows_path(out), *actions)
+        assert status == 0, "host driver failed (status %d)" % status
+
+    return run
 
 
 def falwick_runs_ended(wine, directory):
@@ -52,28 +59,23 @@ def falwick_runs_ended(wine, directory):
         "a Falwick.EXE run did not end"
 
 
-def drive(wine, out, *actions):
-    status, _ = wine.run(DRIVER, wine.windows_path(out), *actions)
-    assert status == 0, "host driver failed (status %d)" % status
-
-
-def started_up(wine, directory, out):
+def started_up(wine, drive, directory, out):
     """Waits until the host's check at start-up, if it started one, has ended. The host
     starts it before it handles any message, so it has been started once the driver has
     read the log. The stand-in browsers append to one file, and under Wine two appends
     at once can overwrite each other: the runs must not overlap."""
-    drive(wine, out, "save")
+    drive(out, "save")
     falwick_runs_ended(wine, directory)
 
 
-def run_host(wine, directory, out, *actions):
+def run_host(wine, drive, directory, out, *actions):
     """Starts the host, lets its check at start-up end, performs the driver's actions,
     saves its log and closes it; the log's lines once every Falwick it started has
     ended."""
-    host = wine.start(directory / "SampleHost.exe")
+    host = wine.start(directory / EXE)
     try:
-        started_up(wine, directory, out)
-        drive(wine, out, *actions, "save", "close")
+        started_up(wine, drive, directory, out)
+        drive(out, *actions, "save", "close")
         assert host.wait(timeout=30) == 0
     finally:
         if host.poll() is None:
@@ -94,10 +96,12 @@ def run_host(wine, directory, out, *actions):
     ("writer.ini", SETTINGS % "1", None, True),  # only the file named for Falwick counts
 ], ids=["missing", "0", "1", "other-section", "other-file", "not-that-file"])
 def test_the_host_checks_at_start_unless_disabled_and_on_request(
-        wine, browser, tmp_path, settings_file, in_host_ini, in_writer_ini, checks_at_start):
-    directory = install(tmp_path, RECORDER, host_ini(request(settings_file=settings_file))
-                        + in_host_ini, in_writer_ini)
-    log = run_host(wine, directory, tmp_path / "log.txt", "click")
+        wine, programs, install, drive, browser, tmp_path, settings_file, in_host_ini,
+        in_writer_ini, checks_at_start):
+    directory = install(programs.browser_recorder,
+                        host_ini(request(settings_file=settings_file)) + in_host_ini,
+                        in_writer_ini)
+    log = run_host(wine, drive, directory, tmp_path / "log.txt", "click")
 
     expected = ([tokens("PU", settings_file)] if checks_at_start else []) + \
         [tokens("PX", settings_file)]
@@ -112,15 +116,15 @@ def test_the_host_checks_at_start_unless_disabled_and_on_request(
 
 
 def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(
-        wine, browser, server, tmp_path):
+        wine, programs, install, drive, browser_starts, server, tmp_path):
     server.serve("/info.txt", sample.NOT_NEWER)
-    directory = install(tmp_path, EXE, host_ini(request(info_url=server.url("/info.txt"))))
-    host = wine.start(directory / "SampleHost.exe")
+    directory = install(programs.falwick, host_ini(request(info_url=server.url("/info.txt"))))
+    host = wine.start(directory / EXE)
     try:
-        started_up(wine, directory, tmp_path / "log.txt")
+        started_up(wine, drive, directory, tmp_path / "log.txt")
         # The check at start-up found nothing newer: nothing shown, nothing opened.
-        assert len(server.requests) == 1 and browser_starts(browser, wine) == []
-        drive(wine, tmp_path / "log.txt", "click", "close")
+        assert len(server.requests) == 1 and browser_starts() == []
+        drive(tmp_path / "log.txt", "click", "close")
         assert host.wait(timeout=30) == 0
     finally:
         if host.poll() is None:
@@ -129,5 +133,5 @@ def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(
     falwick_runs_ended(wine, directory)
     assert [(r.path, r.user_agent) for r in server.requests] == \
         [("/info.txt", "Orvanel Program Update")] * 2
-    assert browser_starts(browser, wine) == [DOWNLOAD]
+    assert browser_starts() == [DOWNLOAD]
     assert sorted(os.listdir(directory)) == ["Falwick.EXE", "SampleHost.exe", "SampleHost.ini"]

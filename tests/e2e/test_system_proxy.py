@@ -11,10 +11,9 @@ no_proxy, which would bypass the proxy for loopback (harness.proxy)."""
 
 import pytest
 
-from conftest import PROGRAMS
 from harness import certs, ini
 from harness.proxy import RecordingProxy, windows_proxy_setting
-from harness.runs import Case, Runner
+from harness.runs import Case
 from harness.sample import HOST_SETTINGS, MUCH_NEWER
 
 AGENT = "Orvanel Program Update"
@@ -23,10 +22,9 @@ BEFORE_THE_DEADLINE = 55  # seconds: the fetch deadline ends a run after 60
 
 
 @pytest.fixture(scope="module")
-def runs(wine, html_association, tmp_path_factory, certificates):
+def runs(runner, wine, certificates):
     """{name: (outcome, its server's port, what the proxy was asked for that server)}:
     the cases through the recording proxy at once, then those with the proxy down."""
-    runner = Runner(wine, PROGRAMS, tmp_path_factory.mktemp("proxy"))
     trusted = certificates["trusted"].server_context()
     ports = {}
     with RecordingProxy() as proxy:
@@ -55,7 +53,6 @@ def runs(wine, html_association, tmp_path_factory, certificates):
         with windows_proxy_setting(wine, "127.0.0.1:9"):  # nothing listens there
             outcomes.update(runner.together({"down": case("down"),
                                              "down_px": case("down_px", "PX")}))
-    runner.check_every_notice_was_claimed()
     asked = {}
     for request in proxy.requests:
         asked.setdefault(request.address[1], []).append(

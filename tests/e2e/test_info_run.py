@@ -59,16 +59,11 @@ SETTINGS = {
 
 
 @pytest.fixture(scope="module")
-def tls_contexts(wine, tmp_path_factory):
-    """Server certificates of a CA the prefix trusts for the test, and of one it does not."""
-    directory = tmp_path_factory.mktemp("certs")
-    trusted = certs.make_ca(directory / "trusted")
-    stranger = certs.make_ca(directory / "stranger", name="Nobody Trusts Me")
-    key, blob = certs.root_store_entry(trusted.der)
-    wine.reg_add(key, "Blob", blob)
-    yield {"trusted": certs.issue(trusted, "server").server_context(),
-           "untrusted": certs.issue(stranger, "server").server_context()}
-    wine.reg_delete(key)
+def tls_contexts(wine, certificates):
+    """Server contexts with a certificate of a CA the prefix trusts for the module, and
+    with one of a CA it does not."""
+    with certs.trusted(wine, certificates["ca"]):
+        yield {name: certificates[name].server_context() for name in ("trusted", "untrusted")}
 
 
 def contents(directory):

@@ -68,13 +68,14 @@ def started_up(wine, drive, directory, out):
     falwick_runs_ended(wine, directory)
 
 
-def run_host(wine, drive, directory, out, *actions):
-    """Starts the host, lets its check at start-up end, performs the driver's actions,
-    saves its log and closes it; the log's lines once every Falwick it started has
-    ended."""
+def run_host(wine, drive, directory, out, *actions, started=lambda: None):
+    """Starts the host, lets its check at start-up end, calls `started`, performs the
+    driver's actions, saves its log and closes it; the log's lines once every Falwick it
+    started has ended."""
     host = wine.start(directory / EXE)
     try:
         started_up(wine, drive, directory, out)
+        started()
         drive(out, *actions, "save", "close")
         assert host.wait(timeout=30) == 0
     finally:
@@ -119,18 +120,13 @@ def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(
         wine, programs, install, drive, browser_starts, server, tmp_path):
     server.serve("/info.txt", sample.NOT_NEWER)
     directory = install(programs.falwick, host_ini(request(info_url=server.url("/info.txt"))))
-    host = wine.start(directory / EXE)
-    try:
-        started_up(wine, drive, directory, tmp_path / "log.txt")
+
+    def nothing_shown_or_opened():
         # The check at start-up found nothing newer: nothing shown, nothing opened.
         assert len(server.requests) == 1 and browser_starts() == []
-        drive(tmp_path / "log.txt", "click", "close")
-        assert host.wait(timeout=30) == 0
-    finally:
-        if host.poll() is None:
-            host.kill()
-            host.wait()
-    falwick_runs_ended(wine, directory)
+
+    run_host(wine, drive, directory, tmp_path / "log.txt", "click",
+             started=nothing_shown_or_opened)
     assert [(r.path, r.user_agent) for r in server.requests] == \
         [("/info.txt", "Orvanel Program Update")] * 2
     assert browser_starts() == [DOWNLOAD]

@@ -7,30 +7,28 @@ Usage: python3 bench/wine_measure.py FALWICK_EXE DO_NOTHING_EXE WORK_DIR [--runs
 
 Runs in a Wine prefix of its own under WORK_DIR, with a virtual display and a
 wineserver kept running (warm) from start to end, against a local server on 127.0.0.1.
-Times are wall-clock times of the whole `wine` process, the two programs alternating,
-and medians over all runs. Peak memory is the largest resident set of that process,
-as the kernel keeps it (ru_maxrss, through GNU time); VmHWM sampled from /proc while
-it runs is reported beside it as a check."""
+Every program runs through the harness's runner (harness.runs), as in the tests: times
+are its wall-clock times of the whole `wine` process, the programs alternating, and
+medians over all runs; peak memory is the process's VmHWM as the runner's sampler
+reads it from /proc, here every 2 ms."""
 
 import argparse
 import json
 import os
-import re
 import shutil
 import statistics
-import subprocess
-import tempfile
-import threading
-import time
 from pathlib import Path
 
-from harness import sample
-from harness.sample import NOT_NEWER
+from harness.falwick import ProgramDirectory
+from harness.programs import imported_dlls
+from harness.runs import Case, Runner
+from harness.sample import NOT_NEWER, command_line, tokens
 from harness.server import LocalServer
 from harness.wine import session
 
 LARGE_BODY = 100 * 1000 * 1000
 SMALL_BODY = 100
+SAMPLE_PERIOD = 0.002  # seconds between samples of a run's memory
 
 
 def info_body(size):
@@ -41,63 +39,26 @@ def info_body(size):
     return body[:size]
 
 
-def imported_dlls(exe):
-    text = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(exe)], check=True,
-                          capture_output=True, text=True).stdout
-    return sorted({name.upper() for name in re.findall(r"DLL Name: (\S+)", text)})
+class Timed:
+    """Runs the programs of program directories to their end through one runner, each
+    against the same server; a program that fails ends the measurement."""
 
+    def __init__(self, runner, server):
+        self.runner, self.server = runner, server
 
-class Runner:
-    def __init__(self, wine, program_dir, server):
-        self.wine = wine
-        self.dir = program_dir
-        self.server = server
-
-    def tokens(self, path):
+    def check(self, path):
         """The command line of a check of the info file at `path`."""
-        return sample.command_line(sample.tokens(self.server, path))
+        return command_line(tokens(self.server, path))
 
-    def run(self, exe, *args):
-        """Runs the program to its end; returns (seconds, peak KiB, last VmHWM KiB).
-
-        GNU time starts `wine` and reports the largest resident set the kernel saw for
-        it (ru_maxrss). It is started in between because ru_maxrss also counts the
-        memory of the process that forked, up to the exec: forked from this Python,
-        which holds the 100 MB body, every result would read as this script's size."""
-        with tempfile.NamedTemporaryFile("r") as report:
-            started = time.perf_counter()
-            process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", report.name,
-                                        *self.wine.command(exe, *args)], env=self.wine.env,
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            sampled = [0]
-            done = threading.Event()
-
-            def sample():
-                # The `wine` process is the only child of GNU time.
-                children = "/proc/%d/task/%d/children" % (process.pid, process.pid)
-                while not done.is_set():
-                    try:
-                        with open(children) as f:
-                            pids = f.read().split()
-                        if pids:
-                            with open("/proc/%s/status" % pids[0]) as f:
-                                match = re.search(r"^VmHWM:\s+(\d+) kB", f.read(), re.M)
-                            if match:
-                                sampled[0] = int(match.group(1))
-                    except OSError:
-                        pass
-                    time.sleep(0.002)
-
-            sampler = threading.Thread(target=sample, daemon=True)
-            sampler.start()
-            code = process.wait()
-            elapsed = time.perf_counter() - started
-            done.set()
-            sampler.join()
-            if code != 0:
-                raise RuntimeError("%s exited with %d" % (exe, code))
-            peak = int(report.read().split()[-1])
-        return elapsed, peak, sampled[0]
+    def run(self, program, exe, line=""):
+        """Runs `exe` of the ProgramDirectory with the argument string; returns (seconds,
+        peak KiB)."""
+        outcome = self.runner.run("bench", Case(program=program, exe=exe, server=self.server,
+                                                command_line=line),
+                                  actions=None, browser_grace=0)
+        if outcome.exit_code != 0:
+            raise RuntimeError("%s exited with %s" % (exe, outcome.exit_code))
+        return outcome.seconds, outcome.peak_memory_kib
 
 
 def median(values):
@@ -119,33 +80,24 @@ def main():
     options = parser.parse_args()
 
     work = Path(options.work).resolve()  # Wine wants an absolute WINEPREFIX
-    program_dir = work / "program"
-    shutil.rmtree(program_dir, ignore_errors=True)
-    program_dir.mkdir(parents=True)
-    falwick = program_dir / "Falwick.EXE"
-    floor = program_dir / "DoNothing.EXE"
-    shutil.copyfile(options.falwick, falwick)
-    shutil.copyfile(options.floor, floor)
-    stages = []
-    for stage, path in enumerate(options.stages):
-        stages.append(program_dir / ("Stage%d.EXE" % stage))
-        shutil.copyfile(path, stages[-1])
-    if options.compare:
-        # A directory of its own: the program finds its files beside itself.
-        compare = work / "program-compare" / "Falwick.EXE"
-        shutil.rmtree(compare.parent, ignore_errors=True)
-        compare.parent.mkdir(parents=True)
-        shutil.copyfile(options.compare, compare)
+    for old in ("program", "program-compare"):
+        shutil.rmtree(work / old, ignore_errors=True)
+    floor, stages = "DoNothing.EXE", ["Stage%d.EXE" % n for n in range(len(options.stages))]
+    program = ProgramDirectory(work / "program", options.falwick,
+                               programs=dict(zip(stages, options.stages), **{floor: options.floor}))
+    falwick = program.exe.name
+    # The compared build gets a directory of its own: a program finds its files beside it.
+    compare = options.compare and ProgramDirectory(work / "program-compare", options.compare)
 
     result = {
-        "falwick_bytes": falwick.stat().st_size,
-        "floor_bytes": floor.stat().st_size,
-        "falwick_dlls": imported_dlls(falwick),
-        "floor_dlls": imported_dlls(floor),
+        "falwick_bytes": program.exe.stat().st_size,
+        "floor_bytes": program.file(floor).stat().st_size,
+        "falwick_dlls": imported_dlls(program.exe),
+        "floor_dlls": imported_dlls(program.file(floor)),
         "load_before": os.getloadavg(),
     }
     if options.compare:
-        result["compare_bytes"] = compare.stat().st_size
+        result["compare_bytes"] = compare.exe.stat().st_size
 
     server = LocalServer()
     server.serve("/info.txt", NOT_NEWER)
@@ -153,26 +105,27 @@ def main():
     server.serve("/large.txt", info_body(LARGE_BODY))
     # The session keeps its wineserver running (warm) from start to end.
     with session(work / "prefix") as wine, server:
-        runner = Runner(wine, program_dir, server)
-        check = runner.tokens("/info.txt")
+        timed = Timed(Runner(wine, work / "runs", options.falwick,
+                             sample_period=SAMPLE_PERIOD), server)
+        check = timed.check("/info.txt")
         for _ in range(3):  # warm-up: wineserver, page cache, Wine's own start-up files
-            runner.run(floor)
-            runner.run(falwick, check)
+            timed.run(program, floor)
+            timed.run(program, falwick, check)
 
         # Alternating, each round starting with the next program, so that a change of
         # load hits all alike.
-        programs = [("falwick", falwick, [check]), ("floor", floor, [])]
+        programs = [("falwick", program, falwick, check), ("floor", program, floor, "")]
         for stage, exe in enumerate(stages):
-            args = [server.url("/info.txt")] if stage == 3 else []
-            programs.append(("stage%d" % stage, exe, args))
+            line = server.url("/info.txt") if stage == 3 else ""
+            programs.append(("stage%d" % stage, program, exe, line))
         if options.compare:
-            programs.append(("compare", compare, [check]))
-        times = {name: [] for name, _, _ in programs}
+            programs.append(("compare", compare, falwick, check))
+        times = {name: [] for name, _, _, _ in programs}
         for i in range(options.runs):
             shift = i % len(programs)
-            for name, exe, args in programs[shift:] + programs[:shift]:
+            for name, directory, exe, line in programs[shift:] + programs[:shift]:
                 asked = len(server.requests)
-                seconds, _, _ = runner.run(exe, *args)
+                seconds, _ = timed.run(directory, exe, line)
                 if name in ("falwick", "compare") and len(server.requests) != asked + 1:
                     raise RuntimeError("the check did not fetch the info file")
                 times[name].append(seconds)
@@ -184,17 +137,15 @@ def main():
         result["time_ratio"] = result["falwick_seconds"] / result["floor_seconds"]
 
         memory = {"large": [], "small": [], "floor": []}
-        large, small = runner.tokens("/large.txt"), runner.tokens("/small.txt")
+        large, small = timed.check("/large.txt"), timed.check("/small.txt")
         for _ in range(options.memory_runs):
-            for name, exe, args in (("large", falwick, [large]),
-                                    ("small", falwick, [small]), ("floor", floor, [])):
-                seconds, maxrss, hwm = runner.run(exe, *args)
-                memory[name].append({"seconds": seconds, "maxrss_kib": maxrss,
-                                     "vmhwm_kib": hwm})
+            for name, exe, line in (("large", falwick, large), ("small", falwick, small),
+                                    ("floor", floor, "")):
+                seconds, peak = timed.run(program, exe, line)
+                memory[name].append({"seconds": seconds, "vmhwm_kib": peak})
         for name, runs in memory.items():
-            result["peak_%s_kib" % name] = median([r["maxrss_kib"] for r in runs])
-            result["peak_%s_kib_min" % name] = min(r["maxrss_kib"] for r in runs)
-            result["vmhwm_%s_kib" % name] = median([r["vmhwm_kib"] for r in runs])
+            result["peak_%s_kib" % name] = median([r["vmhwm_kib"] for r in runs])
+            result["peak_%s_kib_min" % name] = min(r["vmhwm_kib"] for r in runs)
             result["seconds_%s" % name] = median([r["seconds"] for r in runs])
         result["peak_large_minus_small_kib"] = (result["peak_large_kib"]
                                                 - result["peak_small_kib"])
@@ -202,7 +153,7 @@ def main():
                                                     - result["peak_small_kib_min"])
         result["memory_runs"] = memory
         for leftover in ("info.txt", "writer.ini"):
-            if (program_dir / leftover).exists():
+            if program.file(leftover).exists():
                 raise RuntimeError("%s was left behind" % leftover)
     result["load_after"] = os.getloadavg()
 
@@ -227,9 +178,8 @@ def main():
                                               result["seconds"]["stage%d" % stage] * 1000))
     for name, label in (("large", "peak, 100 MB body"), ("small", "peak, 100-byte body"),
                         ("floor", "peak, do-nothing exe")):
-        print("%-22s %8d KiB (VmHWM sampled %d KiB), %.0f ms" % (
-            label, result["peak_%s_kib" % name], result["vmhwm_%s_kib" % name],
-            result["seconds_%s" % name] * 1000))
+        print("%-22s %8d KiB, %.0f ms" % (label, result["peak_%s_kib" % name],
+                                          result["seconds_%s" % name] * 1000))
     print("100 MB minus 100 bytes %8d KiB (medians), %d KiB (smallest peaks)" % (
         result["peak_large_minus_small_kib"], result["peak_large_minus_small_kib_min"]))
     print("load average           %s before, %s after" % (

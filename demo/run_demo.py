@@ -17,8 +17,9 @@ import textwrap
 
 from harness import host as hosts, ini, notice as notices, sample
 from harness.falwick import BrowserLog, ProgramDirectory
-from harness.notice import NOTICE_TEXT, DialogDriver
+from harness.notice import NOTICE_TEXT
 from harness.programs import ROOT, Programs
+from harness.runs import Case, Runner
 from harness.server import LocalServer
 from harness.wine import session, wait_until
 
@@ -59,17 +60,6 @@ def set_browser(wine, programs, log):
     wine.env.update(log.environment(wine))
 
 
-def answer_headless(wine, programs, falwick, picture, host_window):
-    """Waits for the notice, takes its picture with the host's window behind it, reads
-    it, and answers "Yes"."""
-    def look(dialog):
-        # Painted active, as on Windows.
-        notices.photograph(wine, programs.active_frame, dialog, picture, host_window)
-
-    return notices.answer(DialogDriver(wine, programs.dialog_driver), falwick,
-                          WORK / "notice.json", ("yes",), timeout=30, on_shown=look)
-
-
 def main():
     programs = Programs()
     WORK.mkdir(parents=True, exist_ok=True)
@@ -80,8 +70,8 @@ def main():
 
         program_path = WORK / "Writer"
         shutil.rmtree(program_path, ignore_errors=True)
-        program = ProgramDirectory(wine, programs.falwick, program_path)
-        program.file("writer.ini").write_bytes(HOST_SETTINGS.encode())
+        program = ProgramDirectory(program_path, programs.falwick,
+                                   {"writer.ini": HOST_SETTINGS.encode()})
         host = hosts.SampleHost(wine, programs, program_path, WORK)
         browser_log = None if desktop else BrowserLog(WORK / "browser.log")
         if browser_log is not None and browser_log.path.exists():
@@ -107,24 +97,36 @@ def main():
                 for line in host.log() or ["(nothing: the window did not appear)"]:
                     say("    " + line, wrap=False)
                 say()
-                outcome = run(wine, programs, server, host, desktop, browser_log)
+                outcome = run(wine, programs, server, host, program, desktop, browser_log)
             finally:
                 host.close()
             report(server, program, outcome, desktop, browser_log)
 
 
-def run(wine, programs, server, host, desktop, browser_log):
-    """The notice of the Falwick the host started, answered; None when it started none."""
+def run(wine, programs, server, host, program, desktop, browser_log):
+    """The run of the Falwick the host started, its notice answered; None when it
+    started none. Headless, the demo takes the notice's picture with the host's window
+    behind it, reads it, and answers "Yes"; on a desktop, you answer it."""
     falwick = host.falwick()
     if falwick is None:
         return None
+    runner = Runner(wine, WORK / "runs", programs.falwick, programs.dialog_driver)
+    case = Case(program=program, server=server, start=lambda: falwick,
+                browser_log=browser_log and browser_log.path)
     if not desktop:
-        outcome = answer_headless(wine, programs, falwick, PICTURE, host.rect())
+        host_window = host.rect()
+
+        def look(dialog):
+            # Painted active, as on Windows.
+            notices.photograph(wine, programs.active_frame, dialog, PICTURE, host_window)
+
+        outcome = runner.run("demo", case, ("yes",), timeout=90, on_shown=look,
+                             browser_grace=0)
         wait_until(browser_log.path.exists, 15, 0.2)
         return outcome
     say("The notice is on your screen (display %s), in front of the host's window: answer "
         "it. \"Yes\" opens the download page in your default browser." % desktop)
-    outcome = notices.Notice(None, falwick.wait())
+    outcome = runner.run("demo", case, None, timeout=24 * 3600, browser_grace=0)
     # The browser starts on its own after Falwick has ended: give it time.
     wait_until(lambda: any(r.path == "/download/writer.htm" for r in server.requests),
                15, 0.2)

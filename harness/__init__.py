@@ -9,11 +9,13 @@ the demo, the preview and the benchmarks alike.
   certs      a CA and server certificates made on the spot, trusted by the prefix
   proxy      the Windows proxy setting
   squid      Debian's squid as the office proxy: forwarding, CONNECT, 407, its cache
-  falwick    a program directory with Falwick.EXE; the stand-in browser's record
+  falwick    the one place a program directory is laid out; the stand-in browser's
+             record; what a run leaves elsewhere
   notice     the notice dialog read and answered from outside, and its picture
   host       the sample host product (examples/host) starting Falwick, driven
-  runs       many runs at once, each watched from every side
-  info_tool  falwick-info.exe and its report
+  runs       the one way Falwick runs: a batch of runs (one, or many at once), each
+             watched from every side, its memory sampled
+  info_tool  falwick-info.exe and its JSON reports
   ini        a settings file as the profile functions read it
   prepare    the prefixes of an end-to-end test run
 

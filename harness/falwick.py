@@ -1,57 +1,42 @@
-"""Running Falwick.EXE as a host product would: a program directory of its own with the
-exe in it, and a command line of bracketed tokens; and the record of the stand-in
-browser (the browser_recorder helper) it starts."""
+"""Where Falwick.EXE lies as a host product installs it: a program directory of its own
+with the exe and whatever the host keeps beside it; the record of the stand-in browser
+(the browser_recorder helper) it starts; and what a run may leave elsewhere."""
 
 import os
 import shutil
 import time
-from dataclasses import dataclass
 
-from harness import sample
+from harness.wine import wait_until
 
-
-@dataclass
-class Run:
-    exit_code: int
-    seconds: float
-    files_before: set
-    files_after: set
+# WinINet's own URL cache in the prefix: every fetch goes through it (Falwick asks for
+# no INTERNET_FLAG_NO_CACHE_WRITE), as it does on Windows.
+INTERNET_CACHE = "/AppData/Local/Microsoft/Windows/INetCache/"
 
 
 class ProgramDirectory:
-    """A fresh program directory holding a copy of Falwick.EXE (and whatever else is
-    put there: a host's settings, a stale info file)."""
+    """A program directory laid out at `path` (made when missing): a copy of `exe` named
+    Falwick.EXE (None: the one there), the `files` ({name: bytes}) and copies of the
+    `programs` ({name: the built file}) beside it. The one place the harness, the demo,
+    the preview and the benchmarks put Falwick somewhere."""
 
-    def __init__(self, wine, exe, path):
-        self.wine = wine
+    def __init__(self, path, exe, files=None, programs=None):
         self.path = path
         path.mkdir(parents=True, exist_ok=True)
         self.exe = path / "Falwick.EXE"
-        shutil.copyfile(exe, self.exe)
+        programs = dict(programs or {})
+        if exe is not None:
+            programs[self.exe.name] = exe
+        for name, source in programs.items():
+            shutil.copyfile(source, path / name)
+        for name, data in (files or {}).items():
+            if data is not None:
+                (path / name).write_bytes(data)
 
     def file(self, name):
         return self.path / name
 
     def files(self):
         return set(os.listdir(self.path))
-
-    def tokens(self, server, **values):
-        """The sample request (harness.sample) for the info file at /info.txt on
-        `server` (None: an address where nothing answers), with `values` over it."""
-        return sample.tokens(server, **values)
-
-    def run(self, *tokens, raw=None, timeout=150, env=None):
-        """Runs the exe with the tokens (or the raw argument string, "" for none) and
-        waits for its end."""
-        arguments = [raw] if raw is not None else [sample.command_line(tokens)]
-        if raw == "":
-            arguments = []
-        before = self.files()
-        code, seconds = self.wine.run(self.exe, *arguments, timeout=timeout, env=env)
-        return Run(code, seconds, before, self.files())
-
-    def start(self, *tokens, env=None):
-        return self.wine.start(self.exe, sample.command_line(tokens), env=env)
 
 
 class BrowserLog:
@@ -76,3 +61,28 @@ class BrowserLog:
         if not self.path.exists():
             return []
         return self.path.read_text(encoding="latin-1").splitlines()
+
+    def settled(self, wine, recorder):
+        """The starts of runs that have ended, once every stand-in browser (`recorder`)
+        they started has finished writing: Falwick starts it before it ends."""
+        assert wait_until(lambda: not wine.running(recorder)), "a fake browser did not end"
+        return self.launches()
+
+
+def snapshot(*roots):
+    """{path: (size, mtime)} of every file below the roots, to tell what a run wrote."""
+    files = {}
+    for root in roots:
+        for directory, _, names in os.walk(root):
+            for name in names:
+                path = os.path.join(directory, name)
+                if os.path.islink(path):
+                    continue
+                status = os.stat(path)
+                files[path] = (status.st_size, status.st_mtime_ns)
+    return files
+
+
+def changed(before, after):
+    """The paths whose entry differs between two snapshots."""
+    return {path for path in set(before) | set(after) if before.get(path) != after.get(path)}

@@ -5,12 +5,12 @@ started it."""
 
 import ctypes
 import os
-import shutil
 import signal
 import subprocess
 import time
 
 from harness import sample
+from harness.falwick import ProgramDirectory
 
 EXE = "SampleHost.exe"
 INI = "SampleHost.ini"  # the host reads the INI named as itself, beside it
@@ -96,7 +96,7 @@ class SampleHost:
     def __init__(self, wine, programs, directory, work):
         self.wine, self.driver = wine, programs.host_driver
         self.directory, self.out = directory, work / "host.txt"
-        shutil.copyfile(programs.sample_host, directory / EXE)
+        ProgramDirectory(directory, None, programs={EXE: programs.sample_host})
         self.process = None
 
     def configure(self, tokens):

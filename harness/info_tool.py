@@ -1,67 +1,65 @@
-"""falwick-info.exe, the product maker's tool, run in a Wine session, and the parts of
-its `check` report that the harness reads: the verdict, the reason, the notice text and
-the warnings; and its dry run of a host's command line (`run --json`)."""
+"""falwick-info.exe, the product maker's tool, run in a Wine session. Its reports are
+read through their JSON (--json), never from the text a person reads: `check` of a file
+or URL, and the dry run of a host's command line (`run`)."""
 
 import json
 from dataclasses import dataclass
 
 
 @dataclass
-class Report:
+class Output:
     status: int  # 0 no warnings, 1 warnings, 2 the file cannot be read
     text: str  # standard output, LF line ends
     error: str  # standard error
 
-    def lines(self):
-        return self.text.splitlines()
 
-    def _newer_line(self):
-        return next((line for line in self.lines() if line.startswith("Newer ")), None)
+@dataclass
+class Report:
+    """A JSON report: the exit status, the object (None when the tool printed none) and
+    standard error."""
 
-    def verdict(self):
-        """True when the notice appears, False when not, None when the report says
-        neither."""
-        line = self._newer_line()
-        return None if line is None else line.split()[1] == "yes:"
+    status: int
+    data: dict
+    error: str
 
-    def reason(self):
-        """Why it appears or not: the rest of the verdict's line."""
-        return self._newer_line().split(":", 1)[1].strip()
+    @property
+    def newer(self):
+        """`check`: True when the notice appears, False when not, None when the report
+        says neither (the file could not be read)."""
+        return None if self.data is None else self.data.get("newer")
 
-    def notice_lines(self):
-        """The notice text as the report prints it, one entry per line."""
-        lines = self.lines()
-        start = next(i for i, line in enumerate(lines) if line.startswith("Notice text"))
-        return [line[4:] for line in lines[start + 1:] if line.startswith("  |")]
-
-    def warnings(self):
-        """The warnings section, from its heading on; empty when there is none."""
-        lines = self.lines()
-        start = next((i for i, line in enumerate(lines) if line.startswith("Warnings (")),
-                     None)
-        return [] if start is None else lines[start:]
+    def notice_text(self):
+        """`check`: the bytes of the notice's text, as Falwick would show it."""
+        return self.data["notice"]["text"].encode("latin-1")
 
 
 class InfoTool:
     def __init__(self, wine, exe):
         self.wine, self.exe = wine, exe
 
-    def run(self, *args):
-        """Runs falwick-info with the arguments: a Report of its output."""
-        status, out, err = self.wine.output(self.exe, *args)
-        return Report(status, out.replace(b"\r\n", b"\n").decode("latin-1"),
+    def run(self, *args, env=None):
+        """Runs falwick-info with the arguments: its Output (for `write`, whose output is
+        the file written, and for what a person reads)."""
+        status, out, err = self.wine.output(self.exe, *args, env=env)
+        return Output(status, out.replace(b"\r\n", b"\n").decode("latin-1"),
                       err.decode("latin-1"))
 
-    def check(self, path, *options):
-        """`falwick-info check` on a Unix path, with options (--installed, --product)."""
-        return self.run("check", self.wine.windows_path(path), *options)
+    def report(self, *args, env=None):
+        """Runs falwick-info with the arguments and --json: its Report."""
+        status, out, err = self.wine.output(self.exe, *args[:1], "--json", *args[1:], env=env)
+        try:
+            data = json.loads(out.decode("latin-1"))
+        except ValueError:
+            data = None
+        return Report(status, data, err.decode("latin-1"))
+
+    def check(self, source, *options):
+        """`falwick-info check` of a Unix path or a URL, with options (--installed,
+        --product)."""
+        if not str(source).startswith(("http://", "https://")):
+            source = self.wine.windows_path(source)
+        return self.report("check", source, *options)
 
     def dry_run(self, command_line, *options, env=None):
-        """`falwick-info run --json [options] COMMAND-LINE`: (exit status, the JSON object,
-        or None when the output is none)."""
-        status, out, _ = self.wine.output(self.exe, "run", "--json", *options, command_line,
-                                          env=env)
-        try:
-            return status, json.loads(out.decode("latin-1"))
-        except ValueError:
-            return status, None
+        """`falwick-info run [options] COMMAND-LINE`: its Report."""
+        return self.report("run", *options, command_line, env=env)

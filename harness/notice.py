@@ -1,11 +1,10 @@
-"""Falwick's notice dialog, seen and answered from outside with the dialog_driver helper:
-for one run (answer), or for many runs at once (Watcher), and its picture."""
+"""Falwick's notice dialog, seen and answered from outside with the dialog_driver helper
+for every run going on (Watcher; harness.runs starts one), and its picture."""
 
 import json
 import subprocess
 import threading
 import time
-from dataclasses import dataclass
 
 NOTICE_TEXT = 1001  # the id of the control that shows the notice's text
 
@@ -45,72 +44,6 @@ class DialogDriver:
         return json.loads(out.read_text(encoding="latin-1"))
 
 
-@dataclass
-class Notice:
-    """One run through its notice: the driver's description of the dialog as shown
-    (None when none appeared) and Falwick's exit code (None when it had not ended and
-    was stopped)."""
-
-    dialog: dict
-    exit_code: int
-
-    @property
-    def shown(self):
-        return self.dialog is not None
-
-    @property
-    def ended(self):
-        return self.exit_code is not None
-
-    def control(self, control_id):
-        matches = [c for c in self.dialog["controls"] if c["id"] == control_id]
-        assert len(matches) == 1, "control %d: %d found" % (control_id, len(matches))
-        return matches[0]
-
-    def notice_text(self):
-        """The bytes of the notice's text, None without a notice."""
-        return self.control(NOTICE_TEXT)["text"].encode("latin-1") if self.shown else None
-
-
-def answer(driver, falwick, out, actions=("no",), timeout=30, on_shown=None):
-    """Waits up to `timeout` seconds for the notice of `falwick` (a started process) or
-    for its end. When the notice shows, its description goes to `out`, on_shown is
-    called with it (to take its picture, say), and the actions are performed; then
-    Falwick is given 60 seconds to end (5 without a notice) and stopped if it has not."""
-    if out.exists():
-        out.unlink()
-    first = driver.start(out, timeout, *(() if on_shown else actions))
-    ended_alone = False
-    try:
-        while first.poll() is None:
-            # A notice is modal and keeps Falwick running: once it has ended without a
-            # description written, no notice can appear any more.
-            if falwick.poll() is not None and not out.exists():
-                ended_alone = True
-                break
-            time.sleep(0.05)
-    finally:
-        stop(first)
-    try:
-        dialog = None
-        if not ended_alone:
-            if first.returncode not in (0, 2):
-                raise RuntimeError("dialog driver failed (status %d)" % first.returncode)
-            dialog = driver.read(out) if first.returncode == 0 else None
-        if dialog is not None and on_shown is not None:
-            on_shown(dialog)
-            status = driver.run(out, timeout, *actions)
-            if status != 0:
-                raise RuntimeError("dialog driver failed (status %d)" % status)
-        try:
-            exit_code = falwick.wait(timeout=60 if dialog is not None else 5)
-        except subprocess.TimeoutExpired:
-            exit_code = None
-    finally:
-        stop(falwick)
-    return Notice(dialog, exit_code)
-
-
 def photograph(wine, active_frame, dialog, path, behind=None):
     """A PNG of the notice as on Windows, cropped to its window, or with `behind` (a
     {left, top, right, bottom} rect: the host's window, say) to the smallest rect
@@ -129,11 +62,14 @@ def photograph(wine, active_frame, dialog, path, behind=None):
 class Watcher:
     """Runs the dialog driver again and again, answering every notice with the same
     actions, and keeps each description with the time the driver found the window:
-    (time.time(), description) in `seen`."""
+    (time.time(), description) in `seen`. With `on_shown`, each notice is first only
+    described and on_shown called with the description (to take its picture, say);
+    the actions follow. What on_shown raises goes to `errors`."""
 
-    def __init__(self, driver, work, actions, seen):
+    def __init__(self, driver, work, actions, seen, on_shown=None, errors=None):
         self.driver, self.work, self.actions = driver, work, actions
-        self.seen = seen
+        self.seen, self.on_shown = seen, on_shown
+        self.errors = errors if errors is not None else []
         self._stop = threading.Event()
         self._thread = threading.Thread(target=self._loop, daemon=True)
         self._process = None
@@ -149,10 +85,20 @@ class Watcher:
             number += 1
             out = self.work / ("dialog-%d.json" % number)
             self._out = out
-            self._process = self.driver.start(out, 3, *self.actions)
+            first = () if self.on_shown else self.actions
+            self._process = self.driver.start(out, 3, *first)
             self._process.wait()
             if out.exists():
-                self.seen.append((out.stat().st_mtime, self.driver.read(out)))
+                dialog = self.driver.read(out)
+                found = out.stat().st_mtime
+                if self.on_shown:
+                    try:
+                        self.on_shown(dialog)
+                    except Exception as error:  # noqa: BLE001 - handed to the runner
+                        self.errors.append(error)
+                    self._process = self.driver.start(out, 30, *self.actions)
+                    self._process.wait()
+                self.seen.append((found, dialog))
             self._out = None
 
     def settle(self, timeout=30):

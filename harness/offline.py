@@ -4,8 +4,8 @@ so that any request would be seen; Wine's session is started inside the namespac
 a prefix of its own (a copy: harness.wine.copy_prefix), because Wine decides about
 connectivity in that session's services.
 
-run() starts this module in the namespace: python3 -m harness.offline PREFIX EXE_DIR
-MODE RESULT_JSON [INFO_TOOL]."""
+run() lays out the program directory and starts this module in the namespace:
+python3 -m harness.offline PREFIX PROGRAM_DIR MODE WORK_DIR [INFO_TOOL]."""
 
 import json
 import os
@@ -14,30 +14,34 @@ import sys
 from pathlib import Path
 
 from harness import sample
+from harness.falwick import ProgramDirectory
 from harness.info_tool import InfoTool
 from harness.programs import ROOT
+from harness.runs import Case, Runner
 from harness.server import LocalServer
 from harness.wine import Wine, base_environment
 
 
-def run(prefix, program_dir, mode, result, info_tool=None):
-    """Runs the Falwick.EXE in `program_dir` off line in the mode, against the sample
-    release; returns {"exit_code", "requests" (the paths the namespace's server was
-    asked for), "files" (the program directory's, sorted)}. `result`: a scratch file.
-    With `info_tool` (falwick-info.exe), its dry run of the same command line goes
-    first: "tool_status" and "tool_report" (its JSON)."""
+def run(prefix, exe, work, mode, info_tool=None):
+    """Runs `exe` as Falwick.EXE in a program directory of its own under `work`, off
+    line, in the mode, against the sample release; returns {"exit_code", "requests"
+    (the paths the namespace's server was asked for), "files" (the program directory's,
+    sorted)}. With `info_tool` (falwick-info.exe), its dry run of the same command line
+    goes first: "tool_status" and "tool_report" (its JSON)."""
+    program = ProgramDirectory(Path(work) / "Program Files" / "Writer", exe)
     env = dict(os.environ, PYTHONPATH=str(ROOT), PYTHONDONTWRITEBYTECODE="1")
     extra = [] if info_tool is None else [str(info_tool)]
     subprocess.run(["unshare", "-n", sys.executable, "-m", "harness.offline", str(prefix),
-                    str(program_dir), mode, str(result), *extra], check=True, env=env,
+                    str(program.path), mode, str(work), *extra], check=True, env=env,
                    timeout=300)
-    outcome = json.loads(Path(result).read_text())
-    outcome["files"] = sorted(os.listdir(program_dir))
+    outcome = json.loads((Path(work) / "offline.json").read_text())
+    outcome["files"] = sorted(program.files())
     return outcome
 
 
 def main():
-    prefix, program_dir, mode, result_path = sys.argv[1:5]
+    prefix, program_dir, mode, work = sys.argv[1:5]
+    program_dir, work = Path(program_dir), Path(work)
     info_tool = sys.argv[5] if len(sys.argv) > 5 else None
     outcome = {}
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
@@ -50,15 +54,19 @@ def main():
         wine = Wine(prefix)
         try:
             if info_tool is not None:
-                outcome["tool_status"], outcome["tool_report"] = InfoTool(wine, info_tool).dry_run(
+                report = InfoTool(wine, info_tool).dry_run(
                     sample.command_line(tokens), "--dir", wine.windows_path(program_dir))
-            code, _ = wine.run(Path(program_dir) / "Falwick.EXE", sample.command_line(tokens))
+                outcome["tool_status"], outcome["tool_report"] = report.status, report.data
+            runner = Runner(wine, work / "runs", program_dir / "Falwick.EXE")
+            run = runner.run("offline", Case(program=ProgramDirectory(program_dir, None),
+                                             server=server,
+                                             command_line=sample.command_line(tokens)),
+                             actions=None, browser_grace=0)
         finally:
             wine.close()
         requests = [request.path for request in server.requests]
-    outcome.update(exit_code=code, requests=requests)
-    with open(result_path, "w") as result:
-        json.dump(outcome, result)
+    outcome.update(exit_code=run.exit_code, requests=requests)
+    (work / "offline.json").write_text(json.dumps(outcome))
 
 
 if __name__ == "__main__":

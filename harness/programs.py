@@ -7,6 +7,8 @@ for the harness to find it."""
 
 import json
 import os
+import re
+import subprocess
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
@@ -43,3 +45,14 @@ class Programs:
     def missing(self, *names):
         """Those of the named programs that are not built (yet)."""
         return [self._paths[name] for name in names if not self._paths[name].exists()]
+
+
+def pe_headers(exe):
+    """What objdump says of a Windows program's headers and import table."""
+    return subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(exe)], check=True,
+                          capture_output=True, text=True).stdout
+
+
+def imported_dlls(exe):
+    """The DLLs a Windows program imports, upper case, sorted."""
+    return sorted({name.upper() for name in re.findall(r"DLL Name: (\S+)", pe_headers(exe))})

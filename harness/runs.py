@@ -1,10 +1,13 @@
-"""Falwick runs watched from every side at once, for the robustness suites: its exit
-code and time, its peak memory, the notice dialog (answered by the dialog driver), the
-browser starts, the server's requests, and what is left in its program directory.
+"""The one way the harness runs Falwick: each run watched from every side at once, its
+exit code and time, its peak memory, the notice dialog (answered by the dialog driver),
+the browser starts, the server's requests, and what is left in its program directory.
+The tests, the demo, the preview and the benchmarks all run Falwick through a Runner; a
+single run is a batch of one.
 
 Several runs can go at the same time, each in its own program directory against its
 own server, so that cases bounded by the 60-second fetch deadline cost one minute
-together. Dialogs are told apart by the product name they show: every run gets its own."""
+together. Dialogs are told apart by the product name they show: every run gets its own
+unless its case names one."""
 
 import os
 import shutil
@@ -14,8 +17,8 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 from harness import sample
-from harness.falwick import BrowserLog
-from harness.notice import DialogDriver, Watcher
+from harness.falwick import BrowserLog, ProgramDirectory
+from harness.notice import NOTICE_TEXT, DialogDriver, Watcher
 from harness.server import LocalServer
 
 
@@ -33,16 +36,57 @@ class Case:
     host: str = "127.0.0.1"  # the server's name in the URL ("localhost" for trusted https)
     overrides: dict = field(default_factory=dict)  # other command-line tokens
     directory: str = "Writer"  # the program directory, under "Program Files"
-    shared_directory: Path = None  # a program directory other runs use too
+    shared_directory: Path = None  # where to lay the program directory out instead
     prepare: object = None  # called with the program directory before the start
     env: dict = None  # environment variables over the session's (None removes one)
+    # A run in a program directory someone else laid out (a ProgramDirectory, used as
+    # it is), against a server someone else runs (a LocalServer, left running), or with
+    # the argument string given ("" for none) instead of the tokens built here.
+    program: ProgramDirectory = None
+    server: LocalServer = None
+    command_line: str = None
+    exe: str = "Falwick.EXE"  # the program of the directory that runs
+    browser_log: Path = None  # where the stand-in browser logs (None: the run's own)
+    start: object = None  # returns the process when something else starts Falwick
+
+
+class PeakMemory:
+    """The peak resident memory of a running process, sampled from /proc: VmHWM, which
+    only grows, read every `period` seconds until stop(); the last sample is at most one
+    period old. The process is the Wine process running the Windows program: the
+    loader execs in place. (The kernel's rusage would not do: it keeps the peak of the
+    loader's earlier stages, and of the process that forked it, too.)"""
+
+    def __init__(self, pid, period=0.05):
+        self.kib = 0
+        self._status = "/proc/%d/status" % pid
+        self._period = period
+        self._done = threading.Event()
+        self._thread = threading.Thread(target=self._sample, daemon=True)
+        self._thread.start()
+
+    def _sample(self):
+        while not self._done.is_set():
+            try:
+                with open(self._status) as lines:
+                    for line in lines:
+                        if line.startswith("VmHWM:"):
+                            self.kib = max(self.kib, int(line.split()[1]))
+            except (OSError, ValueError):
+                pass
+            time.sleep(self._period)
+
+    def stop(self):
+        self._done.set()
+        self._thread.join()
+        return self.kib
 
 
 @dataclass
 class Outcome:
     name: str
     product: str
-    exit_code: int
+    exit_code: int  # None when it had not ended in time and was stopped
     seconds: float
     dialog: dict  # what the dialog driver saw, or None when no dialog appeared
     dialog_seconds: float  # when it was seen, counted from the start
@@ -56,6 +100,23 @@ class Outcome:
     program_dir: Path = None
     browser_log: Path = None
     download_url: str = sample.DEFAULTS["download_url"]
+
+    @property
+    def shown(self):
+        return self.dialog is not None
+
+    @property
+    def ended(self):
+        return self.exit_code is not None
+
+    def control(self, control_id):
+        matches = [c for c in self.dialog["controls"] if c["id"] == control_id]
+        assert len(matches) == 1, "control %d: %d found" % (control_id, len(matches))
+        return matches[0]
+
+    def notice_text(self):
+        """The bytes of the notice's text, None without a notice."""
+        return self.control(NOTICE_TEXT)["text"].encode("latin-1") if self.shown else None
 
     def read_browser_log(self, wait=0.0):
         self.browser = BrowserLog(self.browser_log).launches(wait)
@@ -88,36 +149,42 @@ class Outcome:
 
 class Launch:
     """One Falwick process in a program directory of its own, with its own server and
-    browser log; its memory is sampled while it runs."""
+    browser log (unless its case brings them); its memory is sampled while it runs."""
 
-    def __init__(self, runner, name, case, product):
-        self.name, self.case, self.product = name, case, product
+    def __init__(self, runner, name, case):
+        self.name, self.case = name, case
         self.wine = runner.wine
+        self.sample_period = runner.sample_period
         self.root = runner.base / name
         if self.root.exists():
             shutil.rmtree(self.root)
         self.root.mkdir(parents=True)
-        self.program_dir = case.shared_directory or self.root / "Program Files" / case.directory
-        self.program_dir.mkdir(parents=True, exist_ok=True)
-        shutil.copyfile(runner.exe, self.program_dir / "Falwick.EXE")
-        self.settings = self.program_dir / "writer.ini"
-        if case.settings is not None:
-            self.settings.write_bytes(case.settings)
-        if case.stale_info is not None:
-            (self.program_dir / "info.txt").write_bytes(case.stale_info)
+        self.program = case.program or ProgramDirectory(
+            case.shared_directory or self.root / "Program Files" / case.directory, runner.exe,
+            {"writer.ini": case.settings, "info.txt": case.stale_info})
+        self.program_dir = self.program.path
         if case.prepare is not None:
             case.prepare(self.program_dir)
-        self.browser_log = self.root / "browser.log"
-        self.server = LocalServer(tls=case.tls, host=case.host)
-        if callable(case.answer):
-            case.answer(self.server)
-        elif case.answer is not None:
-            self.server.scenario[case.path] = case.answer
-        self.server.start()
-        self.tokens = sample.tokens(self.server, case.path, product=product, mode=case.mode,
-                                    **case.overrides)
-        self.hwm_kib = 0
+        self.settings = self.program_dir / "writer.ini"
+        self.browser_log = case.browser_log or self.root / "browser.log"
+        self.own_server = case.server is None and case.command_line is None
+        self.server = case.server
+        if self.own_server:
+            self.server = LocalServer(tls=case.tls, host=case.host)
+            if callable(case.answer):
+                case.answer(self.server)
+            elif case.answer is not None:
+                self.server.scenario[case.path] = case.answer
+            self.server.start()
+        self.tokens = None
+        self.product = None
+        if case.command_line is None:
+            values = dict({"product": "Writer-%s" % name.replace("_", "-"),
+                           "mode": case.mode}, **case.overrides)
+            self.tokens = sample.tokens(self.server, case.path, **values)
+            self.product = self.tokens[0]
         self.alone = True  # no other run overlapped this one
+        self.killed = False
 
     def start(self):
         env = self.wine.environment(**BrowserLog(self.browser_log).environment(self.wine),
@@ -125,59 +192,57 @@ class Launch:
         self.settings_before = self.settings.read_bytes() if self.settings.exists() else None
         self.started = time.monotonic()
         self.started_wall = time.time()
-        self.process = self.wine.start(self.program_dir / "Falwick.EXE",
-                                       sample.command_line(self.tokens), env=env)
+        if self.case.start is not None:
+            self.process = self.case.start()
+        else:
+            line = (self.case.command_line if self.tokens is None
+                    else sample.command_line(self.tokens))
+            self.process = self.wine.start(self.program_dir / self.case.exe,
+                                           *([line] if line else []), env=env)
+        self.memory = PeakMemory(self.process.pid, self.sample_period)
         self.ended = threading.Event()
         threading.Thread(target=self._reap, daemon=True).start()
-        threading.Thread(target=self._sample, daemon=True).start()
 
     def _reap(self):
         self.process.wait()
         self.seconds = time.monotonic() - self.started
         self.ended.set()
 
-    def _sample(self):
-        # The pid is that of the Wine process running Falwick.EXE: the loader execs in
-        # place. VmHWM, its peak resident memory, only grows; the last sample is at most
-        # one period old. (The kernel's rusage would not do: it keeps the peak of the
-        # loader's earlier stages too.)
-        status = "/proc/%d/status" % self.process.pid
-        while not self.ended.is_set():
-            try:
-                with open(status) as lines:
-                    for line in lines:
-                        if line.startswith("VmHWM:"):
-                            self.hwm_kib = max(self.hwm_kib, int(line.split()[1]))
-            except (OSError, ValueError):
-                pass
-            time.sleep(0.05)
-
     def wait(self, deadline):
+        """Waits for the end until the deadline; a run still going then is stopped."""
         if not self.ended.wait(max(0.0, deadline - time.monotonic())):
+            self.stop()
+
+    def stop(self):
+        if not self.ended.is_set():
+            self.killed = True  # it did not end by itself
             self.process.kill()
             self.ended.wait()
-            raise AssertionError("%s: Falwick did not end in time" % self.name)
 
     def shows(self, dialog):
         """Whether the dialog is this run's: its text names this run's product."""
-        return any(c["text"].startswith(self.product + " Version ") for c in dialog["controls"])
+        return self.product is not None and any(
+            c["text"].startswith(self.product + " Version ") for c in dialog["controls"])
 
     def outcome(self, dialogs):
         """The run's outcome. Its notice is the one that names its product, or, for a
         run no other overlapped, any notice seen while it ran."""
-        self.server.stop()
+        if self.own_server:
+            self.server.stop()
         mine = [(found, d) for found, d in dialogs
                 if found >= self.started_wall - 1 and (self.alone or self.shows(d))]
         return Outcome(
-            name=self.name, product=self.product, exit_code=self.process.returncode,
+            name=self.name, product=self.product,
+            exit_code=None if self.killed else self.process.returncode,
             seconds=self.seconds, dialog=mine[0][1] if mine else None,
             dialog_seconds=mine[0][0] - self.started_wall if mine else None, browser=[],
-            requests=list(self.server.requests), connections=self.server.connections,
+            requests=list(self.server.requests) if self.server else [],
+            connections=self.server.connections if self.server else 0,
             files=set(os.listdir(self.program_dir)), settings_before=self.settings_before,
             settings_after=self.settings.read_bytes() if self.settings.exists() else None,
-            peak_memory_kib=self.hwm_kib,
+            peak_memory_kib=self.memory.stop(),
             program_dir=self.program_dir, browser_log=self.browser_log,
-            download_url=self.tokens[-1])
+            download_url=self.tokens[-1] if self.tokens else None)
 
 
 class Batch:
@@ -193,15 +258,18 @@ class Batch:
         if self._outcomes is not None:
             return
         for launch in self.launches:
-            if not launch.ended.is_set():
-                launch.process.kill()
-            launch.ended.wait()
-            launch.server.stop()
+            launch.stop()
+            if launch.own_server:
+                launch.server.stop()
+            launch.memory.stop()
         self.runner.ended(self.launches)
         self.runner.abandoned = True
         self._outcomes = {}
 
     def finish(self, browser_grace=2.0):
+        """The outcomes, {name: Outcome}, once every run has ended or been stopped at
+        the batch's deadline; `browser_grace` seconds later, for the stand-in browser
+        writes its log on its own, just after Falwick started it."""
         if self._outcomes is not None:
             return self._outcomes
         try:
@@ -209,10 +277,8 @@ class Batch:
                 launch.wait(self.deadline)
         finally:
             for launch in self.launches:
-                if not launch.ended.is_set():
-                    launch.process.kill()
+                launch.stop()
             self.runner.ended(self.launches)
-        # The fake browser writes its log on its own, just after Falwick started it.
         time.sleep(browser_grace)
         self._outcomes = {launch.name: launch.outcome(self.runner.dialogs)
                           for launch in self.launches}
@@ -220,37 +286,39 @@ class Batch:
             outcome.read_browser_log()
             if outcome.dialog is not None:
                 self.runner.claimed.add(id(outcome.dialog))
+        if self.runner.errors:
+            raise self.runner.errors.pop(0)
         return self._outcomes
 
 
 class Runner:
     """Starts cases and collects their outcomes. Batches may overlap; one dialog
-    watcher serves them all, so overlapping batches answer notices alike."""
+    watcher serves them all, so overlapping batches answer notices alike. Runs whose
+    notices no one answers (actions None: none is expected, or a person answers it)
+    start no watcher."""
 
-    def __init__(self, wine, programs, base):
-        """`programs`: harness.programs.Programs (Falwick.EXE and the dialog driver)."""
-        self.wine, self.exe, self.base = wine, programs.falwick, base
-        self.driver = DialogDriver(wine, programs.dialog_driver)
+    def __init__(self, wine, base, exe, dialog_driver=None, sample_period=0.05):
+        """`exe`: the Falwick.EXE laid out for cases; `dialog_driver`: the helper that
+        answers notices; `sample_period`: seconds between samples of the memory."""
+        self.wine, self.base, self.exe = wine, base, exe
+        self.driver = dialog_driver and DialogDriver(wine, dialog_driver)
+        self.sample_period = sample_period
         base.mkdir(parents=True, exist_ok=True)
         self.dialogs = []
+        self.errors = []  # what on_shown raised, raised again by the batch
         self.claimed = set()
         self.abandoned = False
         self._active = []
         self._watcher = None
         self._lock = threading.Lock()
 
-    def start(self, cases, actions=("no",), timeout=150):
+    def start(self, cases, actions=("no",), timeout=150, on_shown=None):
         """Starts every case of the {name: Case} at once. Each notice is answered with
-        `actions`."""
-        launches = [Launch(self, name, case, "Writer-%s" % name.replace("_", "-"))
-                    for name, case in cases.items()]
+        `actions`, after on_shown (when given) was called with its description."""
+        launches = [Launch(self, name, case) for name, case in cases.items()]
         with self._lock:
-            if self._watcher is None:
-                work = self.base / ("dialogs-%d" % time.monotonic_ns())
-                work.mkdir()
-                self._watcher = Watcher(self.driver, work, tuple(actions),
-                                        self.dialogs).start()
-            assert self._watcher.actions == tuple(actions), "overlapping batches differ"
+            if actions is not None:
+                self._watch(tuple(actions), on_shown)
             self._active.extend(launches)
             if len(self._active) > 1:
                 for launch in self._active:
@@ -259,23 +327,32 @@ class Runner:
                 launch.start()
         return Batch(self, launches, timeout)
 
+    def _watch(self, actions, on_shown):
+        if self._watcher is None:
+            work = self.base / ("dialogs-%d" % time.monotonic_ns())
+            work.mkdir()
+            self._watcher = Watcher(self.driver, work, actions, self.dialogs,
+                                    on_shown, self.errors).start()
+        assert (self._watcher.actions, self._watcher.on_shown) == (actions, on_shown), \
+            "overlapping batches differ"
+
     def ended(self, launches):
-        self._watcher.settle()
+        if self._watcher is not None:
+            self._watcher.settle()
         with self._lock:
             for launch in launches:
                 self._active.remove(launch)
-            if not self._active:
+            if not self._active and self._watcher is not None:
                 self._watcher.stop()
                 self._watcher = None
 
-    def together(self, cases, actions=("no",), timeout=150):
+    def together(self, cases, actions=("no",), timeout=150, on_shown=None, browser_grace=2.0):
         """Runs the cases at once; returns {name: Outcome}."""
-        return self.start(cases, actions, timeout).finish()
+        return self.start(cases, actions, timeout, on_shown).finish(browser_grace)
 
-    def run(self, name, case, actions=("no",), **kwargs):
-        return self.together({name: case}, actions, **kwargs)[name]
+    def run(self, name, case, actions=("no",), **options):
+        return self.together({name: case}, actions, **options)[name]
 
     def check_every_notice_was_claimed(self):
         if not self.abandoned:
             assert all(id(d) in self.claimed for _, d in self.dialogs), "a notice of no run"
-

@@ -228,6 +228,10 @@ class Wine:
             raise RuntimeError("Wine gave no temporary directory: %r" % windows)
         return self.unix_path(windows)
 
+    def may_write(self, path):
+        """Whether a Windows program may create or overwrite the file (a Unix path)."""
+        return "Access denied" not in self.cmd("echo", "x>", self.windows_path(path))
+
     def running(self, program):
         """Whether a process of the Windows program (a Unix path) runs: Wine shows a
         process's command line with its program's Windows path first."""

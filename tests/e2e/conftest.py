@@ -1,10 +1,12 @@
-"""Fixtures of the end-to-end tests: a Wine session with its prefix and a virtual display,
-a local server, a fresh program directory with Falwick.EXE for each test, the notice
-answered from outside, and what a run leaves behind: browser starts and Wine's
-temporary directory. The machinery is the harness package at the top of the tree."""
+"""Fixtures of the end-to-end tests, each defined here once: a Wine session with its
+prefix and a virtual display, a local server, a fresh program directory with Falwick.EXE
+for each test, the runner that runs Falwick and answers its notice, and what a run
+leaves behind: browser starts and Wine's temporary directory. The machinery is the
+harness package at the top of the tree; test modules import from it, never from here
+or from each other."""
 
 import os
-import shutil
+import subprocess
 import sys
 from pathlib import Path
 
@@ -14,29 +16,31 @@ ROOT = Path(__file__).resolve().parents[2]
 if str(ROOT) not in sys.path:
     sys.path.insert(0, str(ROOT))  # pytest run by hand, without ctest's PYTHONPATH
 
-from harness import certs, notice as notices, offline  # noqa: E402
+from harness import certs, offline, sample  # noqa: E402
 from harness.falwick import BrowserLog, ProgramDirectory  # noqa: E402
-from harness.notice import DialogDriver  # noqa: E402
+from harness.info_tool import InfoTool  # noqa: E402
 from harness.programs import Programs  # noqa: E402
+from harness.runs import Case, Runner  # noqa: E402
 from harness.server import LocalServer  # noqa: E402
-from harness.wine import session, wait_until  # noqa: E402,F401
-
-PROGRAMS = Programs()
-WORK = Path(os.environ.get("FALWICK_E2E_WORK", PROGRAMS.build_dir / "e2e"))
-EXE = PROGRAMS.falwick
-TOOLS = PROGRAMS.dialog_driver.parent  # where the tests' helper programs are built
-DIALOG_DRIVER = PROGRAMS.dialog_driver
+from harness.wine import session  # noqa: E402
 
 
 @pytest.fixture(scope="session")
-def wine():
-    with session(WORK / "prefix") as wine:
+def programs():
+    """The built programs (harness.programs): falwick, falwick_info, dialog_driver, ..."""
+    return Programs()
+
+
+@pytest.fixture(scope="session")
+def work(programs):
+    """The e2e work directory of the build tree: the prefixes, pictures to look at."""
+    return Path(os.environ.get("FALWICK_E2E_WORK", programs.build_dir / "e2e"))
+
+
+@pytest.fixture(scope="session")
+def wine(work):
+    with session(work / "prefix") as wine:
         yield wine
-
-
-@pytest.fixture(scope="session")
-def display(wine):
-    return wine.screen
 
 
 @pytest.fixture
@@ -46,28 +50,55 @@ def server():
 
 
 @pytest.fixture
-def program(wine, tmp_path):
-    return ProgramDirectory(wine, EXE, tmp_path / "Program Files" / "Writer")
+def program(programs, tmp_path):
+    return ProgramDirectory(tmp_path / "Program Files" / "Writer", programs.falwick)
+
+
+@pytest.fixture(scope="module")
+def runner(wine, programs, html_association, tmp_path_factory):
+    """Runs Falwick (harness.runs) for the module's tests; at the end, every notice seen
+    must have been one of its runs'."""
+    runner = Runner(wine, tmp_path_factory.mktemp("runs"), programs.falwick,
+                    programs.dialog_driver)
+    yield runner
+    runner.check_every_notice_was_claimed()
 
 
 @pytest.fixture
-def offline_run(tmp_path):
-    """Runs Falwick off line (in a network namespace) in the given mode; returns the
-    exit code, the paths the namespace's own server was asked for and the files left."""
-    def run(mode):
-        program = tmp_path / "offline"
-        program.mkdir(exist_ok=True)
-        shutil.copyfile(EXE, program / "Falwick.EXE")
-        return offline.run(WORK / "prefix-offline", program, mode, tmp_path / "offline.json")
+def falwick(runner, program, browser):
+    """falwick(tokens, *actions, raw=None, on_shown=None, timeout=150, env=None): one run
+    of Falwick in the test's program directory, with the tokens (or the raw argument
+    string, "" for none), its browser starts in the test's record. With actions (tick,
+    untick, yes, no, esc, enter), its notice is awaited and answered with them, after
+    on_shown was called with its description; an Outcome (harness.runs)."""
+    def run(tokens, *actions, raw=None, on_shown=None, timeout=150, env=None):
+        line = raw if raw is not None else sample.command_line(tokens)
+        case = Case(program=program, command_line=line, browser_log=browser.path, env=env)
+        return runner.run("run", case, actions or None, timeout=timeout, on_shown=on_shown,
+                          browser_grace=0)
 
     return run
 
 
 @pytest.fixture(scope="session")
-def html_association(wine):
+def info_tool(wine, programs):
+    """falwick-info.exe as built (harness.info_tool)."""
+    return InfoTool(wine, programs.falwick_info)
+
+
+@pytest.fixture
+def offline_run(programs, work, tmp_path):
+    """Runs Falwick off line (in a network namespace) in the given mode; returns the
+    exit code, the paths the namespace's own server was asked for and the files left."""
+    return lambda mode: offline.run(work / "prefix-offline", programs.falwick,
+                                    tmp_path / "offline", mode)
+
+
+@pytest.fixture(scope="session")
+def html_association(wine, programs):
     """Registers the fake browser as the program for ".htm" files in the test prefix."""
-    wine.use_browser(PROGRAMS.browser_recorder)
-    return wine.windows_path(PROGRAMS.browser_recorder)
+    wine.use_browser(programs.browser_recorder)
+    return wine.windows_path(programs.browser_recorder)
 
 
 @pytest.fixture(autouse=True)
@@ -81,36 +112,11 @@ def browser(request, tmp_path):
     return log
 
 
-def run_notice(program, out, tokens, *actions, screenshot=None, timeout=30):
-    """Starts Falwick in `program` with the tokens, waits up to `timeout` seconds for its
-    notice, has the dialog driver describe it into `out` and perform the actions (tick,
-    untick, yes, no, esc, enter), and waits for Falwick to end. With `screenshot`, a PNG
-    of the screen is saved there while the notice is shown, before any action."""
-    wine = program.wine
-    look = None
-    if screenshot is not None:
-        def look(dialog):
-            wine.screen.screenshot(screenshot)
-    return notices.answer(DialogDriver(wine, DIALOG_DRIVER), program.start(*tokens), out,
-                          actions, timeout=timeout, on_shown=look)
-
-
 @pytest.fixture
-def notice(program, tmp_path):
-    """notice(tokens, *actions, screenshot=None, timeout=30): run_notice in the test's
-    program directory."""
-    def run(tokens, *actions, **options):
-        return run_notice(program, tmp_path / "dialog.json", tokens, *actions, **options)
-
-    return run
-
-
-def browser_starts(browser, wine):
-    """The browser starts of runs that have ended, once every fake browser they started
-    has finished writing (a browser is started before Falwick ends)."""
-    assert wait_until(lambda: not wine.running(PROGRAMS.browser_recorder)), \
-        "a fake browser did not end"
-    return browser.launches()
+def browser_starts(browser, wine, programs):
+    """browser_starts(): the test's browser starts of runs that have ended, once every
+    fake browser they started has finished writing."""
+    return lambda: browser.settled(wine, programs.browser_recorder)
 
 
 @pytest.fixture(scope="session")
@@ -134,3 +140,18 @@ def certificates(tmp_path_factory):
             "expired": certs.issue(ca, "expired", expired=True),
             "wrong_host": certs.issue(ca, "wrong_host", hosts=("www.orvanel.example",)),
             "untrusted": certs.issue(stranger, "untrusted")}
+
+
+@pytest.fixture
+def immutable():
+    """Sets the immutable flag on paths (Wine runs as root here: only that flag stops
+    it as Windows stops a user); the flag is taken off again after the test."""
+    flagged = []
+
+    def flag(path):
+        subprocess.run(["chattr", "+i", str(path)], check=True)
+        flagged.append(path)
+
+    yield flag
+    for path in reversed(flagged):
+        subprocess.run(["chattr", "-i", str(path)], check=True)

@@ -6,8 +6,10 @@ directory, which never outlives the run."""
 
 import pytest
 
-from conftest import browser_starts, wait_until
+from harness import sample
 from harness.sample import NEWER, NOT_NEWER
+from harness.wine import wait_until
+
 # Spaces, an escape and a query: the browser must get these characters exactly.
 URL = "http://127.0.0.1:9/downloads/Writer Setup 3.0.014.htm?from=update check&name=a%20b"
 
@@ -34,68 +36,67 @@ def no_htm_association(wine, tmp_path):
     wine.reg("import", wine.windows_path(saved))
 
 
-def tokens(program, server, mode="PU"):
-    return program.tokens(server, mode=mode, download_url=URL)
+def tokens(server, mode="PU"):
+    return sample.tokens(server, mode=mode, download_url=URL)
 
 
 # Enter answers the default button "Yes", also when the box (clicked) has the focus.
 @pytest.mark.parametrize("actions", [["yes"], ["enter"], ["tick", "enter"]],
                          ids=["yes", "enter", "enter-from-box"])
 def test_yes_starts_the_browser_once_with_the_url_unchanged_and_unquoted(
-        notice, program, server, browser, wine, placeholder, actions):
+        falwick, server, browser_starts, placeholder, actions):
     server.serve("/info.txt", NEWER)
-    run = notice(tokens(program, server), *actions)
+    run = falwick(tokens(server), *actions)
     assert run.dialog is not None
     assert run.exit_code == 0
-    assert browser_starts(browser, wine) == [URL]
+    assert browser_starts() == [URL]
 
 
 @pytest.mark.parametrize("answer", ["no", "esc"])
-def test_no_and_esc_start_no_browser(notice, program, server, browser, wine, placeholder,
-                                     answer):
+def test_no_and_esc_start_no_browser(falwick, server, browser_starts, placeholder, answer):
     server.serve("/info.txt", NEWER)
-    run = notice(tokens(program, server), answer)
+    run = falwick(tokens(server), answer)
     assert run.dialog is not None
     assert run.exit_code == 0
-    assert browser_starts(browser, wine) == []
+    assert browser_starts() == []
 
 
 def test_an_explicit_check_with_nothing_newer_opens_the_page_without_asking(
-        program, server, browser, wine, placeholder):
+        falwick, server, browser_starts, placeholder):
     server.serve("/info.txt", NOT_NEWER)
     # A notice would keep the run waiting for an answer: it must end by itself.
-    run = program.run(*tokens(program, server, mode="PX"), timeout=60)
+    run = falwick(tokens(server, mode="PX"), timeout=60)
     assert run.exit_code == 0
-    assert browser_starts(browser, wine) == [URL]
+    assert browser_starts() == [URL]
 
 
 def test_an_explicit_check_with_a_newer_version_opens_the_page_only_after_yes(
-        notice, program, server, browser, wine, placeholder):
+        falwick, server, browser_starts, placeholder):
     server.serve("/info.txt", NEWER)
-    declined = notice(tokens(program, server, mode="PX"), "no")
+    declined = falwick(tokens(server, mode="PX"), "no")
     assert declined.dialog is not None and declined.exit_code == 0
-    assert browser_starts(browser, wine) == []
+    assert browser_starts() == []
 
-    accepted = notice(tokens(program, server, mode="PX"), "yes")
+    accepted = falwick(tokens(server, mode="PX"), "yes")
     assert accepted.dialog is not None and accepted.exit_code == 0
-    assert browser_starts(browser, wine) == [URL]
+    assert browser_starts() == [URL]
 
 
 def test_without_an_htm_association_nothing_starts_and_the_run_ends_quietly(
-        notice, program, server, browser, wine, placeholder, no_htm_association):
+        falwick, program, server, browser_starts, placeholder, no_htm_association):
     server.serve("/info.txt", NEWER)
-    run = notice(tokens(program, server), "yes")
+    run = falwick(tokens(server), "yes")
     assert run.dialog is not None
     assert run.exit_code == 0
-    assert browser_starts(browser, wine) == []
+    assert browser_starts() == []
     assert program.files() == {"Falwick.EXE", "writer.ini"}
 
 
 def test_a_www_htm_left_by_another_process_does_not_stop_the_browser(
-        notice, program, server, browser, wine, placeholder):
+        falwick, server, browser_starts, placeholder):
     placeholder.write_bytes(b"<html>left over</html>")
     server.serve("/info.txt", NEWER)
-    run = notice(tokens(program, server), "yes")
+    run = falwick(tokens(server), "yes")
     assert run.dialog is not None
     assert run.exit_code == 0
-    assert browser_starts(browser, wine) == [URL]
+    assert browser_starts() == [URL]

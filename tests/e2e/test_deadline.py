@@ -11,15 +11,14 @@ import time
 
 import pytest
 
-from conftest import PROGRAMS
 
 DEADLINE_MS = 2000
 BOUND_SECONDS = DEADLINE_MS / 1000 + 5
 
 
-def probe(wine, tmp_path, call, *extra):
+def probe(wine, programs, tmp_path, call, *extra):
     info = tmp_path / "info.txt"
-    code, out, _ = wine.output(PROGRAMS.deadline_probe, call, wine.windows_path(info),
+    code, out, _ = wine.output(programs.deadline_probe, call, wine.windows_path(info),
                                DEADLINE_MS, *extra, timeout=BOUND_SECONDS)
     report = dict(line.split(":", 1) for line in out.decode().splitlines() if ":" in line)
     return code, {name: value.strip() for name, value in report.items()}
@@ -38,9 +37,9 @@ CASES = {
 
 @pytest.mark.parametrize("call", CASES)
 def test_a_call_that_never_returns_is_abandoned_and_the_process_ends_within_the_bound(
-        wine, tmp_path, call):
+        wine, programs, tmp_path, call):
     started = time.monotonic()
-    code, report = probe(wine, tmp_path, call)
+    code, report = probe(wine, programs, tmp_path, call)
     seconds = time.monotonic() - started
     connected, opened, stored, closed = CASES[call]
     print("%s blocks: ended after %.1f s, exit code %d, %s" % (call, seconds, code, report))
@@ -55,8 +54,8 @@ def test_a_call_that_never_returns_is_abandoned_and_the_process_ends_within_the_
         assert seconds >= DEADLINE_MS / 1000
 
 
-def test_an_ordinary_end_would_wait_for_ever_on_the_blocked_call(wine, tmp_path):
+def test_an_ordinary_end_would_wait_for_ever_on_the_blocked_call(wine, programs, tmp_path):
     # What EndProcessIfAbandoned prevents: returning from main runs the clean-up that
     # waits for the lock the abandoned call holds.
     with pytest.raises(subprocess.TimeoutExpired):
-        probe(wine, tmp_path, "read", "exit-normally")
+        probe(wine, programs, tmp_path, "read", "exit-normally")

@@ -9,13 +9,12 @@ immutable flag (`chattr +i`); read-only cases use it, on top of the DOS attribut
 files, and check first that Wine is really stopped."""
 
 import os
-import subprocess
 
 import pytest
 
-from conftest import PROGRAMS
 from harness import ini
-from harness.runs import Case, Runner
+from harness.falwick import INTERNET_CACHE, changed, snapshot
+from harness.runs import Case
 from harness.sample import HOST_SETTINGS, MUCH_NEWER, NOT_NEWER
 from harness.server import response
 
@@ -54,32 +53,6 @@ REALISTIC_SETTINGS = "\r\n".join([
 ]).encode("cp1252").replace(b"Units=cm", "Greeting=Grüße".encode("utf-8") + b"\r\nUnits=cm")
 
 
-@pytest.fixture(scope="module")
-def runner(wine, html_association, tmp_path_factory):
-    runner = Runner(wine, PROGRAMS, tmp_path_factory.mktemp("files"))
-    yield runner
-    runner.check_every_notice_was_claimed()
-
-
-@pytest.fixture
-def immutable():
-    """Sets the immutable flag on paths; the flag is taken off again after the test."""
-    flagged = []
-
-    def flag(path):
-        subprocess.run(["chattr", "+i", str(path)], check=True)
-        flagged.append(path)
-
-    yield flag
-    for path in reversed(flagged):
-        subprocess.run(["chattr", "-i", str(path)], check=True)
-
-
-def wine_may_write(wine, path):
-    """Whether a Windows program may create or overwrite the file."""
-    return "Access denied" not in wine.cmd("echo", "x>", wine.windows_path(path))
-
-
 def make_read_only(wine, immutable, path):
     """A file Wine can neither delete nor open for writing: the DOS read-only attribute
     and the immutable flag."""
@@ -91,7 +64,7 @@ def make_read_only(wine, immutable, path):
             break
     assert "R" in listing.split(wine.windows_path(path))[0], listing
     immutable(path)
-    assert not wine_may_write(wine, path)
+    assert not wine.may_write(path)
 
 
 def ansi_code_page(wine):
@@ -105,7 +78,7 @@ def test_a_read_only_program_directory_gets_no_download_so_nothing_is_announced(
         runner, wine, immutable):
     def lock(directory):
         immutable(directory)
-        assert not wine_may_write(wine, directory / "probe.txt")
+        assert not wine.may_write(directory / "probe.txt")
 
     outcomes = runner.together({
         "locked_directory": Case(response(MUCH_NEWER), prepare=lock),
@@ -269,24 +242,6 @@ def test_the_settings_keep_every_section_key_value_and_comment(realistic_runs, n
 # ---------------------------------------------------------------------------------
 # What the program never does
 
-# WinINet's own URL cache: the fetch goes through it (the program asks for no
-# INTERNET_FLAG_NO_CACHE_WRITE), as it does on Windows.
-INTERNET_CACHE = "/AppData/Local/Microsoft/Windows/INetCache/"
-
-
-def snapshot(*roots):
-    files = {}
-    for root in roots:
-        for directory, _, names in os.walk(root):
-            for name in names:
-                path = os.path.join(directory, name)
-                if os.path.islink(path):
-                    continue
-                status = os.stat(path)
-                files[path] = (status.st_size, status.st_mtime_ns)
-    return files
-
-
 def test_a_full_run_writes_nothing_outside_its_directory_and_starts_only_the_download_url(
         runner, wine):
     drive_c = wine.prefix / "drive_c"
@@ -304,9 +259,8 @@ def test_a_full_run_writes_nothing_outside_its_directory_and_starts_only_the_dow
     assert outcome.browser == [download_url]
     assert [r.path for r in outcome.requests] == ["/info.txt"]
 
-    after = snapshot(drive_c, runner.base)
-    changed = {path for path in set(before) | set(after) if before.get(path) != after.get(path)}
+    written = changed(before, snapshot(drive_c, runner.base))
     ours = {str(outcome.program_dir / "writer.ini"), str(outcome.browser_log)}
-    tooling = {path for path in changed if "/dialogs-" in path}  # the dialog driver's
-    cache = {path for path in changed if INTERNET_CACHE in path}
-    assert changed - ours - tooling - cache == set()
+    tooling = {path for path in written if "/dialogs-" in path}  # the dialog driver's
+    cache = {path for path in written if INTERNET_CACHE in path}
+    assert written - ours - tooling - cache == set()

@@ -10,10 +10,9 @@ it is set."""
 
 import pytest
 
-from conftest import DIALOG_DRIVER, EXE, PROGRAMS, WORK
-from harness import notice
 from harness.falwick import ProgramDirectory
-from harness.notice import DialogDriver, photograph
+from harness.notice import photograph
+from harness.runs import Case, Runner
 from harness.sample import NEWER
 from harness.server import LocalServer
 from harness.wine import session
@@ -21,18 +20,18 @@ from harness.wine import session
 DESKTOP = r"HKCU\Control Panel\Desktop"
 X11_DRIVER = r"HKCU\Software\Wine\X11 Driver"
 DPIS = (96, 120, 144, 192)
-ARTIFACTS = WORK / "artifacts"
 IDC_DISABLE_CHECKING = 1000
 
 
 @pytest.fixture(scope="module")
-def notices(tmp_path_factory):
+def notices(programs, work, tmp_path_factory):
     """{dpi: the dialog as the driver described it}, answered "No"."""
     place = tmp_path_factory.mktemp("dpi")
     seen = {}
-    with session(WORK / "prefix-dpi") as wine, LocalServer() as server:
+    with session(work / "prefix-dpi") as wine, LocalServer() as server:
         server.serve("/info.txt", NEWER)
-        program = ProgramDirectory(wine, EXE, place / "Program Files" / "Writer")
+        runner = Runner(wine, place / "runs", programs.falwick, programs.dialog_driver)
+        program = ProgramDirectory(place / "Program Files" / "Writer", programs.falwick)
         before = wine.reg_value(DESKTOP, "LogPixels")
         # Without a window manager X draws no frame: Wine draws the caption bar itself.
         wine.reg_add(X11_DRIVER, "Decorated", "N")
@@ -40,14 +39,14 @@ def notices(tmp_path_factory):
         try:
             for dpi in DPIS:
                 wine.reg_add(DESKTOP, "LogPixels", str(dpi), "REG_DWORD")
-                picture = ARTIFACTS / ("notice-%ddpi.png" % dpi)
-                run = notice.answer(
-                    DialogDriver(wine, DIALOG_DRIVER), program.start(*program.tokens(server)),
-                    place / "dialog.json", ("no",),
-                    on_shown=lambda dialog, picture=picture: photograph(
-                        wine, PROGRAMS.active_frame, dialog, picture))
+                picture = work / "artifacts" / ("notice-%ddpi.png" % dpi)
+                run = runner.run("dpi", Case(program=program, server=server,
+                                             overrides={"product": "Writer"}),
+                                 on_shown=lambda dialog, picture=picture: photograph(
+                                     wine, programs.active_frame, dialog, picture))
                 assert run.shown and run.exit_code == 0, "no notice at %d DPI" % dpi
                 seen[dpi] = run.dialog
+            runner.check_every_notice_was_claimed()
         finally:
             if before is None:
                 wine.reg_delete(DESKTOP, "LogPixels")

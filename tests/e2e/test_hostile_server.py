@@ -12,8 +12,7 @@ import subprocess
 
 import pytest
 
-from conftest import PROGRAMS
-from harness.runs import Case, Runner
+from harness.runs import Case
 from harness.sample import MUCH_NEWER, NOT_NEWER
 from harness.server import response
 
@@ -21,13 +20,6 @@ MIB = 1 << 20
 STORED_LIMIT = 16 * MIB
 HTML_PAGE = (b"<!DOCTYPE html>\r\n<html><head><title>%d</title></head>\r\n"
              b"<body><h1>%d</h1><p>VERSION information is not here.</p></body></html>\r\n")
-
-
-@pytest.fixture(scope="module")
-def runner(wine, html_association, tmp_path_factory):
-    runner = Runner(wine, PROGRAMS, tmp_path_factory.mktemp("hostile"))
-    yield runner
-    runner.check_every_notice_was_claimed()
 
 
 @pytest.fixture(scope="module")

@@ -4,18 +4,15 @@ would do and why; then Falwick.EXE runs in the same directory against the same s
 and does just that. The dry run leaves the program directory byte for byte as it was,
 starts no browser and shows no window."""
 
-import json
 import os
-import shutil
-import subprocess
 from dataclasses import dataclass, field
 
 import pytest
 
-from conftest import DIALOG_DRIVER, EXE, PROGRAMS, WORK, browser_starts
 from harness import certs, notice as notices, offline, sample
 from harness.info_tool import InfoTool
 from harness.notice import DialogDriver
+from harness.falwick import ProgramDirectory
 from harness.server import LocalServer, response
 
 CACHED = {"Cache-Control": "no-cache"}
@@ -62,42 +59,37 @@ SETTINGS = {
 
 
 @pytest.fixture(scope="module")
-def tls_contexts(wine, tmp_path_factory):
-    """Server certificates of a CA the prefix trusts for the test, and of one it does not."""
-    directory = tmp_path_factory.mktemp("certs")
-    trusted = certs.make_ca(directory / "trusted")
-    stranger = certs.make_ca(directory / "stranger", name="Nobody Trusts Me")
-    key, blob = certs.root_store_entry(trusted.der)
-    wine.reg_add(key, "Blob", blob)
-    yield {"trusted": certs.issue(trusted, "server").server_context(),
-           "untrusted": certs.issue(stranger, "server").server_context()}
-    wine.reg_delete(key)
+def tls_contexts(wine, certificates):
+    """Server contexts with a certificate of a CA the prefix trusts for the module, and
+    with one of a CA it does not."""
+    with certs.trusted(wine, certificates["ca"]):
+        yield {name: certificates[name].server_context() for name in ("trusted", "untrusted")}
 
 
-def snapshot(directory):
+def contents(directory):
     return {name: (directory / name).read_bytes() for name in sorted(os.listdir(directory))}
 
 
-def falwick_outcome(program, line, browser, tmp_path):
+def falwick_outcome(falwick, line, browser_starts):
     """Falwick.EXE itself with the same command line: notice, browser or nothing."""
-    process = program.wine.start(program.exe, *([line] if line else []))
-    seen = notices.answer(DialogDriver(program.wine, DIALOG_DRIVER), process,
-                          tmp_path / "notice.json", ("no",), timeout=20)
+    seen = falwick(None, "no", raw=line, timeout=60)
     assert seen.ended and seen.exit_code == 0
     if seen.shown:
         return "notice"
-    return "browser" if browser_starts(browser, program.wine) else "nothing"
+    return "browser" if browser_starts() else "nothing"
 
 
 @pytest.mark.parametrize("name", list(SETTINGS))
-def test_the_dry_run_says_what_falwick_then_does(name, program, browser, tls_contexts,
-                                                 tmp_path, immutable_dir):
+def test_the_dry_run_says_what_falwick_then_does(name, wine, programs, program, falwick,
+                                                 browser_starts, tls_contexts, tmp_path,
+                                                 immutable):
     setting, outcome, reason = SETTINGS[name]
-    wine = program.wine
-    shutil.copyfile(PROGRAMS.falwick_info, program.path / "falwick-info.exe")
-    program.file("writer.ini").write_bytes(sample.HOST_SETTINGS)
+    tool = InfoTool(wine, program.path / "falwick-info.exe")
+    ProgramDirectory(program.path, None, {"writer.ini": sample.HOST_SETTINGS},
+                     {"falwick-info.exe": programs.falwick_info})
     if setting.locked:
-        immutable_dir(program.path)
+        immutable(program.path)
+        assert not wine.may_write(program.path / "probe.txt")
     server = LocalServer(tls=tls_contexts.get(setting.tls),
                          host="localhost" if setting.tls else "127.0.0.1")
     if setting.serve is not None:
@@ -107,20 +99,22 @@ def test_the_dry_run_says_what_falwick_then_does(name, program, browser, tls_con
         line = setting.raw if setting.raw is not None else sample.command_line(
             sample.tokens(server, path, **dict({"download_url": server.url("/get.htm")},
                                                **setting.tokens)))
-        before = snapshot(program.path)
-        watch = DialogDriver(wine, DIALOG_DRIVER).start(tmp_path / "tool-dialog.json", 60)
+        before = contents(program.path)
+        watch = DialogDriver(wine, programs.dialog_driver).start(tmp_path / "tool-dialog.json",
+                                                                 60)
         try:
-            status, report = InfoTool(wine, program.path / "falwick-info.exe").dry_run(line)
+            run = tool.dry_run(line)
         finally:
             notices.stop(watch)
         assert not (tmp_path / "tool-dialog.json").exists(), "the dry run showed a window"
-        assert browser_starts(browser, wine) == [], "the dry run started a browser"
-        assert snapshot(program.path) == before
+        assert browser_starts() == [], "the dry run started a browser"
+        assert contents(program.path) == before
         requests_by_tool = len(server.requests)
 
+        report = run.data
         assert (report["outcome"], report["reason"]) == (outcome, reason), report["sentence"]
-        assert status == (1 if outcome == "nothing" else 0)
-        assert falwick_outcome(program, line, browser, tmp_path) == outcome
+        assert run.status == (1 if outcome == "nothing" else 0)
+        assert falwick_outcome(falwick, line, browser_starts) == outcome
         assert len(server.requests) == 2 * requests_by_tool  # the same fetch, once each
 
     check_details(name, report, server)
@@ -162,34 +156,15 @@ def check_details(name, report, server):
         assert "neither PU nor PX" in report["steps"]["command_line"]["problem"]
 
 
-def test_off_line_the_dry_run_and_falwick_both_fetch_nothing(tmp_path):
-    program = tmp_path / "offline"
-    program.mkdir()
-    shutil.copyfile(EXE, program / "Falwick.EXE")
-    outcome = offline.run(WORK / "prefix-offline", program, "PX", tmp_path / "offline.json",
-                          info_tool=PROGRAMS.falwick_info)
+def test_off_line_the_dry_run_and_falwick_both_fetch_nothing(programs, work, tmp_path):
+    outcome = offline.run(work / "prefix-offline", programs.falwick, tmp_path, "PX",
+                          info_tool=programs.falwick_info)
     report = outcome["tool_report"]
     assert (report["outcome"], report["reason"], outcome["tool_status"]) == (
         "nothing", "offline", 1), report["sentence"]
     assert report["steps"]["connection"]["connected"] is False
     assert outcome["exit_code"] == 0 and outcome["requests"] == []
     assert outcome["files"] == ["Falwick.EXE"]
-
-
-@pytest.fixture
-def immutable_dir(wine):
-    """Makes a directory one that Windows programs cannot create files in (Wine runs as
-    root here: only the immutable flag stops it); the flag is taken off after the test."""
-    flagged = []
-
-    def flag(path):
-        subprocess.run(["chattr", "+i", str(path)], check=True)
-        flagged.append(path)
-        assert "Access denied" in wine.cmd("echo", "x>", wine.windows_path(path / "probe.txt"))
-
-    yield flag
-    for path in flagged:
-        subprocess.run(["chattr", "-i", str(path)], check=True)
 
 
 def huge(server):
@@ -212,22 +187,21 @@ CHECKS = [
 ]
 
 
-def test_check_url_fetches_with_falwicks_own_download(wine, tls_contexts):
+def test_check_url_fetches_with_falwicks_own_download(info_tool, tls_contexts):
     servers = {"plain": LocalServer(), "trusted": LocalServer(tls=tls_contexts["trusted"],
                                                               host="localhost"),
                "untrusted": LocalServer(tls=tls_contexts["untrusted"], host="localhost")}
     for server in servers.values():
         redirect(server)
         huge(server)
-    tool = InfoTool(wine, PROGRAMS.falwick_info)
     for server in servers.values():
         server.start()
     try:
         for name, path, code, status, expected in CHECKS:
             url = servers[name].url(path)
-            report = tool.run("check", url, "--installed", sample.INSTALLED, "--json")
-            assert report.status == code, (url, report.text, report.error)
-            fetch = json.loads(report.text)["fetch"]
+            report = info_tool.check(url, "--installed", sample.INSTALLED)
+            assert report.status == code, (url, report.data, report.error)
+            fetch = report.data["fetch"]
             assert fetch["status"] == status, (url, fetch)
             assert {key: fetch[key] for key in expected} == expected, (url, fetch)
             if path == "/old.txt":

@@ -15,14 +15,11 @@ import subprocess
 
 import pytest
 
-from conftest import DIALOG_DRIVER, EXE, PROGRAMS
-from harness import ini, notice
-from harness.falwick import ProgramDirectory
-from harness.notice import DialogDriver
-from harness.runs import Case, Runner
+from harness import ini
+from harness.falwick import INTERNET_CACHE, changed, snapshot
+from harness.runs import Case
 from harness.sample import HOST_SETTINGS, MUCH_NEWER, NOT_NEWER
-from harness.server import LocalServer, response
-from test_file_faults import INTERNET_CACHE, snapshot
+from harness.server import response
 
 PAGE = 4096
 FILLER = "filler.bin"  # what fills the disk; it lies beside Falwick.EXE
@@ -73,13 +70,6 @@ def small_disk(tmp_path_factory):
         subprocess.run(["umount", str(path)], check=True)
 
 
-@pytest.fixture(scope="module")
-def runner(wine, html_association, tmp_path_factory):
-    runner = Runner(wine, PROGRAMS, tmp_path_factory.mktemp("place"))
-    yield runner
-    runner.check_every_notice_was_claimed()
-
-
 # ---------------------------------------------------------------------------------
 # A full disk
 
@@ -125,22 +115,17 @@ SETTING_WRITES = {
 
 @pytest.mark.parametrize("name", SETTING_WRITES)
 def test_the_hosts_settings_stay_whole_when_the_disk_fills_up_before_the_answer(
-        wine, small_disk, tmp_path, name):
+        runner, small_disk, name):
     free, expected = SETTING_WRITES[name]
-    program = ProgramDirectory(wine, EXE, small_disk())
-    settings = program.file("writer.ini")
-    settings.write_bytes(host_settings(SETTINGS_SIZE))
-    with LocalServer() as server:
-        server.serve("/info.txt", MUCH_NEWER)
-        run = notice.answer(DialogDriver(wine, DIALOG_DRIVER),
-                            program.start(*program.tokens(server)), tmp_path / "dialog.json",
-                            ("tick", "no"),
-                            on_shown=lambda dialog: leave_free(program.path, free))
+    directory = small_disk()
+    run = runner.run(name, Case(response(MUCH_NEWER), shared_directory=directory,
+                                settings=host_settings(SETTINGS_SIZE)),
+                     ("tick", "no"), on_shown=lambda dialog: leave_free(directory, free))
     assert run.shown and run.exit_code == 0
-    after = settings.read_bytes()
+    after = run.settings_after
     print("%s: the settings file had %d bytes, has %d" % (name, SETTINGS_SIZE, len(after)))
     assert after == expected
-    assert program.files() == {"Falwick.EXE", "writer.ini", FILLER}
+    assert run.files == {"Falwick.EXE", "writer.ini", FILLER}
 
 
 # ---------------------------------------------------------------------------------
@@ -164,8 +149,7 @@ def test_a_directory_named_outside_the_ansi_code_page_announces_nothing_and_writ
         outcome.check(dialog=False, browser=outcome.name == "cyrillic_px")
         assert len(outcome.requests) == 1
         ours.add(str(outcome.browser_log))
-    after = snapshot(drive_c, runner.base)
-    changed = {path for path in set(before) | set(after) if before.get(path) != after.get(path)}
-    cache = {path for path in changed if INTERNET_CACHE in path}
-    tooling = {path for path in changed if "/dialogs-" in path}  # the dialog driver's
-    assert changed - ours - cache - tooling == set()
+    written = changed(before, snapshot(drive_c, runner.base))
+    cache = {path for path in written if INTERNET_CACHE in path}
+    tooling = {path for path in written if "/dialogs-" in path}  # the dialog driver's
+    assert written - ours - cache - tooling == set()

@@ -14,12 +14,12 @@ import re
 
 import pytest
 
-from conftest import DIALOG_DRIVER, PROGRAMS, wait_until
-from harness import ini, notice
+from harness import ini
+from harness.falwick import INTERNET_CACHE, ProgramDirectory, snapshot
 from harness.installer import SHIPPED, UNINSTALL_KEY, VERSIONS, Installer, InstalledHost
-from harness.notice import DialogDriver
+from harness.runs import Case
 from harness.sample import NEWER
-from test_file_faults import INTERNET_CACHE, snapshot
+from harness.wine import wait_until
 
 SETTINGS_FILE = "writer.ini"  # SettingsFile in the shipped SampleHost.ini
 INFO_FILE = "writer-update.txt"  # InfoFile likewise
@@ -56,8 +56,8 @@ def key_exists(wine, key):
 
 
 @pytest.mark.parametrize("kind", ["nsis", "msi"])
-def test_install_check_upgrade_and_uninstall(wine, server, tmp_path, kind):
-    installer = Installer(wine, PROGRAMS, kind)
+def test_install_check_upgrade_and_uninstall(wine, programs, runner, server, tmp_path, kind):
+    installer = Installer(wine, programs, kind)
     folder = installer.folder
     assert not folder.exists(), "left over from an earlier run: %s" % folder
     # The user's own things beside the product: untouched by everything below.
@@ -73,13 +73,13 @@ def test_install_check_upgrade_and_uninstall(wine, server, tmp_path, kind):
     assert ini.value(shipped, "Host", "Installed") == VERSIONS[0]
     server.serve("/info.txt", NEWER)
     point_at(folder, server.url("/info.txt"))
-    host = InstalledHost(wine, PROGRAMS, folder, tmp_path)
+    host = InstalledHost(wine, programs, folder, tmp_path)
     host.start()
     try:
         falwick = host.falwick()
         assert falwick is not None, host.log()
-        run = notice.answer(DialogDriver(wine, DIALOG_DRIVER), falwick,
-                            tmp_path / "dialog.json", ("tick", "no"))
+        run = runner.run(kind, Case(program=ProgramDirectory(folder, None), server=server,
+                                    start=lambda: falwick), ("tick", "no"))
         assert run.shown and run.exit_code == 0
         assert "Writer Version 3.0.014 " in run.notice_text().decode("latin-1")
         started = [line for line in host.log() if line.startswith("Started: ")]
@@ -98,7 +98,7 @@ def test_install_check_upgrade_and_uninstall(wine, server, tmp_path, kind):
     assert ini.value((folder / "SampleHost.ini").read_bytes(), "Host",
                      "Installed") == VERSIONS[1]
     assert (folder / SETTINGS_FILE).read_bytes() == settings
-    host = InstalledHost(wine, PROGRAMS, folder, tmp_path)
+    host = InstalledHost(wine, programs, folder, tmp_path)
     host.start()
     try:
         assert wait_until(lambda: "Not started at start-up: the user disabled it." in

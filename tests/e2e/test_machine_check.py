@@ -14,26 +14,32 @@ given as data (tests/unit/directory_access_test.cpp)."""
 import json
 import os
 
-from conftest import PROGRAMS
+import pytest
+
 
 URL = "https://www.orvanel.example/download/writer.htm"
 
 
-def probe(program, url=URL, settings=b"[Options]\r\nNoUpdateCheck=0\r\n"):
-    program.file("writer.ini").write_bytes(settings)
-    wine = program.wine
-    code, out, err = wine.output(
-        PROGRAMS.machine_probe, wine.windows_path(program.exe),
-        wine.windows_path(program.file("writer-update.txt")),
-        wine.windows_path(program.file("writer.ini")), "Options", url)
-    assert code == 0, err
-    report = json.loads(out)
-    return report, {w["id"]: w for w in report["warnings"]}
+@pytest.fixture
+def probe(wine, programs, program):
+    """probe(url, settings): the machine checks of `program` with that download URL and
+    settings file, as Windows answers them: (report, {warning id: warning})."""
+    def run(url=URL, settings=b"[Options]\r\nNoUpdateCheck=0\r\n"):
+        program.file("writer.ini").write_bytes(settings)
+        code, out, err = wine.output(
+            programs.machine_probe, wine.windows_path(program.exe),
+            wine.windows_path(program.file("writer-update.txt")),
+            wine.windows_path(program.file("writer.ini")), "Options", url)
+        assert code == 0, err
+        report = json.loads(out)
+        return report, {w["id"]: w for w in report["warnings"]}
+    return run
 
 
-def test_wine_answers_an_unsigned_program_and_a_htm_program_that_is_not_the_browser(program):
+def test_wine_answers_an_unsigned_program_and_a_htm_program_that_is_not_the_browser(
+        wine, program, probe):
     os.chmod(program.path, 0o755)
-    report, warnings = probe(program)
+    report, warnings = probe()
     machine = report["machine"]
     assert machine["signature"] == {"result": "0x800B0100", "verdict": "unsigned"}
     assert sorted(warnings) == ["falwick-unsigned", "htm-program-not-https-browser"]
@@ -41,13 +47,13 @@ def test_wine_answers_an_unsigned_program_and_a_htm_program_that_is_not_the_brow
     assert machine["https_program"].lower().endswith("winebrowser.exe")
     [directory] = machine["directories"]
     assert directory["read"] and directory["writers"] == []
-    assert directory["path"] == program.wine.windows_path(program.path)
+    assert directory["path"] == wine.windows_path(program.path)
 
 
-def test_a_directory_every_user_may_write_is_named_with_the_principal_and_right(program):
+def test_a_directory_every_user_may_write_is_named_with_the_principal_and_right(program, probe):
     os.chmod(program.path, 0o777)
     try:
-        _, warnings = probe(program)
+        _, warnings = probe()
     finally:
         os.chmod(program.path, 0o755)
     warning = warnings["directory-writable-by-others"]
@@ -57,8 +63,8 @@ def test_a_directory_every_user_may_write_is_named_with_the_principal_and_right(
     assert "grants Everyone modify rights" in warning["text"]
 
 
-def test_a_url_that_splits_and_a_settings_file_with_a_utf8_mark(program):
-    _, warnings = probe(program, URL.replace("writer", "my writer"),
+def test_a_url_that_splits_and_a_settings_file_with_a_utf8_mark(program, probe):
+    _, warnings = probe(URL.replace("writer", "my writer"),
                         b"\xef\xbb\xbf[Options]\r\nNoUpdateCheck=1\r\n")
     assert warnings["download-url-splits"]["characters"] == " "
     assert "a space (write %20)" in warnings["download-url-splits"]["text"]

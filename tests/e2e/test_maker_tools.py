@@ -5,57 +5,27 @@ file that falwick-info writes shows in the dialog exactly as given, and scripts/
 saves the notice or explains why there is none."""
 
 import gzip
-import json
 import re
 import subprocess
 from pathlib import Path
 
 import pytest
 
-from conftest import DIALOG_DRIVER, EXE, PROGRAMS
-from harness import notice as notices
-from harness.info_tool import InfoTool
-from harness.notice import DialogDriver
+from harness.sample import tokens
 
 PREVIEW = Path(__file__).resolve().parents[2] / "scripts" / "preview"
 INSTALLED = "3.0.012"
 
 
-def falwick_info(wine, *args):
-    """Runs falwick-info.exe: its Report (exit status, standard output with LF line
-    ends, standard error)."""
-    return InfoTool(wine, PROGRAMS.falwick_info).run(*args)
+def check(info_tool, path):
+    """falwick-info's check of the file for Writer, installed as INSTALLED."""
+    return info_tool.check(path, "--installed", INSTALLED, "--product", "Writer")
 
 
-def check(wine, path, installed=INSTALLED):
-    return InfoTool(wine, PROGRAMS.falwick_info).check(path, "--installed", installed,
-                                                       "--product", "Writer")
-
-
-def printable(data):
-    """Bytes as falwick-info prints them."""
-    out = ""
-    for byte in data:
-        char = chr(byte)
-        if char == "\t":
-            out += "\\t"
-        elif char == "\r":
-            out += "\\r"
-        elif char == "\\":
-            out += "\\\\"
-        elif byte < 0x20 or byte >= 0x7F:
-            out += "\\x%02x" % byte
-        else:
-            out += char
-    return out
-
-
-def run_falwick(program, server, body, tmp_path):
+def run_falwick(falwick, server, body):
     """Falwick.EXE on `body` for a user of INSTALLED; the notice is answered "No"."""
     server.serve("/info.txt", body)
-    falwick = program.start(*program.tokens(server, installed=INSTALLED))
-    outcome = notices.answer(DialogDriver(program.wine, DIALOG_DRIVER), falwick,
-                             tmp_path / "notice.json", ("no",), timeout=60)
+    outcome = falwick(tokens(server, installed=INSTALLED), "no", timeout=90)
     assert outcome.ended, "Falwick neither ended nor showed a notice"
     return outcome
 
@@ -80,48 +50,53 @@ FILES = [
 
 @pytest.mark.parametrize("body,announces", [(body, announces) for _, body, announces in FILES],
                          ids=[name for name, _, _ in FILES])
-def test_the_verdict_and_notice_text_are_what_falwick_does(program, server, tmp_path, body,
-                                                           announces):
+def test_the_verdict_and_notice_text_are_what_falwick_does(falwick, info_tool, server, tmp_path,
+                                                           body, announces):
     path = tmp_path / "info.txt"
     path.write_bytes(body)
-    report = check(program.wine, path)
-    assert report.status in (0, 1), report.text
-    assert report.verdict() == announces, report.text
+    report = check(info_tool, path)
+    assert report.status in (0, 1), report.data
+    assert report.newer == announces, report.data
 
-    outcome = run_falwick(program, server, body, tmp_path)
+    outcome = run_falwick(falwick, server, body)
     assert outcome.shown == announces
     if outcome.shown:
-        shown = [printable(line) for line in outcome.notice_text().split(b"\r\n")]
-        assert shown == report.notice_lines()
+        assert outcome.notice_text() == report.notice_text()
 
 
-def test_check_exit_status_tells_clean_from_trap_laden_from_unreadable(wine, tmp_path):
+def test_check_exit_status_tells_clean_from_trap_laden_from_unreadable(info_tool, tmp_path):
     clean = tmp_path / "clean.txt"
     clean.write_bytes(b"VERSION=4\r\nBUILD=2\r\nMESSAGE1=Faster printing.\r\n")
-    report = check(wine, clean)
+    report = check(info_tool, clean)
     assert report.status == 0
-    assert "No warnings." in report.text
-    assert ("Newer             yes: VERSION 4 is larger than the installed version 3"
-            in report.text)
+    assert report.data["warnings"] == []
+    assert (report.newer, report.data["reason"]) == (
+        True, "VERSION 4 is larger than the installed version 3")
 
     traps = tmp_path / "traps.txt"
     traps.write_bytes(b"\xef\xbb\xbfVERSION=4\r\nBuild=2\r\n")
-    report = check(wine, traps)
+    report = check(info_tool, traps)
     assert report.status == 1
-    assert re.search(r"^  line 1: the file starts with a UTF-8 byte-order mark", report.text,
-                     re.M)
-    assert re.search(r"^  line 2: 'Build' is not read", report.text, re.M)
+    warnings = {(w["line"], w["id"]): w["text"] for w in report.data["warnings"]}
+    assert warnings[1, "byte-order-mark"].startswith("the file starts with a UTF-8 byte-order mark")
+    assert warnings[2, "key-in-wrong-case"].startswith("'Build' is not read")
 
-    missing = check(wine, tmp_path / "missing.txt")
-    assert missing.status == 2
+    missing = check(info_tool, tmp_path / "missing.txt")
+    assert (missing.status, missing.data) == (2, None)
     assert "cannot read" in missing.error
 
     # Without --installed, the oldest version: anything with a VERSION or BUILD announces.
-    report = falwick_info(wine, "check", wine.windows_path(clean))
-    assert "Installed         0.0.000 = version 0, build 0 (default" in report.text
+    report = info_tool.check(clean)
+    assert report.data["installed"] == {"text": "0.0.000", "version": 0, "build": 0}
+    assert report.newer
+    # The report as a person reads it says the same.
+    text = info_tool.run("check", info_tool.wine.windows_path(clean)).text
+    assert "Installed         0.0.000 = version 0, build 0 (default" in text
+    assert "Newer             yes: VERSION 4 is larger than the installed version 0" in text
+    assert "No warnings." in text
 
 
-def test_check_url_judges_the_bytes_as_sent_and_names_the_caches(wine, server):
+def test_check_url_judges_the_bytes_as_sent_and_names_the_caches(info_tool, server):
     """Through WinINet as Falwick calls it: a gzip body sent unasked is stored compressed
     and announces nothing; the headers of a squid hit and a Last-Modified reach the
     warnings."""
@@ -131,16 +106,13 @@ def test_check_url_judges_the_bytes_as_sent_and_names_the_caches(wine, server):
                  headers={"Age": "7260", "X-Cache": "HIT from proxy.test",
                           "Via": "1.1 proxy.test (squid/5.7)",
                           "Last-Modified": "Mon, 01 Jan 2001 00:00:00 GMT"})
-    tool = InfoTool(wine, PROGRAMS.falwick_info)
-    report = json.loads(tool.run("check", server.url("/gzip.txt"), "--installed", INSTALLED,
-                                 "--json").text)
+    report = info_tool.check(server.url("/gzip.txt"), "--installed", INSTALLED).data
     ids = [w["id"] for w in report["warnings"]]
     assert "content-encoding" in ids and report["newer"] is False
     assert report["fetch"]["headers"]["Content-Encoding"] == "gzip"
     assert report["values"]["VERSION"] is None
 
-    report = json.loads(tool.run("check", server.url("/squid.txt"), "--installed", INSTALLED,
-                                 "--json").text)
+    report = info_tool.check(server.url("/squid.txt"), "--installed", INSTALLED).data
     ids = [w["id"] for w in report["warnings"]]
     assert {"windows-cache-lifetime", "served-by-cache"} <= set(ids), ids
     fetch = report["fetch"]
@@ -151,39 +123,36 @@ def test_check_url_judges_the_bytes_as_sent_and_names_the_caches(wine, server):
                    for r in server.requests for name in r.headers)
 
 
-def test_a_written_file_shows_in_the_dialog_exactly_as_given(program, server, tmp_path):
+def test_a_written_file_shows_in_the_dialog_exactly_as_given(falwick, info_tool, server):
     first = " ".join("Item %d: a = b & c;" % n for n in range(40))  # about 800 characters
-    report = falwick_info(program.wine, "write", "--version", "4", "--build", "2",
-                          "--message1", first, "--message2", "100% free")
-    status, written, error = report.status, report.text, report.error
-    assert status == 0, error
-    assert "underlined" in error  # the "&" is noted, and the file written all the same
-    body = written.replace("\n", "\r\n").encode("latin-1")
+    written = info_tool.run("write", "--version", "4", "--build", "2",
+                            "--message1", first, "--message2", "100% free")
+    assert written.status == 0, written.error
+    assert "underlined" in written.error  # the "&" is noted, and the file written all the same
+    body = written.text.replace("\n", "\r\n").encode("latin-1")
     lines = body.split(b"\r\n")
     assert lines[:2] == [b"VERSION=4", b"BUILD=2"] and lines[-1] == b""
     assert len(lines) > 6 and all(len(line) <= 258 for line in lines)
 
-    outcome = run_falwick(program, server, body, tmp_path)
+    outcome = run_falwick(falwick, server, body)
     assert outcome.shown
     assert outcome.notice_text() == (first + "\r\n\r\n100% free").encode("latin-1")
 
 
-def test_write_refuses_what_would_read_back_differently(wine):
-    report = falwick_info(wine, "write", "--version", "4", "--build", "2",
-                          "--message1", "x" * 300)
-    status, written, error = report.status, report.text, report.error
-    assert status == 2
-    assert written == ""
-    assert "longer than a line holds" in error
+def test_write_refuses_what_would_read_back_differently(info_tool):
+    written = info_tool.run("write", "--version", "4", "--build", "2", "--message1", "x" * 300)
+    assert written.status == 2
+    assert written.text == ""
+    assert "longer than a line holds" in written.error
 
 
-def preview(tmp_path, body, installed):
+def preview(build_dir, tmp_path, body, installed):
     path = tmp_path / "info.txt"
     path.write_bytes(body)
     out = tmp_path / "notice.png"
     completed = subprocess.run(
         [str(PREVIEW), str(path), "--product", "Writer", "--installed", installed,
-         "--out", str(out), "--build-dir", str(EXE.parent), "--no-build"],
+         "--out", str(out), "--build-dir", str(build_dir), "--no-build"],
         capture_output=True, text=True, timeout=600)
     return completed, out
 
@@ -194,8 +163,8 @@ def pixel(png, x, y):
     return tuple(int(v) for v in re.search(r"\((\d+),(\d+),(\d+)", text).groups())
 
 
-def test_preview_saves_the_notice_with_its_active_caption_bar(tmp_path):
-    completed, out = preview(tmp_path, b"VERSION=4\r\nBUILD=2\r\n", INSTALLED)
+def test_preview_saves_the_notice_with_its_active_caption_bar(programs, tmp_path):
+    completed, out = preview(programs.build_dir, tmp_path, b"VERSION=4\r\nBUILD=2\r\n", INSTALLED)
     assert completed.returncode == 0, completed.stdout + completed.stderr
     size = re.search(r"\((\d+)x(\d+) pixels\)", completed.stdout)
     width, height = int(size.group(1)), int(size.group(2))
@@ -210,8 +179,9 @@ def test_preview_saves_the_notice_with_its_active_caption_bar(tmp_path):
     assert blue > 180 and red < 120, (red, green, blue)
 
 
-def test_preview_explains_why_no_notice_appears(tmp_path):
-    completed, out = preview(tmp_path, b"VERSION=3.0\r\nBUILD=12\r\n", INSTALLED)
+def test_preview_explains_why_no_notice_appears(programs, tmp_path):
+    completed, out = preview(programs.build_dir, tmp_path, b"VERSION=3.0\r\nBUILD=12\r\n",
+                             INSTALLED)
     assert completed.returncode == 1, completed.stdout + completed.stderr
     assert "No notice would appear" in completed.stdout
     assert "BUILD 12 is not larger than the installed build 12" in completed.stdout

@@ -4,12 +4,11 @@ and the disable-checking box as stored in the host's settings file after every a
 
 import pytest
 
-from conftest import DIALOG_DRIVER, EXE, WORK, run_notice
 from harness import ini
-from harness.falwick import ProgramDirectory
 from harness.notice import DialogDriver
-from harness.sample import NEWER
-from harness.server import LocalServer
+from harness.runs import Case
+from harness.sample import NEWER, tokens
+from harness.server import response
 
 # Window styles (winuser.h).
 WS_POPUP = 0x80000000
@@ -27,18 +26,15 @@ BOX_LABEL = "&Disable new update checking on program startup"
 
 
 @pytest.fixture(scope="module")
-def standard_notice(wine, tmp_path_factory):
+def standard_notice(runner, wine, work):
     """The notice for Writer 3.0.012 when 3.5 build 14 is published, answered "No"; seen
     once for the tests that only look at it. A screenshot is kept in the e2e work
     directory for people to look at."""
-    place = tmp_path_factory.mktemp("standard-notice")
-    program = ProgramDirectory(wine, EXE, place / "Program Files" / "Writer")
-    shots = WORK / "screenshots"
+    shots = work / "screenshots"
     shots.mkdir(parents=True, exist_ok=True)
-    with LocalServer() as server:
-        server.serve("/info.txt", NEWER)
-        run = run_notice(program, place / "dialog.json", program.tokens(server), "no",
-                         screenshot=shots / "notice.png")
+    run = runner.run("standard_notice", Case(response(NEWER), settings=None,
+                                             overrides={"product": "Writer"}),
+                     on_shown=lambda dialog: wine.screen.screenshot(shots / "notice.png"))
     assert run.dialog is not None, "no notice dialog appeared"
     assert run.exit_code == 0
     return run
@@ -85,12 +81,12 @@ def test_the_notice_has_a_big_and_a_small_icon(standard_notice):
     assert (dialog["icon_big"], dialog["icon_small"]) == (True, True)
 
 
-def test_the_makers_messages_replace_the_standard_sentence(notice, program, server):
+def test_the_makers_messages_replace_the_standard_sentence(falwick, program, server):
     # MESSAGE2 is missing; a "%s" in a message is text, not a place for the product.
     server.serve("/info.txt", b"VERSION=3.5\r\nBUILD=14\r\n"
                               b"MESSAGE1=Version 3.5 prints up to 50% faster.\r\n"
                               b"MESSAGE3=Details: %s and %d stay as typed.\r\n")
-    run = notice(program.tokens(server), "esc")
+    run = falwick(tokens(server), "esc")
     assert run.exit_code == 0
     assert run.control(IDC_NOTICE_TEXT)["text"] == (
         "Version 3.5 prints up to 50% faster.\r\n\r\nDetails: %s and %d stay as typed.")
@@ -116,12 +112,12 @@ def settings_text(value):
 ], ids=["missing-yes", "text-esc", "2-no", "minus1-esc", "1-yes",
         "ticked-yes", "ticked-no", "ticked-esc", "cleared-no"])
 def test_the_box_shows_the_setting_and_is_stored_as_left_after_every_answer(
-        notice, program, server, stored, actions, shown, written):
+        falwick, program, server, stored, actions, shown, written):
     server.serve("/info.txt", NEWER)
     settings = program.file("writer.ini")
     if stored is not None:
         settings.write_text(settings_text(stored), newline="")
-    run = notice(program.tokens(server), *actions)
+    run = falwick(tokens(server), *actions)
     assert run.control(IDC_DISABLE_CHECKING)["checked"] == shown
     assert run.exit_code == 0
     assert ini.entries(settings.read_text()) == ini.entries(settings_text(written))
@@ -148,19 +144,20 @@ File1=C:\\Documents\\annual report.txt
 """
 
 
-def test_storing_the_box_keeps_the_rest_of_the_hosts_settings(notice, program, server):
+def test_storing_the_box_keeps_the_rest_of_the_hosts_settings(falwick, program, server):
     server.serve("/info.txt", NEWER)
     settings = program.file("writer.ini")
     settings.write_text(HOST_SETTINGS, newline="\r\n")
-    run = notice(program.tokens(server), "untick", "no")
+    run = falwick(tokens(server), "untick", "no")
     assert run.exit_code == 0
     expected = ini.entries(HOST_SETTINGS.replace("NoUpdateCheck = 2", "NoUpdateCheck=0"))
     assert ini.entries(settings.read_text()) == expected
 
 
-def test_the_dialog_driver_reports_a_missing_notice_with_status_2(wine, tmp_path):
-    # Other suites tell "no notice appeared" from a failure of the driver by this status.
+def test_the_dialog_driver_reports_a_missing_notice_with_status_2(wine, programs, tmp_path):
+    # No notice is no failure of the driver: it ends with a status of its own and
+    # writes nothing.
     out = tmp_path / "dialog.json"
-    status = DialogDriver(wine, DIALOG_DRIVER).run(out, 0.5)
+    status = DialogDriver(wine, programs.dialog_driver).run(out, 0.5)
     assert status == 2
     assert not out.exists()

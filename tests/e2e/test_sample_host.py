@@ -1,7 +1,6 @@
 """The sample host product (examples/host) as a user meets it: at its start it starts
 Falwick.EXE beside it for a check, unless its settings file says the user disabled
-that, and its button "Check for updates now" starts an explicit check. Installed for
-all users, it runs each user's own copy of Falwick from a per-user folder. A stand-in
+that, and its button "Check for updates now" starts an explicit check. A stand-in
 Falwick.EXE (the fake browser, tools/browser_recorder.cpp, which records the argument
 string it was given) shows exactly what the host passed; the host's own window, read
 by tools/host_driver.cpp, shows the whole command line. One test runs the real
@@ -12,15 +11,13 @@ import shutil
 
 import pytest
 
-from conftest import DIALOG_DRIVER, EXE, PROGRAMS, browser_starts, wait_until
-from harness import ini, notice, sample
-from harness.host import host_ini
+from harness import ini, sample
+from harness.falwick import ProgramDirectory
+from harness.host import EXE, INI, host_ini
 from harness.installer import InstalledHost, local_app_data
-from harness.notice import DialogDriver
+from harness.runs import Case
+from harness.wine import wait_until
 
-HOST = PROGRAMS.sample_host
-DRIVER = PROGRAMS.host_driver
-RECORDER = PROGRAMS.browser_recorder
 DOWNLOAD = "http://127.0.0.1:9/Writer Setup.htm?from=update&x=1"
 SETTINGS = "[Options]\r\nNoUpdateCheck=%s\r\n"
 
@@ -36,17 +33,27 @@ def tokens(mode, settings_file="SampleHost.ini"):
     return sample.command_line(request(mode, settings_file))
 
 
-def install(tmp_path, falwick, ini, writer_ini=None):
-    """A program directory with a space in its path: SampleHost.exe with its INI, the
-    given Falwick.EXE, and a writer.ini when given."""
-    directory = tmp_path / "Program Files" / "Writer"
-    directory.mkdir(parents=True)
-    shutil.copyfile(HOST, directory / "SampleHost.exe")
-    shutil.copyfile(falwick, directory / "Falwick.EXE")
-    (directory / "SampleHost.ini").write_text(ini)
-    if writer_ini is not None:
-        (directory / "writer.ini").write_text(writer_ini)
-    return directory
+@pytest.fixture
+def install(programs, tmp_path):
+    """install(falwick, ini, writer_ini=None): a program directory with a space in its
+    path: SampleHost.exe with its INI, the given Falwick.EXE, and a writer.ini when
+    given."""
+    def lay_out(falwick, ini, writer_ini=None):
+        files = {INI: ini.encode(), "writer.ini": writer_ini and writer_ini.encode()}
+        return ProgramDirectory(tmp_path / "Program Files" / "Writer", falwick, files,
+                                {EXE: programs.sample_host}).path
+
+    return lay_out
+
+
+@pytest.fixture
+def drive(wine, programs):
+    """drive(out, *actions): the host driver's actions on the host's window."""
+    def run(out, *actions):
+        status, _ = wine.run(programs.host_driver, wine.windows_path(out), *actions)
+        assert status == 0, "host driver failed (status %d)" % status
+
+    return run
 
 
 def falwick_runs_ended(wine, directory):
@@ -55,28 +62,24 @@ def falwick_runs_ended(wine, directory):
         "a Falwick.EXE run did not end"
 
 
-def drive(wine, out, *actions):
-    status, _ = wine.run(DRIVER, wine.windows_path(out), *actions)
-    assert status == 0, "host driver failed (status %d)" % status
-
-
-def started_up(wine, directory, out):
+def started_up(wine, drive, directory, out):
     """Waits until the host's check at start-up, if it started one, has ended. The host
     starts it before it handles any message, so it has been started once the driver has
     read the log. The stand-in browsers append to one file, and under Wine two appends
     at once can overwrite each other: the runs must not overlap."""
-    drive(wine, out, "save")
+    drive(out, "save")
     falwick_runs_ended(wine, directory)
 
 
-def run_host(wine, directory, out, *actions):
-    """Starts the host, lets its check at start-up end, performs the driver's actions,
-    saves its log and closes it; the log's lines once every Falwick it started has
-    ended."""
-    host = wine.start(directory / "SampleHost.exe")
+def run_host(wine, drive, directory, out, *actions, started=lambda: None):
+    """Starts the host, lets its check at start-up end, calls `started`, performs the
+    driver's actions, saves its log and closes it; the log's lines once every Falwick it
+    started has ended."""
+    host = wine.start(directory / EXE)
     try:
-        started_up(wine, directory, out)
-        drive(wine, out, *actions, "save", "close")
+        started_up(wine, drive, directory, out)
+        started()
+        drive(out, *actions, "save", "close")
         assert host.wait(timeout=30) == 0
     finally:
         if host.poll() is None:
@@ -97,10 +100,12 @@ def run_host(wine, directory, out, *actions):
     ("writer.ini", SETTINGS % "1", None, True),  # only the file named for Falwick counts
 ], ids=["missing", "0", "1", "other-section", "other-file", "not-that-file"])
 def test_the_host_checks_at_start_unless_disabled_and_on_request(
-        wine, browser, tmp_path, settings_file, in_host_ini, in_writer_ini, checks_at_start):
-    directory = install(tmp_path, RECORDER, host_ini(request(settings_file=settings_file))
-                        + in_host_ini, in_writer_ini)
-    log = run_host(wine, directory, tmp_path / "log.txt", "click")
+        wine, programs, install, drive, browser, tmp_path, settings_file, in_host_ini,
+        in_writer_ini, checks_at_start):
+    directory = install(programs.browser_recorder,
+                        host_ini(request(settings_file=settings_file)) + in_host_ini,
+                        in_writer_ini)
+    log = run_host(wine, drive, directory, tmp_path / "log.txt", "click")
 
     expected = ([tokens("PU", settings_file)] if checks_at_start else []) + \
         [tokens("PX", settings_file)]
@@ -115,29 +120,22 @@ def test_the_host_checks_at_start_unless_disabled_and_on_request(
 
 
 def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(
-        wine, browser, server, tmp_path):
+        wine, programs, install, drive, browser_starts, server, tmp_path):
     server.serve("/info.txt", sample.NOT_NEWER)
-    directory = install(tmp_path, EXE, host_ini(request(info_url=server.url("/info.txt"))))
-    host = wine.start(directory / "SampleHost.exe")
-    try:
-        started_up(wine, directory, tmp_path / "log.txt")
+    directory = install(programs.falwick, host_ini(request(info_url=server.url("/info.txt"))))
+
+    def nothing_shown_or_opened():
         # The check at start-up found nothing newer: nothing shown, nothing opened.
-        assert len(server.requests) == 1 and browser_starts(browser, wine) == []
-        drive(wine, tmp_path / "log.txt", "click", "close")
-        assert host.wait(timeout=30) == 0
-    finally:
-        if host.poll() is None:
-            host.kill()
-            host.wait()
-    falwick_runs_ended(wine, directory)
+        assert len(server.requests) == 1 and browser_starts() == []
+
+    run_host(wine, drive, directory, tmp_path / "log.txt", "click",
+             started=nothing_shown_or_opened)
     assert [(r.path, r.user_agent) for r in server.requests] == \
         [("/info.txt", "Orvanel Program Update")] * 2
-    assert browser_starts(browser, wine) == [DOWNLOAD]
+    assert browser_starts() == [DOWNLOAD]
     assert sorted(os.listdir(directory)) == ["Falwick.EXE", "SampleHost.exe", "SampleHost.ini"]
 
 
-
-# ---------------------------------------------------------------------------------
 # Installed for all users: each user's Falwick and settings in a per-user folder
 
 USER_FOLDER = r"Falwick e2e\Writer"  # UserFolder, under the user's %LOCALAPPDATA%
@@ -164,27 +162,28 @@ def contents(directory):
 # when the user has none, and starts Falwick there; the install folder stays as it was.
 @pytest.mark.parametrize("before", ["no_folder", "stale_copy"])
 def test_installed_for_all_users_the_host_runs_falwick_from_the_users_own_folder(
-        wine, server, tmp_path, user_folder, before):
+        wine, programs, runner, install, server, tmp_path, user_folder, before):
     windows_folder, folder = user_folder
     server.serve("/info.txt", sample.NEWER)
     chosen = request(info_url=server.url("/info.txt"), settings_file="writer.ini")
-    directory = install(tmp_path, EXE, host_ini(chosen) + "UserFolder=%s\r\n" % USER_FOLDER,
+    directory = install(programs.falwick, host_ini(chosen) + "UserFolder=%s\r\n" % USER_FOLDER,
                         sample.HOST_SETTINGS.decode("latin-1"))
     user_settings = sample.HOST_SETTINGS
     if before == "stale_copy":
         folder.mkdir(parents=True)
-        shutil.copyfile(RECORDER, folder / "Falwick.EXE")
+        shutil.copyfile(programs.browser_recorder, folder / "Falwick.EXE")
         user_settings = USER_SETTINGS
         (folder / "writer.ini").write_bytes(user_settings)
     installed = contents(directory)
 
-    host = InstalledHost(wine, PROGRAMS, directory, tmp_path)
+    host = InstalledHost(wine, programs, directory, tmp_path)
     host.start()
     try:
         falwick = host.falwick()
         assert falwick is not None, host.log()
-        run = notice.answer(DialogDriver(wine, DIALOG_DRIVER), falwick,
-                            tmp_path / "dialog.json", ("tick", "no"))
+        run = runner.run("user-folder-" + before,
+                         Case(program=ProgramDirectory(folder, None), server=server,
+                              start=lambda: falwick), ("tick", "no"))
         assert run.shown and run.exit_code == 0
         log = host.log()
     finally:
@@ -194,7 +193,7 @@ def test_installed_for_all_users_the_host_runs_falwick_from_the_users_own_folder
                                                            sample.command_line(chosen))]
     assert contents(directory) == installed
     assert sorted(contents(folder)) == ["Falwick.EXE", "writer.ini"]
-    assert (folder / "Falwick.EXE").read_bytes() == EXE.read_bytes()
+    assert (folder / "Falwick.EXE").read_bytes() == programs.falwick.read_bytes()
     sections, comments = ini.sections(user_settings)
     assert ini.sections((folder / "writer.ini").read_bytes()) == (
         ini.with_value(sections, "Options", "NoUpdateCheck", "1"), comments)

@@ -13,13 +13,13 @@ no_proxy, which would bypass the proxy for loopback (harness.proxy)."""
 
 import pytest
 
-from conftest import PROGRAMS, WORK, wait_until
 from harness import certs, ini
 from harness.proxy import windows_proxy_setting
-from harness.runs import Case, Runner
+from harness.runs import Case
 from harness.sample import HOST_SETTINGS, MUCH_NEWER, NEWER, UNREACHABLE
 from harness.server import LocalServer, response
 from harness.squid import MEMBERS_SITE, PASSWORD, USER, Squid, StaleCopy
+from harness.wine import wait_until
 
 AGENT = "Orvanel Program Update"
 THROUGH_THE_PROXY = {"no_proxy": None}
@@ -27,8 +27,8 @@ BEFORE_THE_DEADLINE = 55  # seconds: the fetch deadline ends a run after 60
 
 
 @pytest.fixture(scope="module")
-def squid():
-    with Squid(WORK / "squid") as proxy:
+def squid(work):
+    with Squid(work / "squid") as proxy:
         print("squid listening at %s after %.2f s" % (proxy.address, proxy.startup_seconds))
         yield proxy
 
@@ -49,12 +49,10 @@ def cache_scenario(squid):
 
 
 @pytest.fixture(scope="module")
-def runs(wine, html_association, tmp_path_factory, certificates, office_proxy,
-         cache_scenario):
+def runs(runner, wine, certificates, office_proxy, cache_scenario):
     """{name: (outcome, what squid's access log holds for that case's server)}: the
     cases through squid at once (with the cached release's second run as soon as its
     first has been answered), then those with the proxy down."""
-    runner = Runner(wine, PROGRAMS, tmp_path_factory.mktemp("proxy"))
     trusted = certificates["trusted"].server_context()
     targets = {}
 
@@ -101,7 +99,6 @@ def runs(wine, html_association, tmp_path_factory, certificates, office_proxy,
     with windows_proxy_setting(wine, "127.0.0.1:9"):  # nothing listens there
         outcomes.update(runner.together({"down": case("down"),
                                          "down_px": case("down_px", "PX")}))
-    runner.check_every_notice_was_claimed()
     log = office_proxy.access_log()
     for entry in log:
         print(entry.line)

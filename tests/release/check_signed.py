@@ -13,7 +13,6 @@ import hashlib
 import shutil
 import subprocess
 import sys
-import time
 import zipfile
 from pathlib import Path
 
@@ -119,32 +118,30 @@ def check_refusals(source, work, exe):
 def check_runs_under_wine(source, exe, recorder, prefix, work):
     sys.path.insert(0, str(source))
     from harness import sample
+    from harness.falwick import ProgramDirectory
+    from harness.runs import Case, Runner
     from harness.server import LocalServer
     from harness.wine import Wine
 
-    program = work / "Program Files" / "Writer"
-    program.mkdir(parents=True)
-    shutil.copyfile(exe, program / "Falwick.EXE")
-    log = work / "browser.log"
+    program = ProgramDirectory(work / "Program Files" / "Writer", exe)
     wine = Wine(prefix)
     try:
         wine.use_browser(recorder)
-        wine.env["FALWICK_BROWSER_LOG"] = wine.windows_path(log)
         with LocalServer() as server:
             server.serve("/info.txt", sample.NOT_NEWER)
-            tokens = sample.tokens(server, mode="PX")
-            code, _ = wine.run(program / "Falwick.EXE", sample.command_line(tokens))
+            case = Case(program=program, server=server, mode="PX",
+                        overrides={"product": sample.PRODUCT})
+            outcome = Runner(wine, work / "runs", exe).run("signed", case, actions=None,
+                                                            browser_grace=0)
             requests = [(r.path, r.user_agent) for r in server.requests]
         # The browser is started before Falwick ends, and writes its line at once.
-        deadline = time.monotonic() + 30
-        while not log.exists() and time.monotonic() < deadline:
-            time.sleep(0.1)
+        launches = outcome.read_browser_log(wait=30)
     finally:
         wine.close()
-    assert code == 0
+    assert outcome.exit_code == 0
     assert requests == [("/info.txt", "Orvanel Program Update")], requests
-    assert log.read_text(encoding="latin-1").splitlines() == [sample.DEFAULTS["download_url"]]
-    assert sorted(p.name for p in program.iterdir()) == ["Falwick.EXE"]
+    assert launches == [sample.DEFAULTS["download_url"]]
+    assert sorted(program.files()) == ["Falwick.EXE"]
 
 
 def main():

@@ -11,15 +11,15 @@ cannot be read or a run that went wrong; 3 Falwick did not do what falwick-info 
 
 import argparse
 import fcntl
-import shutil
 import sys
 import tempfile
 from pathlib import Path
 
 from harness import notice as notices, sample
+from harness.falwick import ProgramDirectory
 from harness.info_tool import InfoTool
-from harness.notice import DialogDriver
 from harness.programs import DEFAULT_BUILD_DIR, MissingProgram, Programs
+from harness.runs import Case, Runner
 from harness.server import LocalServer
 from harness.wine import session
 
@@ -57,9 +57,23 @@ def falwick_info(wine, programs, path, args):
         path, "--installed", args.installed, "--product", args.product)
     if report.status == 2:
         fail("falwick-info cannot read the file: " + report.error.strip())
-    if report.verdict() is None:
-        fail("falwick-info gave no verdict:\n" + report.text)
+    if report.newer is None:
+        fail("falwick-info gave no verdict:\n" + report.error)
     return report
+
+
+def print_warnings(report):
+    """falwick-info's warnings, as its own report lists them."""
+    warnings = report.data["warnings"]
+    omitted = report.data["warnings_not_listed"]
+    if not warnings:
+        return
+    print("Warnings (%d):" % (len(warnings) + omitted))
+    for warning in warnings:
+        where = "file" if warning["line"] is None else "line %d" % warning["line"]
+        print("  %s: %s" % (where, warning["text"]))
+    if omitted:
+        print("  (%d more warnings like those above are not shown)" % omitted)
 
 
 def main():
@@ -100,24 +114,21 @@ def run(args, source, body, programs, out, work):
 
         with tempfile.TemporaryDirectory(dir=work) as temporary, LocalServer() as server:
             temporary = Path(temporary)
-            program = temporary / "Program Files" / "Host"
-            program.mkdir(parents=True)
-            shutil.copyfile(programs.falwick, program / "Falwick.EXE")
+            runner = Runner(wine, temporary, programs.falwick, programs.dialog_driver)
+            program = ProgramDirectory(temporary / "Program Files" / "Host", programs.falwick)
             server.serve("/" + source.name, body)
-            tokens = sample.tokens(server, "/" + source.name, product=args.product,
-                                   installed=args.installed, info_file="update-info.txt",
-                                   settings_file="host.ini",
-                                   download_url=sample.UNREACHABLE + "/download.htm")
-            falwick = wine.start(program / "Falwick.EXE", sample.command_line(tokens))
+            case = Case(program=program, server=server, path="/" + source.name,
+                        overrides={"product": args.product, "installed": args.installed,
+                                   "info_file": "update-info.txt", "settings_file": "host.ini",
+                                   "download_url": sample.UNREACHABLE + "/download.htm"})
 
             def look(dialog):
                 saved["size"] = notices.photograph(wine, programs.active_frame, dialog, out)
 
-            outcome = notices.answer(DialogDriver(wine, programs.dialog_driver), falwick,
-                                     temporary / "notice.json", ("no",),
-                                     timeout=args.timeout, on_shown=look)
+            outcome = runner.run("preview", case, ("no",), timeout=args.timeout,
+                                 on_shown=look, browser_grace=0)
 
-    expected = report.verdict()
+    expected = report.newer
     if outcome.shown:
         print("Notice saved to %s (%dx%d pixels)." % (out, *saved["size"]))
         print("Its text:")
@@ -125,18 +136,17 @@ def run(args, source, body, programs, out, work):
             print("  | " + line)
         print("Answered \"No\"; Falwick %s." % ("ended" if outcome.ended else "did not end"))
         if not expected:
-            print("But falwick-info expected no notice:\n" + report.text)
+            print("But falwick-info expected no notice: " + report.data["reason"] + ".")
             return 3
         return 0 if outcome.ended else 2
     if not outcome.ended:
         fail("Falwick neither showed a notice nor ended within %g seconds" % args.timeout)
     print("No notice would appear: Falwick ended without showing anything "
           "(nothing was saved to %s)." % out)
-    print("Why: " + report.reason() + ".")
-    for line in report.warnings():
-        print(line)
+    print("Why: " + report.data["reason"] + ".")
+    print_warnings(report)
     if expected:
-        print("But falwick-info expected a notice:\n" + report.text)
+        print("But falwick-info expected a notice: " + report.data["reason"] + ".")
         return 3
     return 1
 

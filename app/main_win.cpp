@@ -20,9 +20,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine
   Win32ShellApi shell;
 
   DownloadUpdateInfo download(internet, files);
-  ProfileHostSetting setting(profile);
+  ProfileHostSetting setting(profile, files);
   DialogNotice notice(instance);
-  DefaultBrowser browser(shell);
+  DefaultBrowser browser(files, shell);
 
   CUpdateCheckApp app(files, download, setting, notice, browser);
   app.InitInstance(commandLine);

@@ -7,30 +7,25 @@ constexpr const char* kPlaceholderName = "www.htm";
 
 void DefaultBrowser::Open(WindowHandle owner, const std::string& url) {
   char tempDirectory[kPathBufferSize];
-  const uint32_t length = shell_.GetTempPathA(kPathBufferSize, tempDirectory);
+  const uint32_t length = files_.TempPath(tempDirectory, kPathBufferSize);
   // 0 is a failure; a larger result is the size the path would need.
   if (length == 0 || length >= kPathBufferSize) return;
   const std::string placeholder = std::string(tempDirectory, length) + kPlaceholderName;
 
-  // The handle is not closed: the delete-on-close flag removes the file when the process
-  // ends. Creation fails when another process left a "www.htm"; the lookup below then
-  // uses that file, which is as good.
-  const auto createPlaceholder = [&] {
-    return shell_.CreateFileA(placeholder.c_str(), 0, 0, win::kCreateNew,
-                              win::kFileAttributeArchive | win::kFileFlagDeleteOnClose);
-  };
-  const bool madeHere = reinterpret_cast<intptr_t>(createPlaceholder()) != win::kInvalidHandle;
+  // Creation fails when another process left a "www.htm"; the lookup below then uses
+  // that file, which is as good.
+  const bool madeHere = files_.CreatePlaceholder(placeholder);
 
   char browser[kPathBufferSize] = {};
   intptr_t found = shell_.FindExecutableA(placeholder.c_str(), nullptr, browser);
   if (found <= win::kShellErrorLimit && !madeHere) {
     // The other process's file goes when that process ends, which may be just before the
     // lookup: then it is looked up once more, with a placeholder of this process's own.
-    createPlaceholder();
+    files_.CreatePlaceholder(placeholder);
     found = shell_.FindExecutableA(placeholder.c_str(), nullptr, browser);
   }
   if (found <= win::kShellErrorLimit) return;
   browser[kPathBufferSize - 1] = '\0';
   shell_.ShellExecuteA(owner, nullptr, browser, url.c_str(), nullptr, win::kShowNormal);
-  shell_.DeleteFileA(placeholder.c_str());
+  files_.Delete(placeholder);
 }

@@ -1,8 +1,10 @@
 // Opening a web page in the user's browser.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/shell_api.h"
 #include "platform/window.h"
 
@@ -21,9 +23,10 @@ class Browser {
 // temporary directory cannot be had, or when no program is associated with ".htm".
 class DefaultBrowser final : public Browser {
  public:
-  explicit DefaultBrowser(ShellApi& shell) : shell_(shell) {}
+  DefaultBrowser(Files& files, ShellApi& shell) : files_(files), shell_(shell) {}
   void Open(WindowHandle owner, const std::string& url) override;
 
  private:
+  Files& files_;
   ShellApi& shell_;
 };

@@ -103,7 +103,7 @@ void ApplyInfoLine(std::string_view piece, UpdateInfo& info) {
   }
 }
 
-void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info, InfoReadObserver* observer) {
+void ReadUpdateInfoText(File& source, UpdateInfo& info, InfoReadObserver* observer) {
   TextModeReader reader(source);
   TextPiece piece;
   while (reader.ReadPiece(piece)) {

@@ -8,7 +8,7 @@
 
 #include "update/program_version.h"
 
-class ByteSource;
+class File;
 class TextModeReader;
 struct TextPiece;
 
@@ -78,5 +78,5 @@ class InfoReadObserver {
 };
 
 // Reads every piece of `source` into `info`, with the run-time library's text-mode rules.
-void ReadUpdateInfoText(ByteSource& source, UpdateInfo& info,
+void ReadUpdateInfoText(File& source, UpdateInfo& info,
                         InfoReadObserver* observer = nullptr);

@@ -57,6 +57,19 @@ class DryFiles final : public Files {
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
 
+  // The temporary directory, the placeholder and the questions before a rewrite are the
+  // tool's own or only read: they go to the system.
+  uint32_t TempPath(char* buffer, uint32_t size) override { return real_.TempPath(buffer, size); }
+  bool CreatePlaceholder(const std::string& path) override {
+    return real_.CreatePlaceholder(path);
+  }
+  bool FreeSpace(const std::string& directory, uint64_t& freeBytes) override {
+    return real_.FreeSpace(directory, freeBytes);
+  }
+  bool FileSize(const std::string& path, uint64_t& size) override {
+    return real_.FileSize(path, size);
+  }
+
   BodyRead read() const { return read_; }
   bool stored() const { return stored_once_; }  // the download went to bodyPath
 
@@ -80,16 +93,6 @@ class ReadOnlyProfileApi final : public ProfileApi {
   // Stores nothing; reports success, as the run expects of a write.
   bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                   const char* fileName) override;
-  // The questions asked before a write only read, so they go to the system.
-  bool GetDiskFreeSpaceExA(const char* directoryName, uint64_t* freeBytesAvailable,
-                           uint64_t* totalBytes, uint64_t* totalFreeBytes) override {
-    return real_.GetDiskFreeSpaceExA(directoryName, freeBytesAvailable, totalBytes,
-                                     totalFreeBytes);
-  }
-  bool GetFileAttributesExA(const char* fileName, uint32_t infoLevel,
-                            FileAttributeData* data) override {
-    return real_.GetFileAttributesExA(fileName, infoLevel, data);
-  }
 
   std::string lastRead;  // the text the last read returned
   bool written = false;  // a write was asked for

@@ -133,7 +133,7 @@ int RunCommand(int argc, char** argv) {
   DownloadUpdateInfo download(internet, files);
   Win32ProfileApi realProfile;
   ReadOnlyProfileApi profile(realProfile);
-  ProfileHostSetting setting(profile);
+  ProfileHostSetting setting(profile, files);
   DryNotice notice;
   DryBrowser browser;
   CUpdateCheckApp app(files, download, setting, notice, browser);

@@ -2,7 +2,7 @@
 // run, exit code 0.
 #include <windows.h>
 
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "app/update_check_app.h"
 #include "platform/files_win.h"
 #include "platform/internet_api_win.h"

@@ -3,10 +3,10 @@
 #include <optional>
 
 #include "app/program_directory.h"
+#include "base/path_text.h"
 #include "update/info_file.h"
 #include "update/notice_text.h"
 #include "update/program_version.h"
-#include "update/update_info.h"
 
 CUpdateCheckApp::CUpdateCheckApp(Files& files, InfoDownload& download, HostSetting& setting,
                                  Notice& notice, Browser& browser)

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "platform/files.h"
 #include "platform/window.h"
 #include "shell/browser.h"

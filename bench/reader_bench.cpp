@@ -9,7 +9,7 @@
 
 #include "base/decimal_to_double.h"
 #include "base/text_mode_reader.h"
-#include "update/update_info.h"
+#include "update/info_file.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "app/update_check_app.h"
 #include "fake_roles.h"
 #include "fake_system.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "fake_system.h"
 #include "fuzz_support.h"
 

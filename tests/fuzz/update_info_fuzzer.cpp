@@ -18,7 +18,6 @@
 #include "update/info_file.h"
 #include "update/notice_text.h"
 #include "base/text_mode_reader.h"
-#include "update/update_info.h"
 
 namespace {
 

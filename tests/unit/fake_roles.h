@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "app/update_check_app.h"
 #include "fake_system.h"
 #include "shell/browser.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "fake_system.h"
 
 namespace {

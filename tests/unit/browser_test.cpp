@@ -107,4 +107,21 @@ TEST(DefaultBrowser, NothingHappensWithoutATemporaryDirectory) {
   EXPECT_EQ(failed.log, CallLog{"TempPath()"});
 }
 
+// The lookup alone, as falwick-info run reports it: the same placeholder and lookup as
+// Open, and nothing started.
+TEST(DefaultBrowser, TheLookupAloneFindsTheProgramAndStartsNothing) {
+  Launch l;
+  std::string program;
+  EXPECT_EQ(DefaultBrowser(l.files, l.shell).FindProgram(program), 42);
+  EXPECT_EQ(program, l.shell.browserPath);
+  EXPECT_EQ(CallsNamed(l.log, "FindExecutableA"), CallLog{"FindExecutableA(" + kPlaceholder + ")"});
+  EXPECT_EQ(l.Started(), 0u);
+
+  Launch none;
+  none.files.tempPath = "";
+  std::string nothing;
+  EXPECT_EQ(DefaultBrowser(none.files, none.shell).FindProgram(nothing), 0);
+  EXPECT_EQ(nothing, "");
+}
+
 }  // namespace

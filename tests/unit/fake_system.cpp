@@ -231,9 +231,8 @@ uint32_t FakeProfile::GetPrivateProfileStringA(const char* section, const char* 
 bool FakeProfile::WritePrivateProfileStringA(const char* section, const char* key,
                                              const char* value, const char* fileName) {
   log_.push_back("WritePrivateProfileStringA()");
-  writes.push_back(Write{section, key, value, fileName});
   values[std::string(fileName) + "|" + section + "|" + key] = value;
-  return true;
+  return WriteRecordingProfile::WritePrivateProfileStringA(section, key, value, fileName);
 }
 
 // --- Shell
@@ -249,7 +248,6 @@ intptr_t FakeShell::ShellExecuteA(WindowHandle owner, const char* verb, const ch
                                   const char* parameters, const char* directory,
                                   int showCommand) {
   log_.push_back("ShellExecuteA()");
-  started.push_back(Start{owner, verb != nullptr, directory != nullptr, Text(file),
-                          Text(parameters), showCommand});
-  return 42;
+  return StartRecordingShell::ShellExecuteA(owner, verb, file, parameters, directory,
+                                            showCommand);
 }

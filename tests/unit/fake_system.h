@@ -12,6 +12,7 @@
 #include "platform/internet_api.h"
 #include "platform/profile_api.h"
 #include "platform/shell_api.h"
+#include "tools/info/run_check/recording_parts.h"
 
 // Every call, in order, written as Name(arg, arg, ...); strings unquoted, null as
 // "null", numbers in decimal except flags in hexadecimal.
@@ -94,16 +95,13 @@ class FakeInternet : public InternetApi {
   size_t bodyPosition_ = 0;
 };
 
-// Logs GetPrivateProfileStringA() and WritePrivateProfileStringA(), without arguments.
-class FakeProfile : public ProfileApi {
+// Keeps the values by "file|section|key"; logs GetPrivateProfileStringA() and
+// WritePrivateProfileStringA(), without arguments.
+class FakeProfile : public WriteRecordingProfile {
  public:
   explicit FakeProfile(CallLog& log) : log_(log) {}
 
-  struct Write {
-    std::string section, key, value, file;
-  };
   std::map<std::string, std::string> values;  // "file|section|key" -> value
-  std::vector<Write> writes;
 
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,
@@ -117,20 +115,13 @@ class FakeProfile : public ProfileApi {
 
 // Finds the browser for a file that exists among `files`. Logs FindExecutableA(file) and
 // ShellExecuteA().
-class FakeShell : public ShellApi {
+class FakeShell : public StartRecordingShell {
  public:
   FakeShell(CallLog& log, FakeFiles& fileSystem) : files(fileSystem), log_(log) {}
 
-  struct Start {
-    WindowHandle owner;
-    bool verbGiven, directoryGiven;
-    std::string file, parameters;
-    int showCommand;
-  };
   FakeFiles& files;
   intptr_t findExecutableResult = 42;
   std::string browserPath = "C:\\Browsers\\browser.exe";
-  std::vector<Start> started;
 
   intptr_t FindExecutableA(const char* file, const char* directory, char* result) override;
   intptr_t ShellExecuteA(WindowHandle owner, const char* verb, const char* file,

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <cstring>
 
 namespace {
@@ -170,41 +168,4 @@ uint32_t ReadOnlyProfileApi::GetPrivateProfileStringA(const char* section, const
       real_.GetPrivateProfileStringA(section, key, defaultValue, buffer, size, fileName);
   lastRead.assign(buffer, length < size ? length : 0);
   return length;
-}
-
-bool ReadOnlyProfileApi::WritePrivateProfileStringA(const char* /*section*/,
-                                                    const char* /*key*/,
-                                                    const char* /*value*/,
-                                                    const char* /*fileName*/) {
-  written = true;
-  return true;
-}
-
-NoticeAnswer DryNotice::Ask(NoticeDialogData& dialog) {
-  asked = true;
-  shown = dialog;
-  return NoticeAnswer::kNo;
-}
-
-void DryBrowser::Open(WindowHandle /*owner*/, const std::string& pageUrl) {
-  asked = true;
-  url = pageUrl;
-}
-
-long FindHtmProgram(std::string& program) {
-  char directory[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof directory, directory);
-  if (length == 0 || length >= sizeof directory) return 0;
-  const std::string placeholder = std::string(directory, length) + "falwick-info-" +
-                                  std::to_string(GetCurrentProcessId()) + ".htm";
-  // FindExecutableA looks at an existing file only.
-  HANDLE file = CreateFileA(placeholder.c_str(), 0, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  char found[MAX_PATH] = {};
-  const auto result = reinterpret_cast<intptr_t>(
-      FindExecutableA(placeholder.c_str(), nullptr, found));
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  found[MAX_PATH - 1] = '\0';
-  if (result > 32) program = found;
-  return static_cast<long>(result);
 }

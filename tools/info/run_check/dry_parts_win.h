@@ -1,8 +1,8 @@
-// The dry parts of falwick-info run. Falwick's run flow talks to them as to its real
-// parts, and they answer as those would on this machine, but nothing of the host's is
-// changed: no file of the program directory is deleted, created or written, no setting
-// is stored, no dialog is shown and no browser is started. What each was asked is kept
-// for the report.
+// The dry parts of falwick-info run that touch files and the profile. Falwick's run flow
+// talks to them as to its real parts, and they answer as those would on this machine,
+// but nothing of the host's is changed: no file of the program directory is deleted,
+// created or written and no setting is stored (recording_parts.h: no dialog is shown and
+// no browser is started). What each was asked is kept for the report.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +13,7 @@
 #include "tools/info/run_check/dry_run.h"
 #include "platform/files.h"
 #include "platform/profile_api.h"
-#include "shell/browser.h"
-#include "ui/notice.h"
+#include "tools/info/run_check/recording_parts.h"
 
 // Whether Falwick could open `path` for writing: an existing file is opened for writing
 // and closed unwritten; a missing one is created with delete-on-close and closed, so it
@@ -84,43 +83,15 @@ class DryFiles final : public Files {
 };
 
 // The profile calls, reading the real file and writing nothing.
-class ReadOnlyProfileApi final : public ProfileApi {
+class ReadOnlyProfileApi final : public WriteRecordingProfile {
  public:
   explicit ReadOnlyProfileApi(ProfileApi& real) : real_(real) {}
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,
                                     const char* fileName) override;
-  // Stores nothing; reports success, as the run expects of a write.
-  bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
-                                  const char* fileName) override;
 
   std::string lastRead;  // the text the last read returned
-  bool written = false;  // a write was asked for
 
  private:
   ProfileApi& real_;
 };
-
-// Keeps what the dialog would show and answers "No" without showing anything.
-class DryNotice final : public Notice {
- public:
-  NoticeAnswer Ask(NoticeDialogData& dialog) override;
-  WindowHandle Window() const override { return nullptr; }
-
-  bool asked = false;
-  NoticeDialogData shown;
-};
-
-// Keeps the URL the browser would get and starts nothing.
-class DryBrowser final : public Browser {
- public:
-  void Open(WindowHandle owner, const std::string& url) override;
-
-  bool asked = false;
-  std::string url;
-};
-
-// The program Windows associates with ".htm" files, found as Falwick finds it (with
-// FindExecutableA on a placeholder file, here one of the tool's own): FindExecutableA's
-// result, and the program in `program` when it is above 32.
-long FindHtmProgram(std::string& program);

@@ -10,21 +10,11 @@
 #include <set>
 #include <string>
 
-#include "tools/info/run_check/dry_run.h"
 #include "platform/files.h"
 #include "platform/profile_api.h"
+#include "tools/info/run_check/dry_run.h"
 #include "tools/info/run_check/recording_parts.h"
-
-// Whether Falwick could open `path` for writing: an existing file is opened for writing
-// and closed unwritten; a missing one is created with delete-on-close and closed, so it
-// is gone again at once.
-WriteProbe ProbeFileWrite(const std::string& path);
-// Whether a new file can be created in `directory` (ending in a backslash), with a
-// delete-on-close file of the tool's own name.
-WriteProbe ProbeDirectoryWrite(const std::string& directory);
-// Whether DeleteFileA would delete the existing file `path` (it is not deleted).
-bool CanDelete(const std::string& path);
-bool FileExists(const std::string& path);
+#include "tools/info/run_check/write_probes_win.h"
 
 // Up to `limit` bytes of the file `path`; empty when it cannot be read.
 std::string ReadFileBytes(Files& files, const std::string& path, size_t limit);

@@ -2,7 +2,7 @@
 // run, exit code 0.
 #include <windows.h>
 
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "app/update_check_app.h"
 #include "platform/deadline_win.h"
 #include "platform/files_win.h"
@@ -21,9 +21,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine
   Win32ShellApi shell;
 
   DownloadUpdateInfo download(internet, files);
-  ProfileHostSetting setting(profile);
+  ProfileHostSetting setting(profile, files);
   DialogNotice notice(instance);
-  DefaultBrowser browser(shell);
+  DefaultBrowser browser(files, shell);
 
   CUpdateCheckApp app(files, download, setting, notice, browser);
   app.InitInstance(commandLine);

@@ -2,11 +2,9 @@
 
 #include <optional>
 
-#include "app/program_directory.h"
 #include "update/info_file.h"
 #include "update/notice_text.h"
 #include "update/program_version.h"
-#include "update/update_info.h"
 
 CUpdateCheckApp::CUpdateCheckApp(Files& files, InfoDownload& download, HostSetting& setting,
                                  Notice& notice, Browser& browser)
@@ -27,22 +25,18 @@ RunEnd CUpdateCheckApp::Run(const char* commandLine) {
 
 RunEnd CUpdateCheckApp::RunUpdateCheck(const UpdateRequest& request, bool explicitCheck) {
   const auto& args = request.arguments;
-  const std::optional<std::string> directory = ProgramDirectory(files_);
-  if (!directory) return RunEnd::kPathTooLong;
-  const std::string infoPath = *directory + args[kInfoFileNameArgument];
-  const std::string settingsPath = *directory + args[kSettingsFileNameArgument];
-  // Deleting and rewriting the info file would destroy the host's settings.
-  if (SamePath(infoPath, settingsPath)) return RunEnd::kSameFile;
+  RunPaths paths;
+  if (const std::optional<RunEnd> end = FindRunPaths(files_, request, paths)) return *end;
 
-  files_.Delete(infoPath);  // a stale copy must not be read
+  files_.Delete(paths.info);  // a stale copy must not be read
 
   if (!download_.Connect()) return RunEnd::kOffline;
   RunEnd end = RunEnd::kUrlNotOpened;
-  if (download_.Fetch(args[kInfoUrlArgument], infoPath)) {
+  if (download_.Fetch(args[kInfoUrlArgument], paths.info)) {
     const ProgramVersion installed = ParseInstalledVersion(args[kInstalledVersionArgument]);
-    const UpdateInfo info = ReadUpdateInfo(files_, infoPath, installed);
+    const UpdateInfo info = ReadUpdateInfo(files_, paths.info, installed);
     if (IsNewerVersion(info.newest, installed)) {
-      RunNoticeSequence(request, info, settingsPath);
+      RunNoticeSequence(request, info, paths.setting);
       end = RunEnd::kNewer;
     } else {
       if (explicitCheck) OpenInBrowser(args[kDownloadUrlArgument]);
@@ -54,10 +48,8 @@ RunEnd CUpdateCheckApp::RunUpdateCheck(const UpdateRequest& request, bool explic
 }
 
 void CUpdateCheckApp::RunNoticeSequence(const UpdateRequest& request, const UpdateInfo& info,
-                                        const std::string& settingsPath) {
+                                        const SettingLocation& setting) {
   const auto& args = request.arguments;
-  const SettingLocation setting{settingsPath, args[kSettingsSectionArgument],
-                                args[kSettingsKeyArgument]};
 
   NoticeDialogData dialog;
   dialog.productName = request.productName;

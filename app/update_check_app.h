@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/host_setting.h"
+#include "app/run_paths.h"
 #include "platform/files.h"
 #include "platform/window.h"
 #include "shell/browser.h"
@@ -14,18 +14,6 @@
 #include "update/download.h"
 
 struct UpdateInfo;
-
-// How a run ended, in the order the run's steps can end it.
-enum class RunEnd {
-  kEmptyCommandLine,
-  kBadCommandLine,  // a mode other than PU or PX, or not exactly eight arguments
-  kPathTooLong,     // the program's own path cannot be had whole
-  kSameFile,        // the info file would be the settings file
-  kOffline,         // not on line, or no Internet handle
-  kUrlNotOpened,
-  kNotNewer,  // nothing newer was read (the explicit check then opened the page)
-  kNewer,     // the notice was shown
-};
 
 class CUpdateCheckApp {
  public:
@@ -49,7 +37,7 @@ class CUpdateCheckApp {
  private:
   RunEnd RunUpdateCheck(const UpdateRequest& request, bool explicitCheck);
   void RunNoticeSequence(const UpdateRequest& request, const UpdateInfo& info,
-                         const std::string& settingsPath);
+                         const SettingLocation& setting);
 
   Files& files_;
   InfoDownload& download_;

@@ -33,15 +33,7 @@ size_t FindSpecial(const char* data, size_t size) {
 
 }  // namespace
 
-size_t MemoryByteSource::Read(char* buffer, size_t size, bool& failed) {
-  failed = false;
-  const size_t count = size < bytes_.size() - position_ ? size : bytes_.size() - position_;
-  std::memcpy(buffer, bytes_.data() + position_, count);
-  position_ += count;
-  return count;
-}
-
-TextModeReader::TextModeReader(ByteSource& source) : source_(source) {}
+TextModeReader::TextModeReader(File& source) : source_(source) {}
 
 bool TextModeReader::Fill() {
   if (atEnd_) return false;

@@ -13,25 +13,7 @@
 #include <cstdint>
 #include <string_view>
 
-// Where the raw bytes come from.
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  // Places up to `size` bytes in `buffer` and returns their number; 0 at the end.
-  // Sets `failed` when the read failed (the bytes returned with it still count).
-  virtual size_t Read(char* buffer, size_t size, bool& failed) = 0;
-};
-
-// Bytes already in memory, handed out as a file would be (the bytes are not copied).
-class MemoryByteSource : public ByteSource {
- public:
-  explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
-  size_t Read(char* buffer, size_t size, bool& failed) override;
-
- private:
-  std::string_view bytes_;
-  size_t position_ = 0;
-};
+#include "base/file.h"
 
 // How a piece ended.
 enum class PieceEnd : uint8_t {
@@ -63,7 +45,7 @@ class TextModeReader {
   static constexpr size_t kLineBufferSize = 260;  // as passed to fgets
   static constexpr size_t kMaxPieceLength = kLineBufferSize - 1;
 
-  explicit TextModeReader(ByteSource& source);
+  explicit TextModeReader(File& source);
   TextModeReader(const TextModeReader&) = delete;
   TextModeReader& operator=(const TextModeReader&) = delete;
 
@@ -88,7 +70,7 @@ class TextModeReader {
 
   static constexpr size_t kRestart = static_cast<size_t>(-1);
 
-  ByteSource& source_;
+  File& source_;
   size_t base_ = 0;  // offset in the file of raw_[0]
   size_t pos_ = 0;   // next unread byte in raw_
   size_t end_ = 0;   // end of valid bytes in raw_

@@ -9,7 +9,7 @@
 
 #include "base/decimal_to_double.h"
 #include "base/text_mode_reader.h"
-#include "update/update_info.h"
+#include "update/info_file.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ const std::string& LargeFile() {
 void BM_ReadUpdateInfoText(benchmark::State& state) {
   const std::string& file = LargeFile();
   for (auto _ : state) {
-    MemoryByteSource source(file);
+    MemoryFile source(file);
     UpdateInfo info;
     ReadUpdateInfoText(source, info);
     benchmark::DoNotOptimize(info);
@@ -63,7 +63,7 @@ BENCHMARK(BM_ReadUpdateInfoText)->Unit(benchmark::kMillisecond);
 void BM_TextModeReader(benchmark::State& state) {
   const std::string& file = LargeFile();
   for (auto _ : state) {
-    MemoryByteSource source(file);
+    MemoryFile source(file);
     TextModeReader reader(source);
     TextPiece piece;
     size_t pieces = 0;
@@ -79,7 +79,7 @@ void BM_MemoryCopy(benchmark::State& state) {
   const std::string& file = LargeFile();
   static char buffer[64 * 1024];
   for (auto _ : state) {
-    MemoryByteSource source(file);
+    MemoryFile source(file);
     bool failed = false;
     while (source.Read(buffer, sizeof buffer, failed) > 0) benchmark::ClobberMemory();
   }

@@ -45,6 +45,8 @@ uint32_t Win32Files::ModuleFileName(char* buffer, uint32_t size) {
   return GetModuleFileNameA(nullptr, buffer, size);
 }
 
+uint32_t Win32Files::TempPath(char* buffer, uint32_t size) { return GetTempPathA(size, buffer); }
+
 bool Win32Files::Delete(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
 std::unique_ptr<File> Win32Files::OpenForReading(const std::string& path) {
@@ -53,4 +55,28 @@ std::unique_ptr<File> Win32Files::OpenForReading(const std::string& path) {
 
 std::unique_ptr<File> Win32Files::OpenForWriting(const std::string& path) {
   return Open(path, "wb");
+}
+
+// The handle is not closed: the delete-on-close flag removes the file when the process
+// ends, and until then no other process can open it.
+bool Win32Files::CreatePlaceholder(const std::string& path) {
+  return CreateFileA(path.c_str(), 0, 0, nullptr, CREATE_NEW,
+                     FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_DELETE_ON_CLOSE,
+                     nullptr) != INVALID_HANDLE_VALUE;
+}
+
+bool Win32Files::FreeSpace(const std::string& directory, uint64_t& freeBytes) {
+  ULARGE_INTEGER available = {};
+  ULARGE_INTEGER total = {};
+  ULARGE_INTEGER free = {};
+  if (GetDiskFreeSpaceExA(directory.c_str(), &available, &total, &free) == FALSE) return false;
+  freeBytes = available.QuadPart;
+  return true;
+}
+
+bool Win32Files::FileSize(const std::string& path, uint64_t& size) {
+  WIN32_FILE_ATTRIBUTE_DATA found = {};
+  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &found) == FALSE) return false;
+  size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+  return true;
 }

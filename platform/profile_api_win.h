@@ -10,8 +10,4 @@ class Win32ProfileApi final : public ProfileApi {
                                     const char* fileName) override;
   bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                   const char* fileName) override;
-  bool GetDiskFreeSpaceExA(const char* directoryName, uint64_t* freeBytesAvailable,
-                           uint64_t* totalBytes, uint64_t* totalFreeBytes) override;
-  bool GetFileAttributesExA(const char* fileName, uint32_t infoLevel,
-                            FileAttributeData* data) override;
 };

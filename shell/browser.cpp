@@ -1,36 +1,43 @@
 #include "shell/browser.h"
 
 namespace {
-constexpr uint32_t kPathBufferSize = 260;
 constexpr const char* kPlaceholderName = "www.htm";
 }  // namespace
 
 void DefaultBrowser::Open(WindowHandle owner, const std::string& url) {
-  char tempDirectory[kPathBufferSize];
-  const uint32_t length = shell_.GetTempPathA(kPathBufferSize, tempDirectory);
-  // 0 is a failure; a larger result is the size the path would need.
-  if (length == 0 || length >= kPathBufferSize) return;
-  const std::string placeholder = std::string(tempDirectory, length) + kPlaceholderName;
-
-  // The handle is not closed: the delete-on-close flag removes the file when the process
-  // ends. Creation fails when another process left a "www.htm"; the lookup below then
-  // uses that file, which is as good.
-  const auto createPlaceholder = [&] {
-    return shell_.CreateFileA(placeholder.c_str(), 0, 0, win::kCreateNew,
-                              win::kFileAttributeArchive | win::kFileFlagDeleteOnClose);
-  };
-  const bool madeHere = reinterpret_cast<intptr_t>(createPlaceholder()) != win::kInvalidHandle;
-
+  std::string placeholder;
   char browser[kPathBufferSize] = {};
-  intptr_t found = shell_.FindExecutableA(placeholder.c_str(), nullptr, browser);
+  if (Find(placeholder, browser) <= win::kShellErrorLimit) return;
+  shell_.ShellExecuteA(owner, nullptr, browser, url.c_str(), nullptr, win::kShowNormal);
+  files_.Delete(placeholder);
+}
+
+intptr_t DefaultBrowser::FindProgram(std::string& program) {
+  std::string placeholder;
+  char found[kPathBufferSize] = {};
+  const intptr_t result = Find(placeholder, found);
+  if (result > win::kShellErrorLimit) program = found;
+  return result;
+}
+
+intptr_t DefaultBrowser::Find(std::string& placeholder, char* program) {
+  char tempDirectory[kPathBufferSize];
+  const uint32_t length = files_.TempPath(tempDirectory, kPathBufferSize);
+  // 0 is a failure; a larger result is the size the path would need.
+  if (length == 0 || length >= kPathBufferSize) return 0;
+  placeholder = std::string(tempDirectory, length) + kPlaceholderName;
+
+  // Creation fails when another process left a "www.htm"; the lookup below then uses
+  // that file, which is as good.
+  const bool madeHere = files_.CreatePlaceholder(placeholder);
+
+  intptr_t found = shell_.FindExecutableA(placeholder.c_str(), nullptr, program);
   if (found <= win::kShellErrorLimit && !madeHere) {
     // The other process's file goes when that process ends, which may be just before the
     // lookup: then it is looked up once more, with a placeholder of this process's own.
-    createPlaceholder();
-    found = shell_.FindExecutableA(placeholder.c_str(), nullptr, browser);
+    files_.CreatePlaceholder(placeholder);
+    found = shell_.FindExecutableA(placeholder.c_str(), nullptr, program);
   }
-  if (found <= win::kShellErrorLimit) return;
-  browser[kPathBufferSize - 1] = '\0';
-  shell_.ShellExecuteA(owner, nullptr, browser, url.c_str(), nullptr, win::kShowNormal);
-  shell_.DeleteFileA(placeholder.c_str());
+  program[kPathBufferSize - 1] = '\0';
+  return found;
 }

@@ -1,8 +1,10 @@
 // Opening a web page in the user's browser.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/shell_api.h"
 #include "platform/window.h"
 
@@ -21,9 +23,19 @@ class Browser {
 // temporary directory cannot be had, or when no program is associated with ".htm".
 class DefaultBrowser final : public Browser {
  public:
-  explicit DefaultBrowser(ShellApi& shell) : shell_(shell) {}
+  DefaultBrowser(Files& files, ShellApi& shell) : files_(files), shell_(shell) {}
   void Open(WindowHandle owner, const std::string& url) override;
 
+  // The lookup alone, as Open makes it: FindExecutableA's result (above 32 when a program
+  // was found; 0 without a temporary directory), and the program in `program`.
+  intptr_t FindProgram(std::string& program);
+
  private:
+  static constexpr uint32_t kPathBufferSize = 260;
+  // The lookup, with the placeholder it used in `placeholder` and the program in
+  // `program`, of kPathBufferSize characters.
+  intptr_t Find(std::string& placeholder, char* program);
+
+  Files& files_;
   ShellApi& shell_;
 };

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "update/update_info.h"
+#include "update/info_file.h"
 
 // The maker's messages joined by blank lines (CR LF CR LF), empty ones skipped.
 std::string ComposeNoticeText(const Messages& messages);

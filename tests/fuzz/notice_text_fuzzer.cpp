@@ -11,7 +11,7 @@
 #include "fuzz_support.h"
 #include "update/notice_text.h"
 #include "update/program_version.h"
-#include "update/update_info.h"
+#include "update/info_file.h"
 
 namespace {
 

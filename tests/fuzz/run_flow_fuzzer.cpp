@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "app/update_check_app.h"
 #include "fake_roles.h"
 #include "fake_system.h"
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FakeFiles files(log);
   FakeInternet internet(log);
   FakeProfile profile(log);
-  FakeShell shell(log);
+  FakeShell shell(log, files);
   FakeNotice notice(log);
   internet.body = provider.ConsumeRandomLengthString(8192);
   const std::string setting = provider.ConsumeRandomLengthString(32);
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   internet.urlOpenFails = (network & 4) != 0;
   internet.readFails = (network & 8) != 0;
   if (network & 16) internet.deadlineFiresAt = (user >> 4) & 3;  // during that call
-  if (network & 32) shell.tempResult = 300;  // no usable temporary directory
+  if (network & 32) files.tempResult = 300;  // no usable temporary directory
   if (network & 64) shell.findExecutableResult = 31;  // no browser for ".htm"
   notice.answer = (user & 1) != 0 ? NoticeAnswer::kYes : NoticeAnswer::kNo;
   constexpr int32_t kBoxes[] = {-1, 0, 1, -1};
@@ -61,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   DownloadUpdateInfo download(internet, files);
-  ProfileHostSetting host(profile);
-  DefaultBrowser browser(shell);
+  ProfileHostSetting host(profile, files);
+  DefaultBrowser browser(files, shell);
   CUpdateCheckApp app(files, download, host, notice, browser);
   notice.app = &app;
   FUZZ_CHECK(!app.InitInstance(commandLine.c_str()));
@@ -70,27 +70,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // A command line it cannot use ends the run before anything is fetched or written.
   if (mode == RunMode::kNone) FUZZ_CHECK(log.empty());
-  int reads = 0, writes = 0, dialogs = 0, browsers = 0;
+  int reads = 0, writes = 0, dialogs = 0;
   for (const std::string& call : log) {
     reads += IsCall(call, "GetPrivateProfileStringA");
     writes += IsCall(call, "WritePrivateProfileStringA");
     dialogs += IsCall(call, "Ask");
-    if (IsCall(call, "ShellExecuteA")) {
-      ++browsers;
-      FUZZ_CHECK(EndsWith(call, ", " + args[kDownloadUrlArgument] + ", null, 1)"));
-    }
   }
-  FUZZ_CHECK(browsers <= 1);
+  FUZZ_CHECK(shell.started.size() <= 1);
+  for (const FakeShell::Start& start : shell.started) {
+    FUZZ_CHECK(start.parameters == args[kDownloadUrlArgument]);
+    FUZZ_CHECK(!start.directoryGiven && start.showCommand == win::kShowNormal);
+  }
   FUZZ_CHECK(dialogs <= 1);
   // The setting is read before and stored after the dialog, once each, and only then.
   FUZZ_CHECK(reads == dialogs && writes == dialogs);
   if (dialogs == 1) {
     FUZZ_CHECK(IndexOf(log, "GetPrivateProfileStringA") < IndexOf(log, "Ask"));
-    const std::string& written = log[IndexOf(log, "WritePrivateProfileStringA")];
-    const std::string where = args[kSettingsSectionArgument] + ", " + args[kSettingsKeyArgument];
-    const std::string file = kDirectory + args[kSettingsFileNameArgument] + ")";
-    FUZZ_CHECK(written == "WritePrivateProfileStringA(" + where + ", 0, " + file ||
-               written == "WritePrivateProfileStringA(" + where + ", 1, " + file);
+    const FakeProfile::Write& written = profile.writes.at(0);
+    FUZZ_CHECK(written.section == args[kSettingsSectionArgument] &&
+               written.key == args[kSettingsKeyArgument] &&
+               written.file == kDirectory + args[kSettingsFileNameArgument]);
+    FUZZ_CHECK(written.value == "0" || written.value == "1");
     FUZZ_CHECK(notice.shown.productName == request.productName);
   }
   // The downloaded file never stays behind in the program's directory.

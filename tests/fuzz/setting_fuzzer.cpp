@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "fake_system.h"
 #include "fuzz_support.h"
 
@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string firstNine = asCString.substr(0, 9);
   CallLog log;
   FakeProfile profile(log);
-  ProfileHostSetting setting(profile);
+  FakeFiles files(log);
+  ProfileHostSetting setting(profile, files);
   profile.values[where.file + "|" + where.section + "|" + where.key] = stored;
   int32_t box = 1;
   setting.Read(where, box);
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string nine;
   for (size_t i = 0; i < 9; ++i) nine += stored.empty() ? '7' : stored[i % stored.size()];
   box = 0;
-  ProfileHostSetting(overfilling).Read(where, box);
+  ProfileHostSetting(overfilling, files).Read(where, box);
   FUZZ_CHECK(box == ExpectedBox(UpToNul(nine), 0));
 
   // Whatever was read, the stored value is "0" or "1".

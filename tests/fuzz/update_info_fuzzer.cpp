@@ -18,7 +18,6 @@
 #include "update/info_file.h"
 #include "update/notice_text.h"
 #include "base/text_mode_reader.h"
-#include "update/update_info.h"
 
 namespace {
 
@@ -60,7 +59,7 @@ FUZZ_UNTRACED std::vector<Piece> ReferencePieces(std::string_view bytes, std::st
 
 // Hands the bytes out in reads of two alternating sizes, and fails at `failAt` (the
 // bytes returned with the failure still count). Reading on after the end is an error.
-class ChunkSource : public ByteSource {
+class ChunkSource : public File {
  public:
   ChunkSource(std::string_view bytes, size_t first, size_t second, size_t failAt)
       : bytes_(bytes), sizes_{first, second}, failAt_(failAt) {}

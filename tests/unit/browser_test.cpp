@@ -7,32 +7,41 @@ namespace {
 
 const std::string kPlaceholder = "C:\\Temp\\www.htm";
 
-// The browser launch on a fake shell.
+// The browser launch on fake files and a fake shell.
 struct Launch {
   CallLog log;
-  FakeShell shell{log};
+  FakeFiles files{log};
+  FakeShell shell{log, files};
   void Open(const std::string& url, WindowHandle owner = nullptr) {
-    DefaultBrowser(shell).Open(owner, url);
+    DefaultBrowser(files, shell).Open(owner, url);
   }
-  CallLog Started() const { return CallsNamed(log, "ShellExecuteA"); }
+  size_t Started() const { return shell.started.size(); }
 };
 
 TEST(DefaultBrowser, StartsTheHtmlProgramWithTheUrlUnchanged) {
   Launch l;
-  l.Open("http://example.test/a page?x=\"1\"");
-  EXPECT_EQ(l.log,
-            (CallLog{"GetTempPathA(260)", "CreateFileA(C:\\Temp\\www.htm, 0, 0, 1, 0x4000020)",
-                     "FindExecutableA(C:\\Temp\\www.htm, null)",
-                     "ShellExecuteA(null, null, C:\\Browsers\\browser.exe, "
-                     "http://example.test/a page?x=\"1\", null, 1)",
-                     "DeleteFileA(C:\\Temp\\www.htm)"}));
+  const std::string url = "http://example.test/a page?x=\"1\"";
+  l.Open(url);
+  // The placeholder exists for the lookup, and the browser is started before it is
+  // deleted again.
+  EXPECT_EQ(l.log, (CallLog{"TempPath()", "CreatePlaceholder(" + kPlaceholder + ")",
+                            "FindExecutableA(" + kPlaceholder + ")", "ShellExecuteA()",
+                            "Delete(" + kPlaceholder + ")"}));
+  ASSERT_EQ(l.Started(), 1u);
+  const FakeShell::Start& start = l.shell.started[0];
+  EXPECT_EQ(start.file, l.shell.browserPath);
+  EXPECT_EQ(start.parameters, url);
+  EXPECT_FALSE(start.verbGiven);       // the program's default action
+  EXPECT_FALSE(start.directoryGiven);  // the current directory
+  EXPECT_EQ(start.showCommand, win::kShowNormal);
 }
 
 TEST(DefaultBrowser, PassesTheOwnerWindowItIsGiven) {
   Launch l;
-  l.Open("u", reinterpret_cast<WindowHandle>(0x77));
-  EXPECT_EQ(l.Started(),
-            CallLog{"ShellExecuteA(0x77, null, C:\\Browsers\\browser.exe, u, null, 1)"});
+  const auto owner = reinterpret_cast<WindowHandle>(0x77);
+  l.Open("u", owner);
+  ASSERT_EQ(l.Started(), 1u);
+  EXPECT_EQ(l.shell.started[0].owner, owner);
 }
 
 TEST(DefaultBrowser, ResultsUpTo32MeanNoBrowser) {
@@ -40,16 +49,16 @@ TEST(DefaultBrowser, ResultsUpTo32MeanNoBrowser) {
     Launch l;
     l.shell.findExecutableResult = result;
     l.Open("u");
-    EXPECT_EQ(l.Started().size(), result > 32 ? 1u : 0u) << result;
+    EXPECT_EQ(l.Started(), result > 32 ? 1u : 0u) << result;
   }
 }
 
 TEST(DefaultBrowser, APlaceholderLeftByAnotherProcessIsUsedAsItIs) {
   Launch l;
-  l.shell.files.insert(kPlaceholder);
+  l.files.files[kPlaceholder] = "";
   l.Open("u");
-  EXPECT_EQ(CallsNamed(l.log, "CreateFileA").size(), 1u);
-  EXPECT_EQ(l.Started().size(), 1u);
+  EXPECT_EQ(CallsNamed(l.log, "CreatePlaceholder").size(), 1u);
+  EXPECT_EQ(l.Started(), 1u);
 }
 
 // Another process's placeholder that disappears, with its process, between the failed
@@ -58,7 +67,7 @@ class VanishingPlaceholder : public FakeShell {
  public:
   using FakeShell::FakeShell;
   intptr_t FindExecutableA(const char* file, const char* directory, char* result) override {
-    if (lookups_++ == 0) files.erase(file);
+    if (lookups_++ == 0) files.files.erase(file);
     return FakeShell::FindExecutableA(file, directory, result);
   }
 
@@ -68,33 +77,51 @@ class VanishingPlaceholder : public FakeShell {
 
 TEST(DefaultBrowser, APlaceholderThatVanishesBeforeTheLookupIsReplacedByAnOwnOne) {
   CallLog log;
-  VanishingPlaceholder shell(log);
-  shell.files.insert(kPlaceholder);
-  DefaultBrowser(shell).Open(nullptr, "u");
-  EXPECT_EQ(CallsNamed(log, "CreateFileA").size(), 2u);
+  FakeFiles files(log);
+  VanishingPlaceholder shell(log, files);
+  files.files[kPlaceholder] = "";
+  DefaultBrowser(files, shell).Open(nullptr, "u");
+  EXPECT_EQ(CallsNamed(log, "CreatePlaceholder").size(), 2u);
   EXPECT_EQ(CallsNamed(log, "FindExecutableA").size(), 2u);
-  EXPECT_EQ(CallsNamed(log, "ShellExecuteA").size(), 1u);
+  EXPECT_EQ(shell.started.size(), 1u);
 }
 
 TEST(DefaultBrowser, NoBrowserIsStartedWhenTheLookupFailsTwice) {
   Launch l;
-  l.shell.files.insert(kPlaceholder);
+  l.files.files[kPlaceholder] = "";
   l.shell.findExecutableResult = 31;
   l.Open("u");
   EXPECT_EQ(CallsNamed(l.log, "FindExecutableA").size(), 2u);
-  EXPECT_TRUE(l.Started().empty());
+  EXPECT_EQ(l.Started(), 0u);
 }
 
 TEST(DefaultBrowser, NothingHappensWithoutATemporaryDirectory) {
   Launch tooLong;
-  tooLong.shell.tempPath = std::string(300, 't');  // does not fit: the size needed comes back
+  tooLong.files.tempPath = std::string(300, 't');  // does not fit: the size needed comes back
   tooLong.Open("u");
-  EXPECT_EQ(tooLong.log, CallLog{"GetTempPathA(260)"});
+  EXPECT_EQ(tooLong.log, CallLog{"TempPath()"});
 
   Launch failed;
-  failed.shell.tempPath = "";
+  failed.files.tempPath = "";
   failed.Open("u");
-  EXPECT_EQ(failed.log, CallLog{"GetTempPathA(260)"});
+  EXPECT_EQ(failed.log, CallLog{"TempPath()"});
+}
+
+// The lookup alone, as falwick-info run reports it: the same placeholder and lookup as
+// Open, and nothing started.
+TEST(DefaultBrowser, TheLookupAloneFindsTheProgramAndStartsNothing) {
+  Launch l;
+  std::string program;
+  EXPECT_EQ(DefaultBrowser(l.files, l.shell).FindProgram(program), 42);
+  EXPECT_EQ(program, l.shell.browserPath);
+  EXPECT_EQ(CallsNamed(l.log, "FindExecutableA"), CallLog{"FindExecutableA(" + kPlaceholder + ")"});
+  EXPECT_EQ(l.Started(), 0u);
+
+  Launch none;
+  none.files.tempPath = "";
+  std::string nothing;
+  EXPECT_EQ(DefaultBrowser(none.files, none.shell).FindProgram(nothing), 0);
+  EXPECT_EQ(nothing, "");
 }
 
 }  // namespace

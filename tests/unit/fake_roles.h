@@ -5,12 +5,12 @@
 #include <map>
 #include <string>
 
-#include "app/host_setting.h"
 #include "app/update_check_app.h"
 #include "fake_system.h"
 #include "shell/browser.h"
 #include "ui/notice.h"
 #include "update/download.h"
+#include "update/host_setting.h"
 
 // Stores `body` at the fetched path through the files, as a download would.
 class FakeDownload : public InfoDownload {
@@ -62,24 +62,22 @@ class FakeSetting : public HostSetting {
 
 // Answers with `answer` and leaves the box at `boxLeft` (-1: as shown). Keeps what it
 // was shown and, when `app` is set, the application's main window while it was shown.
-class FakeNotice : public Notice {
+class FakeNotice : public RecordingNotice {
  public:
   static constexpr uintptr_t kWindow = 0xD1A;
-  explicit FakeNotice(CallLog& log) : log_(log) {}
-  NoticeAnswer answer = NoticeAnswer::kYes;
+  explicit FakeNotice(CallLog& log) : log_(log) { answer = NoticeAnswer::kYes; }
   int32_t boxLeft = -1;
-  NoticeDialogData shown;
   const CUpdateCheckApp* app = nullptr;
   WindowHandle mainWindowWhileShown = nullptr;
 
   NoticeAnswer Ask(NoticeDialogData& dialog) override {
     log_.push_back("Ask()");
-    shown = dialog;
     showing_ = true;
     if (app != nullptr) mainWindowWhileShown = app->MainWindow();
     showing_ = false;
+    const NoticeAnswer given = RecordingNotice::Ask(dialog);
     if (boxLeft >= 0) dialog.disableChecking = boxLeft;
-    return answer;
+    return given;
   }
   WindowHandle Window() const override {
     return showing_ ? reinterpret_cast<WindowHandle>(kWindow) : nullptr;

@@ -88,6 +88,13 @@ uint32_t FakeFiles::ModuleFileName(char* buffer, uint32_t size) {
   return moduleResult != 0 ? moduleResult : length;
 }
 
+uint32_t FakeFiles::TempPath(char* buffer, uint32_t size) {
+  log_.push_back("TempPath()");
+  if (tempPath.size() >= size) return static_cast<uint32_t>(tempPath.size() + 1);
+  const uint32_t length = Fill(buffer, size, tempPath);
+  return tempResult != 0 ? tempResult : length;
+}
+
 bool FakeFiles::Delete(const std::string& path) {
   log_.push_back("Delete(" + path + ")");
   if (readOnly.count(path) != 0 || open_.count(path) != 0) return false;
@@ -105,6 +112,31 @@ std::unique_ptr<File> FakeFiles::OpenForWriting(const std::string& path) {
   log_.push_back("OpenForWriting(" + path + ")");
   files[path] = "";
   return std::make_unique<FakeFile>(*this, path);
+}
+
+bool FakeFiles::CreatePlaceholder(const std::string& path) {
+  log_.push_back("CreatePlaceholder(" + path + ")");
+  return files.emplace(path, std::string()).second;
+}
+
+bool FakeFiles::FreeSpace(const std::string& directory, uint64_t& bytes) {
+  log_.push_back("FreeSpace(" + directory + ")");
+  freeSpaceAsked.push_back(directory);
+  if (!freeSpaceKnown) return false;
+  bytes = freeBytes;
+  return true;
+}
+
+bool FakeFiles::FileSize(const std::string& path, uint64_t& size) {
+  log_.push_back("FileSize(" + path + ")");
+  if (const auto told = sizes.find(path); told != sizes.end()) {
+    size = told->second;
+    return true;
+  }
+  const auto found = files.find(path);
+  if (found == files.end()) return false;
+  size = found->second.size();
+  return true;
 }
 
 // --- WinINet
@@ -213,62 +245,23 @@ std::unique_ptr<NetworkDeadline> FakeInternet::ArmDeadline(uint32_t milliseconds
 uint32_t FakeProfile::GetPrivateProfileStringA(const char* section, const char* key,
                                                const char* defaultValue, char* buffer,
                                                uint32_t size, const char* fileName) {
-  log_.push_back("GetPrivateProfileStringA(" + Text(section) + ", " + Text(key) + ", " +
-                 Text(defaultValue) + ", " + std::to_string(size) + ", " + Text(fileName) + ")");
+  log_.push_back("GetPrivateProfileStringA()");
   const auto found = values.find(std::string(fileName) + "|" + section + "|" + key);
   return Fill(buffer, size, found != values.end() ? found->second : defaultValue);
 }
 
 bool FakeProfile::WritePrivateProfileStringA(const char* section, const char* key,
                                              const char* value, const char* fileName) {
-  log_.push_back("WritePrivateProfileStringA(" + Text(section) + ", " + Text(key) + ", " +
-                 Text(value) + ", " + Text(fileName) + ")");
+  log_.push_back("WritePrivateProfileStringA()");
   values[std::string(fileName) + "|" + section + "|" + key] = value;
-  return true;
-}
-
-bool FakeProfile::GetDiskFreeSpaceExA(const char* directoryName, uint64_t* freeBytesAvailable,
-                                      uint64_t* totalBytes, uint64_t* totalFreeBytes) {
-  log_.push_back("GetDiskFreeSpaceExA(" + Text(directoryName) + ")");
-  if (!freeSpaceKnown) return false;
-  for (uint64_t* count : {freeBytesAvailable, totalBytes, totalFreeBytes}) {
-    if (count != nullptr) *count = freeBytes;
-  }
-  return true;
-}
-
-bool FakeProfile::GetFileAttributesExA(const char* fileName, uint32_t infoLevel,
-                                       FileAttributeData* data) {
-  log_.push_back("GetFileAttributesExA(" + Text(fileName) + ", " + std::to_string(infoLevel) +
-                 ")");
-  const auto found = fileSizes.find(fileName);
-  if (found == fileSizes.end()) return false;
-  *data = FileAttributeData{0x20, static_cast<uint32_t>(found->second >> 32),
-                            static_cast<uint32_t>(found->second)};
-  return true;
+  return WriteRecordingProfile::WritePrivateProfileStringA(section, key, value, fileName);
 }
 
 // --- Shell
 
-uint32_t FakeShell::GetTempPathA(uint32_t size, char* buffer) {
-  log_.push_back("GetTempPathA(" + std::to_string(size) + ")");
-  if (tempPath.size() >= size) return static_cast<uint32_t>(tempPath.size() + 1);
-  const uint32_t length = Fill(buffer, size, tempPath);
-  return tempResult != 0 ? tempResult : length;
-}
-
-SystemHandle FakeShell::CreateFileA(const char* path, uint32_t access, uint32_t shareMode,
-                                    uint32_t disposition, uint32_t flags) {
-  log_.push_back("CreateFileA(" + Text(path) + ", " + std::to_string(access) + ", " +
-                 std::to_string(shareMode) + ", " + std::to_string(disposition) + ", " +
-                 Hex(flags) + ")");
-  if (!files.insert(path).second) return Handle(static_cast<uintptr_t>(-1));
-  return Handle(0x300);
-}
-
-intptr_t FakeShell::FindExecutableA(const char* file, const char* directory, char* result) {
-  log_.push_back("FindExecutableA(" + Text(file) + ", " + Text(directory) + ")");
-  if (files.count(file) == 0) return 2;  // file not found
+intptr_t FakeShell::FindExecutableA(const char* file, const char* /*directory*/, char* result) {
+  log_.push_back("FindExecutableA(" + Text(file) + ")");
+  if (files.files.count(file) == 0) return 2;  // file not found
   if (findExecutableResult > 32) Fill(result, 260, browserPath);
   return findExecutableResult;
 }
@@ -276,13 +269,7 @@ intptr_t FakeShell::FindExecutableA(const char* file, const char* directory, cha
 intptr_t FakeShell::ShellExecuteA(WindowHandle owner, const char* verb, const char* file,
                                   const char* parameters, const char* directory,
                                   int showCommand) {
-  log_.push_back("ShellExecuteA(" + Ptr(owner) + ", " + Text(verb) + ", " + Text(file) + ", " +
-                 Text(parameters) + ", " + Text(directory) + ", " + std::to_string(showCommand) +
-                 ")");
-  return 42;
-}
-
-bool FakeShell::DeleteFileA(const char* path) {
-  log_.push_back("DeleteFileA(" + Text(path) + ")");
-  return files.erase(path) != 0;
+  log_.push_back("ShellExecuteA()");
+  return StartRecordingShell::ShellExecuteA(owner, verb, file, parameters, directory,
+                                            showCommand);
 }

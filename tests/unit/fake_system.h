@@ -1,5 +1,6 @@
 // Stand-ins for the Windows side: files kept in memory, and the WinINet, profile and
 // shell calls, each answering as the test set it up and noting itself in a shared log.
+// What a test looks into beyond the order of the calls is kept in plain fields.
 #pragma once
 
 #include <map>
@@ -11,6 +12,7 @@
 #include "platform/internet_api.h"
 #include "platform/profile_api.h"
 #include "platform/shell_api.h"
+#include "tools/info/run_check/recording_parts.h"
 
 // Every call, in order, written as Name(arg, arg, ...); strings unquoted, null as
 // "null", numbers in decimal except flags in hexadecimal.
@@ -20,25 +22,38 @@ CallLog CallsNamed(const CallLog& log, const std::string& name);
 int IndexOf(const CallLog& log, const std::string& name);
 std::string Hex(uint32_t value);
 
-// Logs Delete, OpenForReading, OpenForWriting (when they succeed) and CloseFile.
+// Logs Delete, OpenForReading, OpenForWriting (when they succeed), CloseFile, TempPath,
+// CreatePlaceholder, FreeSpace and FileSize.
 class FakeFiles : public Files {
  public:
   explicit FakeFiles(CallLog& log) : log_(log) {}
 
   std::string modulePath = "C:\\Apps\\Writer\\Falwick.EXE";
   uint32_t moduleResult = 0;  // when not 0, returned instead of the path's length
+  std::string tempPath = "C:\\Temp\\";
+  uint32_t tempResult = 0;  // when not 0, returned instead of the path's length
   std::map<std::string, std::string> files;  // by full path
+  std::map<std::string, uint64_t> sizes;     // sizes told in place of the contents' size
   std::set<std::string> readOnly;    // cannot be opened for writing nor deleted
   std::set<std::string> unreadable;  // cannot be opened for reading
   size_t writeCapacity = static_cast<size_t>(-1);  // bytes the disk takes in all
   size_t readFailsAt = static_cast<size_t>(-1);    // a read reaching this offset fails
   std::vector<size_t> writeSizes;                  // size of each Write
+  bool freeSpaceKnown = true;
+  uint64_t freeBytes = uint64_t{1} << 40;  // on every volume
+  std::vector<std::string> freeSpaceAsked;  // the directories, in order
 
   uint32_t ModuleFileName(char* buffer, uint32_t size) override;
+  uint32_t TempPath(char* buffer, uint32_t size) override;
   // Like Windows, refuses to delete a file that is open.
   bool Delete(const std::string& path) override;
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
+  // An empty file at `path`, unless one is there already.
+  bool CreatePlaceholder(const std::string& path) override;
+  bool FreeSpace(const std::string& directory, uint64_t& bytes) override;
+  // From `sizes`, else from `files`; false for a file in neither.
+  bool FileSize(const std::string& path, uint64_t& size) override;
 
  private:
   friend class FakeFile;
@@ -88,49 +103,38 @@ class FakeInternet : public InternetApi {
   std::set<uintptr_t> inUse_;  // by an abandoned call
 };
 
-class FakeProfile : public ProfileApi {
+// Keeps the values by "file|section|key"; logs GetPrivateProfileStringA() and
+// WritePrivateProfileStringA(), without arguments.
+class FakeProfile : public WriteRecordingProfile {
  public:
   explicit FakeProfile(CallLog& log) : log_(log) {}
 
   std::map<std::string, std::string> values;  // "file|section|key" -> value
-  std::map<std::string, uint64_t> fileSizes;  // the files that exist, by full path
-  bool freeSpaceKnown = true;
-  uint64_t freeBytes = uint64_t{1} << 40;  // on every volume
 
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,
                                     const char* fileName) override;
   bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                   const char* fileName) override;
-  // Logs the directory; answers freeBytes for every count.
-  bool GetDiskFreeSpaceExA(const char* directoryName, uint64_t* freeBytesAvailable,
-                           uint64_t* totalBytes, uint64_t* totalFreeBytes) override;
-  // Logs the name and level; fails for a file not in fileSizes.
-  bool GetFileAttributesExA(const char* fileName, uint32_t infoLevel,
-                            FileAttributeData* data) override;
 
  private:
   CallLog& log_;
 };
 
-class FakeShell : public ShellApi {
+// Finds the browser for a file that exists among `files`. Logs FindExecutableA(file) and
+// ShellExecuteA().
+class FakeShell : public StartRecordingShell {
  public:
-  explicit FakeShell(CallLog& log) : log_(log) {}
+  FakeShell(CallLog& log, FakeFiles& fileSystem) : files(fileSystem), log_(log) {}
 
-  std::string tempPath = "C:\\Temp\\";
-  uint32_t tempResult = 0;  // when not 0, returned instead of the path's length
-  std::set<std::string> files;  // placeholders that exist
+  FakeFiles& files;
   intptr_t findExecutableResult = 42;
   std::string browserPath = "C:\\Browsers\\browser.exe";
 
-  uint32_t GetTempPathA(uint32_t size, char* buffer) override;
-  SystemHandle CreateFileA(const char* path, uint32_t access, uint32_t shareMode,
-                           uint32_t disposition, uint32_t flagsAndAttributes) override;
   intptr_t FindExecutableA(const char* file, const char* directory, char* result) override;
   intptr_t ShellExecuteA(WindowHandle owner, const char* verb, const char* file,
                          const char* parameters, const char* directory,
                          int showCommand) override;
-  bool DeleteFileA(const char* path) override;
 
  private:
   CallLog& log_;

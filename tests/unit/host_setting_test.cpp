@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "fake_system.h"
 
 namespace {
@@ -19,34 +19,41 @@ TEST(DisableCheckingSetting, ATextStartingWithANonZeroIntegerTicksTheBox) {
   EXPECT_EQ(DisableCheckingFromText("", 0), 0);
 }
 
-TEST(DisableCheckingSetting, ReadsAtMostNineCharactersWithDefaultZero) {
+// The setting's parts on fakes.
+struct Setting {
   CallLog log;
-  FakeProfile profile(log);
-  ProfileHostSetting setting(profile);
+  FakeProfile profile{log};
+  FakeFiles files{log};
+  ProfileHostSetting setting{profile, files};
   const SettingLocation where{"C:\\p\\host.ini", "Options", "NoCheck"};
-  int32_t box = 0;
-  setting.Read(where, box);  // missing: the default "0"
+  std::string& Stored() { return profile.values[where.file + "|Options|NoCheck"]; }
+};
+
+TEST(DisableCheckingSetting, ReadsAtMostNineCharactersWithDefaultZero) {
+  Setting s;
+  int32_t box = 1;
+  s.setting.Read(s.where, box);  // missing: the default "0" clears the box
   EXPECT_EQ(box, 0);
-  EXPECT_EQ(log.back(), "GetPrivateProfileStringA(Options, NoCheck, 0, 10, C:\\p\\host.ini)");
   // The tenth character is cut off: "000000000" remains, which is 0.
-  profile.values["C:\\p\\host.ini|Options|NoCheck"] = "0000000001";
+  s.Stored() = "0000000001";
   box = 1;
-  setting.Read(where, box);
+  s.setting.Read(s.where, box);
   EXPECT_EQ(box, 0);
-  profile.values["C:\\p\\host.ini|Options|NoCheck"] = "000000002";
-  setting.Read(where, box);
+  s.Stored() = "000000002";
+  s.setting.Read(s.where, box);
   EXPECT_EQ(box, 1);
 }
 
 TEST(DisableCheckingSetting, StoresOneOrZeroAtItsPlace) {
-  CallLog log;
-  FakeProfile profile(log);
-  ProfileHostSetting setting(profile);
-  const SettingLocation where{"C:\\p\\host.ini", "Options", "NoCheck"};
   for (const int32_t box : {0, 1, 2, -1}) {
-    setting.Write(where, box);
-    EXPECT_EQ(log.back(), std::string("WritePrivateProfileStringA(Options, NoCheck, ") +
-                              (box != 0 ? "1" : "0") + ", C:\\p\\host.ini)");
+    Setting s;
+    s.setting.Write(s.where, box);
+    ASSERT_EQ(s.profile.writes.size(), 1u);
+    const FakeProfile::Write& write = s.profile.writes[0];
+    EXPECT_EQ(write.file, s.where.file);
+    EXPECT_EQ(write.section, "Options");
+    EXPECT_EQ(write.key, "NoCheck");
+    EXPECT_EQ(write.value, box != 0 ? "1" : "0");
   }
 }
 
@@ -73,14 +80,13 @@ TEST(DisableCheckingSetting, IsWrittenOnlyWhenTheWholeFileFitsOnItsVolume) {
       {"sizes that would wrap", kMost, true, kMost, false},
   };
   for (const auto& c : cases) {
-    CallLog log;
-    FakeProfile profile(log);
-    if (c.fileSize != kNone) profile.fileSizes["C:\\p\\host.ini"] = c.fileSize;
-    profile.freeSpaceKnown = c.spaceKnown;
-    profile.freeBytes = c.freeBytes;
-    ProfileHostSetting(profile).Write({"C:\\p\\host.ini", "Options", "NoCheck"}, 1);
-    EXPECT_EQ(log.front(), "GetDiskFreeSpaceExA(C:\\p\\)") << c.name;
-    EXPECT_EQ(IndexOf(log, "WritePrivateProfileStringA") >= 0, c.writes) << c.name;
+    Setting s;
+    if (c.fileSize != kNone) s.files.sizes[s.where.file] = c.fileSize;
+    s.files.freeSpaceKnown = c.spaceKnown;
+    s.files.freeBytes = c.freeBytes;
+    s.setting.Write(s.where, 1);
+    EXPECT_EQ(s.files.freeSpaceAsked, std::vector<std::string>{"C:\\p\\"}) << c.name;
+    EXPECT_EQ(s.profile.writes.size(), c.writes ? 1u : 0u) << c.name;
   }
 }
 

@@ -1,4 +1,4 @@
-// A ByteSource over bytes in memory, handing them out in chunks of a chosen size and
+// A File over bytes in memory, handing them out in chunks of a chosen size and
 // optionally failing at a chosen offset.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 #include "base/text_mode_reader.h"
 
-class MemorySource : public ByteSource {
+class MemorySource : public File {
  public:
   explicit MemorySource(std::string bytes, size_t chunk = 1 << 20,
                         size_t failAt = std::string::npos)

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "tools/info/common/show_text.h"
-#include "update/update_info.h"
+#include "update/info_file.h"
 
 EditorLines::EditorLines(std::string_view bytes) : bytes_(bytes) {
   starts_.push_back(0);

@@ -49,7 +49,7 @@ InfoCheck InfoChecker::Run() {
   result_.lineCount = lines_.Count();
   CheckSize();
   CheckEncoding();
-  MemoryByteSource source(bytes_);
+  MemoryFile source(bytes_);
   ReadUpdateInfoText(source, result_.info, this);  // the program's own reading
   CheckCtrlZ();
   CheckHtml();

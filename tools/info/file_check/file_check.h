@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "update/program_version.h"
-#include "update/update_info.h"
+#include "update/info_file.h"
 
 // The kinds of trap a file can hold.
 enum class Trap {

@@ -13,7 +13,7 @@
 #include "tools/info/file_check/editor_lines.h"
 #include "tools/info/file_check/file_check.h"
 #include "base/text_mode_reader.h"
-#include "update/update_info.h"
+#include "update/info_file.h"
 
 class InfoChecker : public InfoReadObserver {
  public:

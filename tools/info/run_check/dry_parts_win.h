@@ -1,8 +1,8 @@
-// The dry parts of falwick-info run. Falwick's run flow talks to them as to its real
-// parts, and they answer as those would on this machine, but nothing of the host's is
-// changed: no file of the program directory is deleted, created or written, no setting
-// is stored, no dialog is shown and no browser is started. What each was asked is kept
-// for the report.
+// The dry parts of falwick-info run that touch files and the profile. Falwick's run flow
+// talks to them as to its real parts, and they answer as those would on this machine,
+// but nothing of the host's is changed: no file of the program directory is deleted,
+// created or written and no setting is stored (recording_parts.h: no dialog is shown and
+// no browser is started). What each was asked is kept for the report.
 #pragma once
 
 #include <cstdint>
@@ -10,22 +10,11 @@
 #include <set>
 #include <string>
 
-#include "tools/info/run_check/dry_run.h"
 #include "platform/files.h"
 #include "platform/profile_api.h"
-#include "shell/browser.h"
-#include "ui/notice.h"
-
-// Whether Falwick could open `path` for writing: an existing file is opened for writing
-// and closed unwritten; a missing one is created with delete-on-close and closed, so it
-// is gone again at once.
-WriteProbe ProbeFileWrite(const std::string& path);
-// Whether a new file can be created in `directory` (ending in a backslash), with a
-// delete-on-close file of the tool's own name.
-WriteProbe ProbeDirectoryWrite(const std::string& directory);
-// Whether DeleteFileA would delete the existing file `path` (it is not deleted).
-bool CanDelete(const std::string& path);
-bool FileExists(const std::string& path);
+#include "tools/info/run_check/dry_run.h"
+#include "tools/info/run_check/recording_parts.h"
+#include "tools/info/run_check/write_probes_win.h"
 
 // Up to `limit` bytes of the file `path`; empty when it cannot be read.
 std::string ReadFileBytes(Files& files, const std::string& path, size_t limit);
@@ -57,6 +46,19 @@ class DryFiles final : public Files {
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
 
+  // The temporary directory, the placeholder and the questions before a rewrite are the
+  // tool's own or only read: they go to the system.
+  uint32_t TempPath(char* buffer, uint32_t size) override { return real_.TempPath(buffer, size); }
+  bool CreatePlaceholder(const std::string& path) override {
+    return real_.CreatePlaceholder(path);
+  }
+  bool FreeSpace(const std::string& directory, uint64_t& freeBytes) override {
+    return real_.FreeSpace(directory, freeBytes);
+  }
+  bool FileSize(const std::string& path, uint64_t& size) override {
+    return real_.FileSize(path, size);
+  }
+
   BodyRead read() const { return read_; }
   bool stored() const { return stored_once_; }  // the download went to bodyPath
 
@@ -71,53 +73,15 @@ class DryFiles final : public Files {
 };
 
 // The profile calls, reading the real file and writing nothing.
-class ReadOnlyProfileApi final : public ProfileApi {
+class ReadOnlyProfileApi final : public WriteRecordingProfile {
  public:
   explicit ReadOnlyProfileApi(ProfileApi& real) : real_(real) {}
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,
                                     const char* fileName) override;
-  // Stores nothing; reports success, as the run expects of a write.
-  bool WritePrivateProfileStringA(const char* section, const char* key, const char* value,
-                                  const char* fileName) override;
-  // The questions asked before a write only read, so they go to the system.
-  bool GetDiskFreeSpaceExA(const char* directoryName, uint64_t* freeBytesAvailable,
-                           uint64_t* totalBytes, uint64_t* totalFreeBytes) override {
-    return real_.GetDiskFreeSpaceExA(directoryName, freeBytesAvailable, totalBytes,
-                                     totalFreeBytes);
-  }
-  bool GetFileAttributesExA(const char* fileName, uint32_t infoLevel,
-                            FileAttributeData* data) override {
-    return real_.GetFileAttributesExA(fileName, infoLevel, data);
-  }
 
   std::string lastRead;  // the text the last read returned
-  bool written = false;  // a write was asked for
 
  private:
   ProfileApi& real_;
 };
-
-// Keeps what the dialog would show and answers "No" without showing anything.
-class DryNotice final : public Notice {
- public:
-  NoticeAnswer Ask(NoticeDialogData& dialog) override;
-  WindowHandle Window() const override { return nullptr; }
-
-  bool asked = false;
-  NoticeDialogData shown;
-};
-
-// Keeps the URL the browser would get and starts nothing.
-class DryBrowser final : public Browser {
- public:
-  void Open(WindowHandle owner, const std::string& url) override;
-
-  bool asked = false;
-  std::string url;
-};
-
-// The program Windows associates with ".htm" files, found as Falwick finds it (with
-// FindExecutableA on a placeholder file, here one of the tool's own): FindExecutableA's
-// result, and the program in `program` when it is above 32.
-long FindHtmProgram(std::string& program);

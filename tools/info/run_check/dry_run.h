@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 #include "app/update_check_app.h"
 #include "tools/info/url_check/fetch_report.h"
 #include "tools/info/file_check/file_check.h"

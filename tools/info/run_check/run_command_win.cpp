@@ -1,6 +1,8 @@
-// The dry run: the same CUpdateCheckApp and DownloadUpdateInfo as Falwick.EXE, over the
-// real WinINet (watched), with dry parts for the files, the setting, the notice and the
-// browser (dry_parts_win.h), so that it finds what Falwick would find and changes nothing.
+// The dry run: the same CUpdateCheckApp, path steps, DownloadUpdateInfo, ProfileHostSetting
+// and DefaultBrowser as Falwick.EXE, over the real WinINet (watched), with dry parts for
+// the files and the profile (dry_parts_win.h), a notice that shows nothing and a shell
+// that looks up but starts nothing (recording_parts.h), so that it finds what Falwick
+// would find and changes nothing.
 #include "tools/info/run_check/run_command.h"
 
 #include <windows.h>
@@ -9,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_directory.h"
+#include "app/run_paths.h"
 #include "app/update_check_app.h"
 #include "tools/info/run_check/dry_parts_win.h"
 #include "tools/info/run_check/dry_run.h"
@@ -18,6 +20,8 @@
 #include "platform/files_win.h"
 #include "platform/internet_api_win.h"
 #include "platform/profile_api_win.h"
+#include "platform/shell_api_win.h"
+#include "shell/browser.h"
 #include "update/download.h"
 
 namespace {
@@ -52,23 +56,26 @@ std::string ModulePath(const std::string& directory) {
 
 // What the steps found, beyond what the run flow returned.
 void Observe(DryRun& run, DryFiles& files, Files& realFiles, const ObservingInternetApi& internet,
-             HostSetting& setting, const ReadOnlyProfileApi& profile, const DryNotice& notice,
-             const DryBrowser& browser, const std::string& bodyPath) {
+             HostSetting& setting, const ReadOnlyProfileApi& profile,
+             const RecordingNotice& notice, const LookUpOnlyShell& shell,
+             DefaultBrowser& browser, const std::string& bodyPath) {
   run.request = ParseCommandLine(run.commandLine);
   UpdateRequest decided = run.request;
   run.mode = run.commandLine.empty() ? RunMode::kNone : DecideRunMode(decided);
   if (run.mode == RunMode::kNone) return;
   const auto& args = decided.arguments;
-  if (const std::optional<std::string> directory = ProgramDirectory(files)) {
-    run.programDirectory = *directory;
-    run.infoPath = *directory + args[kInfoFileNameArgument];
-    run.settingsPath = *directory + args[kSettingsFileNameArgument];
-    run.directory = ProbeDirectoryWrite(*directory);
+  RunPaths paths;
+  (void)FindRunPaths(files, decided, paths);
+  if (!paths.directory.empty()) {
+    run.programDirectory = paths.directory;
+    run.infoPath = paths.info;
+    run.settingsPath = paths.setting.file;
+    run.directory = ProbeDirectoryWrite(paths.directory);
     run.info = ProbeFileWrite(run.infoPath);
     run.settings = ProbeFileWrite(run.settingsPath);
     run.staleInfo = FileExists(run.infoPath);
     run.staleDeletable = run.staleInfo && CanDelete(run.infoPath);
-    run.setting = {run.settingsPath, args[kSettingsSectionArgument], args[kSettingsKeyArgument]};
+    run.setting = paths.setting;
     // The box's start value, read as the notice would read it (the run itself reads it
     // only on the way to the notice).
     run.disableChecking = notice.asked ? notice.shown.disableChecking : 0;
@@ -95,9 +102,10 @@ void Observe(DryRun& run, DryFiles& files, Files& realFiles, const ObservingInte
   }
   run.noticeShown = notice.asked;
   run.notice = notice.shown;
-  run.browserAsked = browser.asked;
-  run.browserUrl = browser.url;
-  run.htmResult = FindHtmProgram(run.htmProgram);
+  run.browserAsked = !shell.started.empty();
+  if (run.browserAsked) run.browserUrl = shell.started.back().parameters;
+  // Looked up whether or not the run got as far as the browser.
+  run.htmResult = static_cast<long>(browser.FindProgram(run.htmProgram));
 }
 
 }  // namespace
@@ -133,9 +141,11 @@ int RunCommand(int argc, char** argv) {
   DownloadUpdateInfo download(internet, files);
   Win32ProfileApi realProfile;
   ReadOnlyProfileApi profile(realProfile);
-  ProfileHostSetting setting(profile);
-  DryNotice notice;
-  DryBrowser browser;
+  ProfileHostSetting setting(profile, files);
+  RecordingNotice notice;  // answers "No"
+  Win32ShellApi realShell;
+  LookUpOnlyShell shell(realShell);
+  DefaultBrowser browser(files, shell);
   CUpdateCheckApp app(files, download, setting, notice, browser);
 
   DryRun run;
@@ -143,7 +153,7 @@ int RunCommand(int argc, char** argv) {
   run.modulePath = modulePath;
   run.falwickPresent = FileExists(run.modulePath);
   run.end = app.Run(run.commandLine.c_str());
-  Observe(run, files, realFiles, internet, setting, profile, notice, browser, body.path());
+  Observe(run, files, realFiles, internet, setting, profile, notice, shell, browser, body.path());
 
   const DryRunVerdict verdict = JudgeDryRun(run);
   const std::vector<FetchWarning> warnings = DryRunWarnings(run);

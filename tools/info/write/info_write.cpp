@@ -142,7 +142,7 @@ WrittenInfoFile WriteInfoFile(const InfoFileContent& content) {
   // Whatever the rules above miss, the program's own reading catches.
   UpdateInfo back;
   back.newest = {std::nan(""), *build == 0 ? 1 : 0};
-  MemoryByteSource source(out.text);
+  MemoryFile source(out.text);
   ReadUpdateInfoText(source, back);
   if (!(back.newest.version == *version) || back.newest.build != *build ||
       back.messages != content.messages) {

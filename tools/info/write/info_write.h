@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "update/update_info.h"
+#include "update/info_file.h"
 
 // What a maker wants published.
 struct InfoFileContent {

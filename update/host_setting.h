@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/profile_api.h"
 
 struct SettingLocation {
@@ -43,7 +44,7 @@ class HostSetting {
 // skipped and the file is left as it was.
 class ProfileHostSetting final : public HostSetting {
  public:
-  explicit ProfileHostSetting(ProfileApi& profile) : profile_(profile) {}
+  ProfileHostSetting(ProfileApi& profile, Files& files) : profile_(profile), files_(files) {}
   void Read(const SettingLocation& where, int32_t& disableChecking) override;
   void Write(const SettingLocation& where, int32_t disableChecking) override;
 
@@ -51,4 +52,5 @@ class ProfileHostSetting final : public HostSetting {
   bool MayRewrite(const SettingLocation& where);
 
   ProfileApi& profile_;
+  Files& files_;
 };

@@ -1,7 +1,7 @@
-#include "app/host_setting.h"
+#include "update/host_setting.h"
 
-#include "app/program_directory.h"
 #include "base/number_scan.h"
+#include "base/path_text.h"
 
 namespace {
 constexpr uint32_t kValueBufferSize = 10;
@@ -44,15 +44,9 @@ bool ProfileHostSetting::MayRewrite(const SettingLocation& where) {
   uint64_t available = 0;
   // A volume that does not tell its free space gets the write as before: skipping it
   // would lose the box on every run there, writing loses the file only on a full disk.
-  if (!profile_.GetDiskFreeSpaceExA(ProgramDirectoryOf(where.file).c_str(), &available,
-                                    nullptr, nullptr)) {
-    return true;
-  }
-  FileAttributeData file;
-  uint64_t size = 0;  // a missing file is created: nothing of it to rewrite
-  if (profile_.GetFileAttributesExA(where.file.c_str(), win::kGetFileExInfoStandard, &file)) {
-    size = static_cast<uint64_t>(file.fileSizeHigh) << 32 | file.fileSizeLow;
-  }
+  if (!files_.FreeSpace(DirectoryOf(where.file), available)) return true;
+  uint64_t size = 0;
+  if (!files_.FileSize(where.file, size)) size = 0;  // a missing file: nothing to rewrite
   const uint64_t added = where.section.size() + where.key.size() + kNewEntryFrameBytes;
   return RoomToRewrite(size, added, available);
 }

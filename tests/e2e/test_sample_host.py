@@ -18,19 +18,25 @@ from harness.installer import InstalledHost, local_app_data
 from harness.runs import Case
 from harness.wine import wait_until
 
-DOWNLOAD = "http://127.0.0.1:9/Writer Setup.htm?from=update&x=1"
+DOWNLOAD = "http://127.0.0.1:9/Writer Setup.htm?from=update&x=1"  # as the host's INI has it
+# What the host passes: the space percent-encoded, which would otherwise reach the browser
+# as the end of one argument and the start of another.
+PASSED = DOWNLOAD.replace(" ", "%20")
+ENCODED = ("Download URL: percent-encoded (space), so that the browser is given it as one "
+           "argument: " + PASSED)
 SETTINGS = "[Options]\r\nNoUpdateCheck=%s\r\n"
 
 
-def request(mode="PU", settings_file="SampleHost.ini", **values):
+def request(mode="PU", settings_file="SampleHost.ini", download_url=DOWNLOAD, **values):
     """The tokens of the test's host: the sample's, with a product name and a download
     URL of its own."""
     return sample.tokens(product="My Writer", mode=mode, info_file="writer-update.txt",
-                         settings_file=settings_file, download_url=DOWNLOAD, **values)
+                         settings_file=settings_file, download_url=download_url, **values)
 
 
 def tokens(mode, settings_file="SampleHost.ini"):
-    return sample.command_line(request(mode, settings_file))
+    """The command line the host passes to Falwick."""
+    return sample.command_line(request(mode, settings_file, download_url=PASSED))
 
 
 @pytest.fixture
@@ -115,8 +121,8 @@ def test_the_host_checks_at_start_unless_disabled_and_on_request(
     assert started == ['Started: "%s" %s' % (falwick, line) for line in expected]
     setting = "Setting: [Options] NoUpdateCheck in %s is " % wine.windows_path(
         directory / settings_file)
-    assert log[0].startswith(setting), log
-    assert log[0].endswith("enabled." if checks_at_start else "disabled.")
+    assert log[0] == ENCODED and log[1].startswith(setting), log
+    assert log[1].endswith("enabled." if checks_at_start else "disabled.")
 
 
 def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(
@@ -132,7 +138,7 @@ def test_the_real_falwick_checks_at_start_and_opens_the_page_on_request(
              started=nothing_shown_or_opened)
     assert [(r.path, r.user_agent) for r in server.requests] == \
         [("/info.txt", "Orvanel Program Update")] * 2
-    assert browser_starts() == [DOWNLOAD]
+    assert browser_starts() == [PASSED]
     assert sorted(os.listdir(directory)) == ["Falwick.EXE", "SampleHost.exe", "SampleHost.ini"]
 
 
@@ -190,7 +196,8 @@ def test_installed_for_all_users_the_host_runs_falwick_from_the_users_own_folder
         host.close()
     started = [line for line in log if line.startswith("Started: ")]
     assert started == ['Started: "%s\\Falwick.EXE" %s' % (windows_folder,
-                                                           sample.command_line(chosen))]
+        sample.command_line(request(info_url=server.url("/info.txt"), settings_file="writer.ini",
+                                    download_url=PASSED)))]
     assert contents(directory) == installed
     assert sorted(contents(folder)) == ["Falwick.EXE", "writer.ini"]
     assert (folder / "Falwick.EXE").read_bytes() == programs.falwick.read_bytes()

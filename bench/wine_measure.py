@@ -1,9 +1,11 @@
-"""Measures Falwick.EXE under Wine beside a do-nothing program built the same way:
-size and imported DLLs, time from process start to the end of a check that finds
-nothing newer, and peak memory while a huge and a tiny info file are fetched.
+"""Measures Falwick.EXE under Wine beside the floor of a check (a program built the same
+way that imports the same DLLs and makes the same connectivity test and fetch) and a
+do-nothing program: size and imported DLLs, time from process start to the end of a
+check that finds nothing newer, and peak memory while a huge and a tiny info file are
+fetched.
 
-Usage: python3 bench/wine_measure.py FALWICK_EXE DO_NOTHING_EXE WORK_DIR [--runs N]
-           [--memory-runs N] [--json FILE] [--stages STAGE0_EXE ... STAGE3_EXE]
+Usage: python3 bench/wine_measure.py FALWICK_EXE DO_NOTHING_EXE WORK_DIR --floor FLOOR_EXE
+           [--runs N] [--memory-runs N] [--json FILE] [--stages STAGE0_EXE ... STAGE3_EXE]
 
 Runs in a Wine prefix of its own under WORK_DIR, with a virtual display and a
 wineserver kept running (warm) from start to end, against a local server on 127.0.0.1.
@@ -68,11 +70,14 @@ def median(values):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("falwick")
-    parser.add_argument("floor")
+    parser.add_argument("do_nothing")
     parser.add_argument("work")
     parser.add_argument("--runs", type=int, default=21)
     parser.add_argument("--memory-runs", type=int, default=9)
     parser.add_argument("--json")
+    parser.add_argument("--floor", required=True,
+                        help="the floor of a check: Falwick's imports, connectivity test and "
+                        "fetch, and nothing else; fetches the URL given as its command line")
     parser.add_argument("--stages", nargs="*", default=[],
                         help="start-up stage programs 0 to 3, timed beside the others")
     parser.add_argument("--compare", help="another build of Falwick.EXE (an older one), "
@@ -82,9 +87,12 @@ def main():
     work = Path(options.work).resolve()  # Wine wants an absolute WINEPREFIX
     for old in ("program", "program-compare"):
         shutil.rmtree(work / old, ignore_errors=True)
-    floor, stages = "DoNothing.EXE", ["Stage%d.EXE" % n for n in range(len(options.stages))]
+    nothing, floor = "DoNothing.EXE", "Floor.EXE"
+    stages = ["Stage%d.EXE" % n for n in range(len(options.stages))]
     program = ProgramDirectory(work / "program", options.falwick,
-                               programs=dict(zip(stages, options.stages), **{floor: options.floor}))
+                               programs=dict(zip(stages, options.stages),
+                                             **{nothing: options.do_nothing,
+                                                floor: options.floor}))
     falwick = program.exe.name
     # The compared build gets a directory of its own: a program finds its files beside it.
     compare = options.compare and ProgramDirectory(work / "program-compare", options.compare)
@@ -92,8 +100,10 @@ def main():
     result = {
         "falwick_bytes": program.exe.stat().st_size,
         "floor_bytes": program.file(floor).stat().st_size,
+        "do_nothing_bytes": program.file(nothing).stat().st_size,
         "falwick_dlls": imported_dlls(program.exe),
         "floor_dlls": imported_dlls(program.file(floor)),
+        "do_nothing_dlls": imported_dlls(program.file(nothing)),
         "load_before": os.getloadavg(),
     }
     if options.compare:
@@ -109,12 +119,15 @@ def main():
                              sample_period=SAMPLE_PERIOD), server)
         check = timed.check("/info.txt")
         for _ in range(3):  # warm-up: wineserver, page cache, Wine's own start-up files
-            timed.run(program, floor)
+            timed.run(program, nothing)
+            timed.run(program, floor, server.url("/info.txt"))
             timed.run(program, falwick, check)
 
         # Alternating, each round starting with the next program, so that a change of
         # load hits all alike.
-        programs = [("falwick", program, falwick, check), ("floor", program, floor, "")]
+        programs = [("falwick", program, falwick, check),
+                    ("floor", program, floor, server.url("/info.txt")),
+                    ("do_nothing", program, nothing, "")]
         for stage, exe in enumerate(stages):
             line = server.url("/info.txt") if stage == 3 else ""
             programs.append(("stage%d" % stage, program, exe, line))
@@ -126,7 +139,8 @@ def main():
             for name, directory, exe, line in programs[shift:] + programs[:shift]:
                 asked = len(server.requests)
                 seconds, _ = timed.run(directory, exe, line)
-                if name in ("falwick", "compare") and len(server.requests) != asked + 1:
+                if name in ("falwick", "floor", "compare") and \
+                        len(server.requests) != asked + 1:
                     raise RuntimeError("the check did not fetch the info file")
                 times[name].append(seconds)
         result["time_runs"] = options.runs
@@ -134,13 +148,15 @@ def main():
         result["seconds_all"] = times
         result["falwick_seconds"] = result["seconds"]["falwick"]
         result["floor_seconds"] = result["seconds"]["floor"]
+        result["do_nothing_seconds"] = result["seconds"]["do_nothing"]
         result["time_ratio"] = result["falwick_seconds"] / result["floor_seconds"]
+        result["do_nothing_ratio"] = result["falwick_seconds"] / result["do_nothing_seconds"]
 
-        memory = {"large": [], "small": [], "floor": []}
+        memory = {"large": [], "small": [], "do_nothing": []}
         large, small = timed.check("/large.txt"), timed.check("/small.txt")
         for _ in range(options.memory_runs):
             for name, exe, line in (("large", falwick, large), ("small", falwick, small),
-                                    ("floor", floor, "")):
+                                    ("do_nothing", nothing, "")):
                 seconds, peak = timed.run(program, exe, line)
                 memory[name].append({"seconds": seconds, "vmhwm_kib": peak})
         for name, runs in memory.items():
@@ -161,10 +177,13 @@ def main():
         Path(options.json).write_text(json.dumps(result, indent=2))
     print("Falwick.EXE            %8d bytes  imports %s" % (result["falwick_bytes"],
                                                          " ".join(result["falwick_dlls"])))
-    print("do-nothing exe         %8d bytes  imports %s" % (result["floor_bytes"],
+    print("floor of a check       %8d bytes  imports %s" % (result["floor_bytes"],
                                                          " ".join(result["floor_dlls"])))
+    print("do-nothing exe         %8d bytes  imports %s" % (result["do_nothing_bytes"],
+                                                         " ".join(result["do_nothing_dlls"])))
     for label, seconds in (("not-newer check", result["falwick_seconds"]),
-                           ("do-nothing exe", result["floor_seconds"])):
+                           ("floor of a check", result["floor_seconds"]),
+                           ("do-nothing exe", result["do_nothing_seconds"])):
         print("%-22s %8.1f ms (median of %d)" % (label, seconds * 1000, options.runs))
     print("time ratio             %8.3f" % result["time_ratio"])
     if options.compare:
@@ -177,7 +196,7 @@ def main():
         print("  stage %d: %-24s %6.1f ms" % (stage, labels[stage],
                                               result["seconds"]["stage%d" % stage] * 1000))
     for name, label in (("large", "peak, 100 MB body"), ("small", "peak, 100-byte body"),
-                        ("floor", "peak, do-nothing exe")):
+                        ("do_nothing", "peak, do-nothing exe")):
         print("%-22s %8d KiB, %.0f ms" % (label, result["peak_%s_kib" % name],
                                           result["seconds_%s" % name] * 1000))
     print("100 MB minus 100 bytes %8d KiB (medians), %d KiB (smallest peaks)" % (

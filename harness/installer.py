@@ -3,12 +3,12 @@ program and a per-user MSI, each built for two versions of the product, run sile
 to install, upgrade and uninstall, and the host they installed, started where they
 put it."""
 
-import os
 import re
 import time
 from pathlib import Path
 
 from harness.host import SampleHost
+from harness.wine import process_running
 
 PRODUCT_FOLDER = ("Programs", "Writer")  # under the user's %LOCALAPPDATA%
 VERSIONS = ("3.0.012", "3.5.014")  # the first install, then its upgrade
@@ -27,20 +27,6 @@ def local_app_data(wine):
     if not windows or "%" in windows:
         raise RuntimeError("Wine gave no LOCALAPPDATA: %r" % windows)
     return windows
-
-
-def processes_matching(pattern):
-    """Whether a process runs whose program (the first word of its command line, as
-    Wine shows it: the Windows path) matches `pattern` (lower case)."""
-    for entry in os.listdir("/proc"):
-        try:
-            with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
-                first = cmdline.read().split(b"\0")[0].decode("latin-1").lower()
-        except OSError:
-            continue
-        if first and pattern.search(first):
-            return True
-    return False
 
 
 class Installer:
@@ -76,7 +62,7 @@ class Installer:
             status, _ = self.wine.run(self.folder / "Uninstall.exe", "/S")
             # The uninstaller hands over to its copy in Temp and returns at once.
             deadline = time.monotonic() + timeout
-            while processes_matching(NSIS_UNINSTALLER_COPY):
+            while process_running(NSIS_UNINSTALLER_COPY.search):
                 if time.monotonic() >= deadline:
                     raise RuntimeError("the NSIS uninstaller did not end")
                 time.sleep(0.1)

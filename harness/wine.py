@@ -233,18 +233,9 @@ class Wine:
         return "Access denied" not in self.cmd("echo", "x>", self.windows_path(path))
 
     def running(self, program):
-        """Whether a process of the Windows program (a Unix path) runs: Wine shows a
-        process's command line with its program's Windows path first."""
+        """Whether a process of the Windows program (a Unix path) runs."""
         name = self.windows_path(program).lower()
-        for entry in os.listdir("/proc"):
-            try:
-                with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
-                    first = cmdline.read().split(b"\0")[0].decode("latin-1").lower()
-            except OSError:
-                continue
-            if first == name:
-                return True
-        return False
+        return process_running(lambda first: first == name)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env,
@@ -268,6 +259,21 @@ def session(prefix, display=None):
     finally:
         if screen is not None:
             screen.close()
+
+
+def process_running(matches):
+    """Whether a process runs whose program satisfies `matches`: Wine shows a process's
+    command line with its program's Windows path first, which `matches` is given in lower
+    case."""
+    for entry in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
+                first = cmdline.read().split(b"\0")[0].decode("latin-1").lower()
+        except OSError:
+            continue
+        if first and matches(first):
+            return True
+    return False
 
 
 def wait_until(condition, timeout=30.0, interval=0.05):

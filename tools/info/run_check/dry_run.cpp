@@ -37,7 +37,6 @@ const std::string& Argument(const DryRun& run, RequestArgument which) {
   return which < run.request.arguments.size() ? run.request.arguments[which] : kNone;
 }
 
-
 std::string NotNewerSentence(const DryRun& run) {
   std::string why;
   if (run.read == BodyRead::kNothing) {

@@ -53,12 +53,12 @@ class InfoTool:
             data = None
         return Report(status, data, err.decode("latin-1"))
 
-    def check(self, source, *options):
+    def check(self, source, *options, env=None):
         """`falwick-info check` of a Unix path or a URL, with options (--installed,
         --product)."""
         if not str(source).startswith(("http://", "https://")):
             source = self.wine.windows_path(source)
-        return self.report("check", source, *options)
+        return self.report("check", source, *options, env=env)
 
     def dry_run(self, command_line, *options, env=None):
         """`falwick-info run [options] COMMAND-LINE`: its Report."""

@@ -1,7 +1,9 @@
-"""falwick-info run's machine checks with Wine's own answers (through machine_probe, which
-prints them as JSON): WinVerifyTrust on the unsigned Falwick.EXE, AssocQueryStringA for
-.htm (the tests' fake browser) beside https (Wine's browser launcher), the download URL,
-the settings file's first bytes, and a program directory's access list.
+"""falwick-info run's machine checks with Wine's own answers, read from `run --json` in
+a test's program directory: WinVerifyTrust on the unsigned Falwick.EXE, the .htm program
+the run found (the tests' fake browser) beside the https program AssocQueryStringA
+gives (Wine's browser launcher), the download URL, the settings file's first bytes, and
+the program directory's access list. The info URL leads nowhere: the run fetches
+nothing, and the machine is checked all the same.
 
 Wine enforces no access lists and keeps none: it answers GetNamedSecurityInfoA from the
 Unix mode bits (SYSTEM and the owner full control, Everyone what "other" may do), and a
@@ -11,38 +13,41 @@ Wine can show it, writable by every Unix user, which Wine reports as Everyone wi
 rights; Users, INTERACTIVE, deny entries and the rest are proven against access lists
 given as data (tests/unit/directory_access_test.cpp)."""
 
-import json
 import os
 
 import pytest
 
+from harness import sample
 
 URL = "https://www.orvanel.example/download/writer.htm"
 
 
 @pytest.fixture
-def probe(wine, programs, program):
-    """probe(url, settings): the machine checks of `program` with that download URL and
-    settings file, as Windows answers them: (report, {warning id: warning})."""
+def probe(wine, info_tool, program):
+    """probe(url, settings): `falwick-info run --json` in `program` with that download URL
+    and settings file: (report, its "machine" step, {warning id: warning})."""
     def run(url=URL, settings=b"[Options]\r\nNoUpdateCheck=0\r\n"):
         program.file("writer.ini").write_bytes(settings)
-        code, out, err = wine.output(
-            programs.machine_probe, wine.windows_path(program.exe),
-            wine.windows_path(program.file("writer-update.txt")),
-            wine.windows_path(program.file("writer.ini")), "Options", url)
-        assert code == 0, err
-        report = json.loads(out)
-        return report, {w["id"]: w for w in report["warnings"]}
+        line = sample.command_line(sample.tokens(info_file="writer-update.txt",
+                                                 download_url=url))
+        run = info_tool.dry_run(line, "--dir", wine.windows_path(program.path))
+        assert run.data is not None, run.error
+        assert run.data["reason"] == "url-not-opened", run.data["sentence"]
+        report = run.data
+        return report, report["steps"]["machine"], {w["id"]: w for w in report["warnings"]}
     return run
 
 
 def test_wine_answers_an_unsigned_program_and_a_htm_program_that_is_not_the_browser(
         wine, program, probe):
     os.chmod(program.path, 0o755)
-    report, warnings = probe()
-    machine = report["machine"]
+    report, machine, warnings = probe()
     assert machine["signature"] == {"result": "0x800B0100", "verdict": "unsigned"}
-    assert sorted(warnings) == ["falwick-unsigned", "htm-program-not-https-browser"]
+    # The run's own warnings first (the info URL is plain http), the machine's after.
+    assert list(warnings) == ["http-not-https", "falwick-unsigned",
+                              "htm-program-not-https-browser"]
+    # One .htm program: the one the run found, which Falwick would start.
+    assert machine["htm_program"] == report["steps"]["browser"]["htm_program"]
     assert machine["htm_program"].lower().endswith("browser_recorder.exe")
     assert machine["https_program"].lower().endswith("winebrowser.exe")
     [directory] = machine["directories"]
@@ -53,7 +58,7 @@ def test_wine_answers_an_unsigned_program_and_a_htm_program_that_is_not_the_brow
 def test_a_directory_every_user_may_write_is_named_with_the_principal_and_right(program, probe):
     os.chmod(program.path, 0o777)
     try:
-        _, warnings = probe()
+        _, _, warnings = probe()
     finally:
         os.chmod(program.path, 0o755)
     warning = warnings["directory-writable-by-others"]
@@ -64,8 +69,8 @@ def test_a_directory_every_user_may_write_is_named_with_the_principal_and_right(
 
 
 def test_a_url_that_splits_and_a_settings_file_with_a_utf8_mark(program, probe):
-    _, warnings = probe(URL.replace("writer", "my writer"),
-                        b"\xef\xbb\xbf[Options]\r\nNoUpdateCheck=1\r\n")
+    _, _, warnings = probe(URL.replace("writer", "my writer"),
+                           b"\xef\xbb\xbf[Options]\r\nNoUpdateCheck=1\r\n")
     assert warnings["download-url-splits"]["characters"] == " "
     assert "a space (write %20)" in warnings["download-url-splits"]["text"]
     assert warnings["settings-utf8-bom"]["path"].endswith("writer.ini")

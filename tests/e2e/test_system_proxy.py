@@ -6,7 +6,8 @@ asks for credentials (407, Basic) is answered at once, like an error page (nothi
 explicit check opens the download page), and so is squid's own error page for a server
 that is down; a proxy that never answers (its server stalls) is given up at the fetch
 deadline, and one that is down fails at once: nothing is shown, opened, written or left.
-A release squid has cached keeps being announced after a newer one is published.
+A release squid has cached keeps being announced after a newer one is published, and
+falwick-info (run and check URL) reads the same copy and names the cache that answered.
 
 The setting is the prefix's for the suite only; the runs go without the harness's
 no_proxy, which would bypass the proxy for loopback (harness.proxy)."""
@@ -16,7 +17,8 @@ import pytest
 from harness import certs, ini
 from harness.proxy import windows_proxy_setting
 from harness.runs import Case
-from harness.sample import HOST_SETTINGS, MUCH_NEWER, NEWER, UNREACHABLE
+from harness.sample import HOST_SETTINGS, INSTALLED, MUCH_NEWER, NEWER, UNREACHABLE, \
+    command_line, tokens
 from harness.server import LocalServer, response
 from harness.squid import MEMBERS_SITE, PASSWORD, USER, Squid, StaleCopy
 from harness.wine import wait_until
@@ -207,3 +209,35 @@ def test_a_cached_release_is_announced_after_a_newer_one_is_published(runs, stal
     assert headers["Via"].startswith("1.1 office-proxy (squid/")
     assert int(headers["Age"]) >= 1
     assert len(stale_copy.origin_requests()) == 1
+
+
+def duration(seconds):
+    """As the tools write an age below an hour: "1 second", "3 minutes"."""
+    count, unit = (seconds // 60, "minute") if seconds >= 60 else (seconds, "second")
+    return "%d %s%s" % (count, unit, "" if count == 1 else "s")
+
+
+def test_the_tools_read_the_cached_copy_and_name_the_cache_that_answered(
+        wine, info_tool, program, stale_copy):
+    """Where Falwick keeps announcing squid's old copy, run and check URL read that copy
+    too, say that a cache on the way answered and how old its copy is, and that Windows'
+    own cache did not (squid did: it sent X-Cache, Age and Via)."""
+    env = wine.environment(**THROUGH_THE_PROXY)
+    run = info_tool.dry_run(command_line(tokens(info_url=stale_copy.url)), "--dir",
+                            wine.windows_path(program.path), env=env)
+    check = info_tool.check(stale_copy.url, "--installed", INSTALLED, env=env)
+    assert (run.data["outcome"], run.data["reason"]) == ("notice", "newer"), run.data
+    assert run.data["steps"]["notice"]["display_version"] == "3.0.014"
+    assert check.newer is True, check.data
+    for report, fetch in ((run.data, run.data["steps"]["fetch"]), (check.data, check.data["fetch"])):
+        way = fetch["cache_on_the_way"]
+        assert way["age_seconds"] >= 1 and "X-Cache: HIT from office-proxy" in way["evidence"]
+        [served] = [w for w in report["warnings"] if w["id"] == "served-by-cache"]
+        print(served["text"])
+        assert "a copy %s old" % duration(way["age_seconds"]) in served["text"]
+        # Windows' own cache did not answer ("From cache no"); how long it may answer
+        # alone comes from the copy's Last-Modified, a day old.
+        assert fetch["from_cache"] is False and fetch["proxy"] == stale_copy.squid.address
+        assert fetch["windows_cache"]["rule"] == "last-modified"
+    assert run.data["from_cache"] is False
+    assert len(stale_copy.origin_requests()) == 1  # squid answered both from its cache

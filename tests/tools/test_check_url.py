@@ -1,20 +1,24 @@
 """falwick-info check URL, native build: the fetch through libcurl reports how a published
 file is served (the responses on the way, the cache headers and what caches may do with
 them, TLS and its verification) and bounds the body as Falwick does, against local http
-and https servers. Like WinINet it asks for no encoding and decodes none."""
+and https servers, and through Debian's squid holding an old copy (http_proxy). Like
+WinINet it asks for no encoding and decodes none."""
 
 import gzip
 import json
 import os
 import ssl
 import subprocess
+import tempfile
 import time
 from email.utils import formatdate
+from pathlib import Path
 
 import pytest
 
 from harness import certs, sample
 from harness.server import LocalServer
+from harness.squid import Squid, StaleCopy
 
 TOOL = os.environ["FALWICK_INFO"]
 MIB16 = 16 << 20
@@ -163,3 +167,40 @@ def test_how_long_caches_may_answer_alone(servers, path, rule, fresh, new_warnin
     assert (way and way["age_seconds"]) == age
     if age:
         assert any("a copy 2 hours old" in w["text"] for w in report["warnings"])
+
+
+def test_an_old_copy_from_a_caching_proxy_is_named_with_its_age():
+    """Through squid (http_proxy, as a release pipeline behind one would run it): squid
+    keeps the release it fetched and answers with it after a newer one is published."""
+    # Not under pytest's own temporary directory: squid, run as its own user when the
+    # tests run as root, must reach its directory.
+    with tempfile.TemporaryDirectory(prefix="falwick-squid-") as place:
+        os.chmod(place, 0o711)
+        report, squid = old_copy_through_squid(Path(place) / "squid")
+    fetch = report["fetch"]
+    assert fetch["proxy"] == "http://" + squid.address
+    assert report["values"]["VERSION"] == 4  # the old copy, not what is published now
+    way = fetch["cache_on_the_way"]
+    assert way["age_seconds"] >= 2 and "X-Cache: HIT from office-proxy" in way["evidence"]
+    [served] = [w for w in report["warnings"] if w["id"] == "served-by-cache"]
+    assert "a copy %d seconds old" % way["age_seconds"] in served["text"]
+
+
+def old_copy_through_squid(directory):
+    """check URL --json of a file squid has kept while a newer one was published: the
+    report, and squid (stopped)."""
+    with Squid(directory) as squid:
+        stale = StaleCopy(squid, CLEAN)
+        try:
+            stale.prime("Orvanel Program Update")
+            stale.publish(b"VERSION=9\r\nBUILD=1\r\n")
+            time.sleep(2)  # an Age of whole seconds
+            env = dict(os.environ, http_proxy="http://" + squid.address)
+            env.pop("no_proxy", None)
+            env.pop("NO_PROXY", None)
+            result = subprocess.run([TOOL, "check", stale.url, "--installed", sample.INSTALLED,
+                                     "--json"], capture_output=True, timeout=90, env=env)
+            assert len(stale.origin_requests()) == 1  # squid answered from its cache
+            return json.loads(result.stdout), squid
+        finally:
+            stale.close()

@@ -2,6 +2,7 @@
 
 #include "tools/info/run_check/dry_run.h"
 #include "tools/info/run_check/dry_run_report.h"
+#include "tools/info/run_check/machine_check.h"
 #include "tools/info/common/wininet_errors.h"
 
 namespace {
@@ -69,7 +70,7 @@ TEST(DryRun, TheReasonAndOutcomeRefineHowTheRunFlowEnded) {
     EXPECT_EQ(verdict.outcome, c.outcome) << verdict.sentence;
     EXPECT_EQ(verdict.exitStatus, verdict.outcome == "nothing" ? 1 : 0);
     EXPECT_EQ(verdict.sentence.rfind(verdict.outcome + ": ", 0), 0u) << verdict.sentence;
-    const std::string text = FormatDryRun(run, verdict, DryRunWarnings(run));
+    const std::string text = FormatDryRun(run, verdict, DryRunWarnings(run), nullptr);
     EXPECT_NE(text.find("\nOutcome: " + verdict.sentence + "\n"), std::string::npos);
   }
 }
@@ -82,6 +83,20 @@ TEST(DryRun, SentencesNameTheCauseAnIntegratorActsOn) {
   DryRun proxyOnly = RunThatEnded(RunEnd::kOffline);
   proxyOnly.connection.flags = 0x04;
   EXPECT_NE(JudgeDryRun(proxyOnly).sentence.find("a proxy connection alone"), std::string::npos);
+  // A connectivity test abandoned at the deadline is named as such, not by the flags it
+  // never gave.
+  DryRun timedOut = RunThatEnded(RunEnd::kOffline);
+  timedOut.connection.stateResult = false;
+  timedOut.connection.flags = 0;
+  timedOut.connection.stateDeadlinePassed = true;
+  const DryRunVerdict abandoned = JudgeDryRun(timedOut);
+  EXPECT_EQ(abandoned.reason, "offline");
+  const std::string deadline = "did not answer within the 60 s network deadline";
+  EXPECT_NE(abandoned.sentence.find(deadline), std::string::npos) << abandoned.sentence;
+  EXPECT_EQ(abandoned.sentence.find("no modem"), std::string::npos) << abandoned.sentence;
+  EXPECT_NE(FormatDryRun(timedOut, abandoned, {}, nullptr).find(deadline), std::string::npos);
+  EXPECT_NE(DryRunJson(timedOut, abandoned, {}, nullptr).find(R"("deadline_passed": true)"),
+            std::string::npos);
   DryRun bad = RunThatEnded(RunEnd::kBadCommandLine);
   bad.request = ParseCommandLine("<Writer><PQ><a><b><c><d><e><f><g>");
   EXPECT_NE(JudgeDryRun(bad).sentence.find("the mode \"PQ\" is neither PU nor PX"),
@@ -119,6 +134,35 @@ TEST(DryRun, WriteProblemsAndErrorsAreNamedByTheirUsualCause) {
     EXPECT_EQ(DescribeWinInetError(e.number).name, e.name);
     EXPECT_EQ(IsCertificateError(e.number), e.certificate) << e.number;
   }
+}
+
+TEST(DryRun, TheMachineCheckFollowsTheStepsAndItsWarningsTheRunsOwn) {
+  DryRun run = RunThatEnded(RunEnd::kNotNewer);
+  MachineCheck machine;
+  machine.signature = {true, static_cast<long>(0x800B0100L), "unsigned"};
+  machine.warnings = {{"falwick-unsigned", "C:\\W\\Falwick.EXE carries no signature",
+                       {{"result", "0x800B0100"}}}};
+  const DryRunVerdict verdict = JudgeDryRun(run);
+  const std::vector<FetchWarning> own = {{"http-not-https", "plain http"}};
+
+  const std::string text = FormatDryRun(run, verdict, own, &machine);
+  const size_t signature = text.find("Signature");
+  const size_t warnings = text.find("Run warnings (2):\n  plain http\n  C:\\W\\Falwick.EXE");
+  EXPECT_NE(signature, std::string::npos) << text;
+  EXPECT_NE(warnings, std::string::npos) << text;
+  EXPECT_LT(signature, warnings);
+
+  const std::string json = DryRunJson(run, verdict, own, &machine);
+  const size_t first = json.find(R"("id": "http-not-https")");
+  const size_t second = json.find(R"("id": "falwick-unsigned")");
+  EXPECT_NE(first, std::string::npos) << json;
+  EXPECT_LT(first, second);
+  EXPECT_NE(json.find(R"("result": "0x800B0100")", second), std::string::npos) << json;
+  const size_t steps = json.find(R"("machine": {)");
+  EXPECT_LT(json.find(R"("steps": {)"), steps) << json;
+  EXPECT_NE(json.find(R"("verdict": "unsigned")", steps), std::string::npos) << json;
+  EXPECT_NE(DryRunJson(run, verdict, own, nullptr).find(R"("machine": null)"),
+            std::string::npos);
 }
 
 }  // namespace

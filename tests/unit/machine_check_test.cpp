@@ -18,7 +18,8 @@ class FakeMachine final : public MachineApi {
  public:
   long VerifySignature(const std::string&) const override { return signature; }
   std::string AssociatedProgram(const std::string& association, bool protocol) const override {
-    return protocol ? (association == "https" ? https : "") : (association == ".htm" ? htm : "");
+    if (!protocol) ++fileTypeLookups;  // .htm is the run's own lookup, not asked again
+    return protocol && association == "https" ? https : "";
   }
   DirectoryAccess ReadAccess(const std::string& path) const override {
     ++accessReads;
@@ -37,15 +38,16 @@ class FakeMachine final : public MachineApi {
   }
 
   long signature = 0;
-  std::string htm = "C:\\Browser\\browser.exe";
   std::string https = "C:\\Browser\\browser.exe";
   std::map<std::string, DirectoryAccess> access;
   std::map<std::string, std::string> files = {{"C:\\W\\writer.ini", "[Options]\r\n"}};
   mutable int accessReads = 0;
+  mutable int fileTypeLookups = 0;
 };
 
 MachinePaths Paths() {
-  return {"C:\\W\\Falwick.EXE", true, "C:\\W\\info.txt", "C:\\W\\writer.ini", "Options"};
+  return {"C:\\W\\Falwick.EXE", true, "C:\\W\\info.txt", "C:\\W\\writer.ini", "Options",
+          "C:\\Browser\\browser.exe"};
 }
 
 std::string Ids(const MachineCheck& check) {
@@ -83,7 +85,7 @@ TEST(MachineCheck, WarnsAboutWhatWindowsDoesAndWineHides) {
        [](FakeMachine& m, MachinePaths& p, auto&) { m.signature = 0x800B0100L; p.falwickPresent = false; },
        "none"},
       {".htm stays with another program",
-       [](FakeMachine& m, auto&, auto&) { m.htm = "C:\\Editor\\htmledit.exe"; },
+       [](auto&, MachinePaths& p, auto&) { p.htmProgram = "C:\\Editor\\htmledit.exe"; },
        "htm-program-not-https-browser"},
       {"the same program, spelled otherwise",
        [](FakeMachine& m, auto&, auto&) { m.https = "\"c:/browser/BROWSER.EXE\""; }, "none"},
@@ -116,6 +118,7 @@ TEST(MachineCheck, WarnsAboutWhatWindowsDoesAndWineHides) {
     std::string url = "https://example.test/get.htm";
     c.set(machine, paths, url);
     EXPECT_EQ(Ids(CheckMachine(machine, paths, url)), c.expected) << c.what;
+    EXPECT_EQ(machine.fileTypeLookups, 0) << c.what;
   }
 }
 

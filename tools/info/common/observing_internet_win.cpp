@@ -102,7 +102,7 @@ class ObservingInternetApi::Deadline final : public NetworkDeadline {
 
   bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override {
     const bool connected = real_->InternetGetConnectedState(flags, reserved);
-    owner_.Connected(connected, *flags);
+    owner_.Connected(connected, *flags, !connected && real_->Fired());
     return connected;
   }
 
@@ -139,10 +139,11 @@ class ObservingInternetApi::Deadline final : public NetworkDeadline {
   std::unique_ptr<NetworkDeadline> real_;
 };
 
-void ObservingInternetApi::Connected(bool connected, uint32_t flags) {
+void ObservingInternetApi::Connected(bool connected, uint32_t flags, bool fired) {
   connection_.stateAsked = true;
   connection_.stateResult = connected;
   connection_.flags = flags;
+  connection_.stateDeadlinePassed = fired;
 }
 
 InternetHandle ObservingInternetApi::InternetOpenA(const char* agent, uint32_t accessType,

@@ -34,7 +34,7 @@ class ObservingInternetApi final : public InternetApi {
   class Deadline;
   using Clock = std::chrono::steady_clock;
 
-  void Connected(bool connected, uint32_t flags);
+  void Connected(bool connected, uint32_t flags, bool fired);
   void OpenedUrl(InternetHandle handle);
   void FailedUrl(long error, bool fired);
   void Read(bool ok, long error, bool fired);

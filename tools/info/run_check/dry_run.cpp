@@ -5,6 +5,7 @@
 #include "tools/info/common/show_text.h"
 #include "tools/info/common/wininet_errors.h"
 #include "platform/internet_api.h"
+#include "update/download.h"
 #include "update/notice_text.h"
 
 namespace {
@@ -34,16 +35,6 @@ std::string ErrorPhrase(long error) {
 const std::string& Argument(const DryRun& run, RequestArgument which) {
   static const std::string kNone;
   return which < run.request.arguments.size() ? run.request.arguments[which] : kNone;
-}
-
-std::string OffLineSentence(const DryRun& run) {
-  const uint32_t flags = run.connection.flags;
-  std::string why = "Windows reports no modem and no LAN connection (flags " + Hex(flags) +
-                    ": " + DescribeConnectionFlags(flags) + ")";
-  if ((flags & kConnectionProxy) != 0 && !OnLineFlags(flags)) {
-    why += "; a proxy connection alone does not count as on line";
-  }
-  return why + ", so Falwick fetches nothing";
 }
 
 std::string NotNewerSentence(const DryRun& run) {
@@ -107,6 +98,20 @@ std::string DescribeConnectionFlags(uint32_t flags) {
   return names.empty() ? "none" : names;
 }
 
+std::string OffLineCause(const ConnectionSeen& seen) {
+  if (seen.stateDeadlinePassed) {
+    return "the connectivity test (InternetGetConnectedState) did not answer within the " +
+           std::to_string(DownloadUpdateInfo::kFetchDeadlineMs / 1000) +
+           " s network deadline, which counts as off line";
+  }
+  std::string why = "Windows reports no modem and no LAN connection (flags " +
+                    Hex(seen.flags) + ": " + DescribeConnectionFlags(seen.flags) + ")";
+  if ((seen.flags & kConnectionProxy) != 0 && !OnLineFlags(seen.flags)) {
+    why += "; a proxy connection alone does not count as on line";
+  }
+  return why;
+}
+
 std::string CommandLineProblem(const UpdateRequest& request) {
   UpdateRequest copy = request;
   if (DecideRunMode(copy) != RunMode::kNone) return {};
@@ -146,13 +151,14 @@ DryRunVerdict JudgeDryRun(const DryRun& run) {
             "), so Falwick ends to keep the settings";
       break;
     case RunEnd::kOffline:
-      if (run.connection.stateResult && OnLineFlags(run.connection.flags)) {
+      if (!run.connection.stateDeadlinePassed && run.connection.stateResult &&
+          OnLineFlags(run.connection.flags)) {
         verdict.reason = "no-internet-handle";
         why = "WinINet's Internet handle could not be opened (" +
               ErrorPhrase(run.connection.handleError) + "), so Falwick fetches nothing";
       } else {
         verdict.reason = "offline";
-        why = OffLineSentence(run);
+        why = OffLineCause(run.connection) + ", so Falwick fetches nothing";
       }
       break;
     case RunEnd::kUrlNotOpened:
@@ -219,7 +225,8 @@ std::vector<FetchWarning> DryRunWarnings(const DryRun& run) {
                             WriteProblemCause(run.settings) +
                             "): the box's state is not kept after the notice"});
   }
-  if (run.connection.stateAsked && !OnLineFlags(run.connection.flags) &&
+  if (run.connection.stateAsked && !run.connection.stateDeadlinePassed &&
+      !OnLineFlags(run.connection.flags) &&
       (run.connection.flags & kConnectionProxy) != 0) {
     warnings.push_back({"proxy-connection-only",
                         "Windows reports a connection through a proxy only (flags " +

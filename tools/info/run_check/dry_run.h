@@ -38,6 +38,9 @@ struct ConnectionSeen {
   bool stateAsked = false;
   bool stateResult = false;  // InternetGetConnectedState's result
   uint32_t flags = 0;
+  // The test did not answer within the network deadline: it was abandoned and counts as
+  // off line (its result and flags then say nothing about the machine).
+  bool stateDeadlinePassed = false;
   bool handleAsked = false;
   bool handleOpened = false;
   long handleError = 0;
@@ -48,6 +51,10 @@ struct ConnectionSeen {
 
 // "LAN, RAS installed" for InternetGetConnectedState's flags; "none" for 0.
 std::string DescribeConnectionFlags(uint32_t flags);
+
+// Why the connectivity test counts as off line, in a clause: it did not answer within
+// the deadline, or the flags Windows gave name neither a modem nor a LAN.
+std::string OffLineCause(const ConnectionSeen& seen);
 
 // Why DecideRunMode refuses `request` ("the mode \"PQ\" is neither PU nor PX"); empty
 // when it accepts it.

@@ -75,6 +75,7 @@ void WriteConnection(JsonWriter& json, const ConnectionSeen& seen) {
   }
   json.BeginObject();
   json.Key("connected").Bool(seen.stateResult);
+  json.Key("deadline_passed").Bool(seen.stateDeadlinePassed);
   json.Key("flags").Integer(seen.flags);
   json.Key("flag_names").String(DescribeConnectionFlags(seen.flags));
   json.Key("internet_handle");
@@ -123,7 +124,7 @@ void WriteAnswer(JsonWriter& json, const DryRun& run) {
 }  // namespace
 
 std::string DryRunJson(const DryRun& run, const DryRunVerdict& verdict,
-                       const std::vector<FetchWarning>& warnings) {
+                       const std::vector<FetchWarning>& warnings, const MachineCheck* machine) {
   const FetchedResponse* final = run.fetchAsked && run.fetch.opened ? run.fetch.Final() : nullptr;
   JsonWriter json;
   json.BeginObject();
@@ -143,6 +144,7 @@ std::string DryRunJson(const DryRun& run, const DryRunVerdict& verdict,
   json.Key("from_cache").Bool(run.fetch.fromCache.value_or(false));
   json.Key("warnings").BeginArray();
   WriteWarningsJson(json, warnings);
+  if (machine != nullptr) WriteMachineWarningsJson(json, machine->warnings);
   json.EndArray();
 
   json.Key("steps").BeginObject();
@@ -166,6 +168,8 @@ std::string DryRunJson(const DryRun& run, const DryRunVerdict& verdict,
     json.Null();
   }
   WriteAnswer(json, run);
+  json.Key("machine");
+  machine != nullptr ? WriteMachineJson(json, *machine) : (void)json.Null();
   json.EndObject();
   json.EndObject();
   return json.Text();

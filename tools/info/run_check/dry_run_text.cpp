@@ -71,6 +71,10 @@ void AddPaths(std::string& out, const DryRun& run) {
 void AddConnection(std::string& out, const DryRun& run) {
   const ConnectionSeen& seen = run.connection;
   if (!seen.stateAsked) return;
+  if (seen.stateDeadlinePassed) {
+    AppendRow(out, "Connected", "no: " + OffLineCause(seen));
+    return;
+  }
   char flags[16];
   (void)std::snprintf(flags, sizeof flags, "0x%02X", static_cast<unsigned>(seen.flags));
   AppendRow(out, "Connected",
@@ -142,7 +146,8 @@ void AddAnswer(std::string& out, const DryRun& run) {
 }  // namespace
 
 std::string FormatDryRun(const DryRun& run, const DryRunVerdict& verdict,
-                         const std::vector<FetchWarning>& warnings) {
+                         const std::vector<FetchWarning>& runWarnings,
+                         const MachineCheck* machine) {
   std::string out;
   AddCommandLine(out, run);
   AddPaths(out, run);
@@ -150,6 +155,13 @@ std::string FormatDryRun(const DryRun& run, const DryRunVerdict& verdict,
   if (run.fetchAsked) out += FormatFetchReport(run.fetch);
   AddBody(out, run);
   AddAnswer(out, run);
+  std::vector<FetchWarning> warnings = runWarnings;
+  if (machine != nullptr) {
+    out += FormatMachineCheck(*machine);
+    for (FetchWarning& warning : AsRunWarnings(machine->warnings)) {
+      warnings.push_back(std::move(warning));
+    }
+  }
   if (warnings.empty()) {
     out += "No warnings about the run.\n";
   } else {

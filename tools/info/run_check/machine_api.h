@@ -1,5 +1,5 @@
 // The questions falwick-info run asks Windows about the machine beside Falwick's own run:
-// the program's signature, the programs that open .htm files and https links, a
+// the program's signature, the program that opens https links, a
 // directory's access list, and the start of a file. Answered by Windows
 // (machine_api_win.h) or, in the tests, by a fake; what the answers mean is decided
 // portably (machine_check.h, directory_access.h).
@@ -22,7 +22,8 @@ class MachineApi {
 
   // The program that opens `association` for the current user, as AssocQueryStringA
   // finds it with ASSOCSTR_EXECUTABLE and the "open" verb: a file type (".htm") or, with
-  // `protocol`, a URL scheme ("https"). Empty when there is none.
+  // `protocol`, a URL scheme ("https"). Empty when there is none. (The check asks it for
+  // https only: the .htm program is the one the run itself found.)
   virtual std::string AssociatedProgram(const std::string& association, bool protocol) const = 0;
 
   // The owner and access list of the directory `path` (without a trailing backslash).

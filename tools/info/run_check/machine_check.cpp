@@ -101,8 +101,8 @@ void CheckSignature(MachineCheck& check, const MachineApi& api, const MachinePat
   }
 }
 
-void CheckPrograms(MachineCheck& check, const MachineApi& api) {
-  check.htmProgram = api.AssociatedProgram(".htm", false);
+void CheckPrograms(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
+  check.htmProgram = paths.htmProgram;
   check.httpsProgram = api.AssociatedProgram("https", true);
   if (check.htmProgram.empty() || check.httpsProgram.empty() ||
       SameText(Unquoted(check.htmProgram), Unquoted(check.httpsProgram))) {
@@ -236,7 +236,7 @@ MachineCheck CheckMachine(const MachineApi& api, const MachinePaths& paths,
                           const std::string& downloadUrl) {
   MachineCheck check;
   CheckSignature(check, api, paths);
-  CheckPrograms(check, api);
+  CheckPrograms(check, api, paths);
   CheckUrl(check, downloadUrl);
   CheckSettingsStart(check, api, paths);
   CheckDirectories(check, api, paths);

@@ -22,6 +22,11 @@ struct MachinePaths {
   std::string infoFile;
   std::string settingsFile;
   std::string settingsSection;  // the section Falwick reads and writes
+  // The program Falwick opens the download page with: FindExecutableA's answer for
+  // ".htm", as the dry run found it through the program's own DefaultBrowser (empty:
+  // none). It is taken from the run rather than asked again, so that the report names
+  // the one program Falwick would start; only the https program is asked of the api.
+  std::string htmProgram;
 };
 
 struct MachineWarning {
@@ -44,8 +49,8 @@ struct DirectorySeen {
 
 struct MachineCheck {
   SignatureSeen signature;
-  std::string htmProgram;    // AssocQueryStringA's, for ".htm"
-  std::string httpsProgram;  // and for the https protocol
+  std::string htmProgram;    // MachinePaths::htmProgram, as given
+  std::string httpsProgram;  // AssocQueryStringA's, for the https protocol
   std::string urlSplitters;  // the characters of the download URL that split it: " \t\""
   bool settingsBom = false;
   std::vector<DirectorySeen> directories;  // of Falwick.EXE, the info and settings files

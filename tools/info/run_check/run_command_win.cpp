@@ -2,12 +2,14 @@
 // and DefaultBrowser as Falwick.EXE, over the real WinINet (watched), with dry parts for
 // the files and the profile (dry_parts_win.h), a notice that shows nothing and a shell
 // that looks up but starts nothing (recording_parts.h), so that it finds what Falwick
-// would find and changes nothing.
+// would find and changes nothing. Beside it, the machine checks (machine_check.h) with
+// Windows' answers.
 #include "tools/info/run_check/run_command.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,8 @@
 #include "tools/info/run_check/dry_parts_win.h"
 #include "tools/info/run_check/dry_run.h"
 #include "tools/info/run_check/dry_run_report.h"
+#include "tools/info/run_check/machine_api_win.h"
+#include "tools/info/run_check/machine_check.h"
 #include "tools/info/common/observing_internet_win.h"
 #include "platform/files_win.h"
 #include "platform/internet_api_win.h"
@@ -155,10 +159,23 @@ int RunCommand(int argc, char** argv) {
   run.end = app.Run(run.commandLine.c_str());
   Observe(run, files, realFiles, internet, setting, profile, notice, shell, browser, body.path());
 
+  // The machine beside the run, once the command line has a mode: the .htm program is
+  // the one the run's DefaultBrowser found (FindExecutableA, what Falwick starts), not
+  // asked again, so that the report names one program for .htm and compares that one
+  // with the https program.
+  std::optional<MachineCheck> machine;
+  if (run.mode != RunMode::kNone) {
+    const MachinePaths paths{run.modulePath,   run.falwickPresent,    run.infoPath,
+                             run.settingsPath, run.setting.section,   run.htmProgram};
+    const Win32MachineApi api;
+    machine = CheckMachine(api, paths, run.request.arguments[kDownloadUrlArgument]);
+  }
+
   const DryRunVerdict verdict = JudgeDryRun(run);
   const std::vector<FetchWarning> warnings = DryRunWarnings(run);
-  const std::string out = json ? DryRunJson(run, verdict, warnings)
-                               : FormatDryRun(run, verdict, warnings);
+  const MachineCheck* checked = machine ? &*machine : nullptr;
+  const std::string out = json ? DryRunJson(run, verdict, warnings, checked)
+                               : FormatDryRun(run, verdict, warnings, checked);
   (void)std::fwrite(out.data(), 1, out.size(), stdout);
   return verdict.exitStatus;
 }

@@ -2,6 +2,9 @@
 // real WinINet, watched, so that the proxy, the cache and the trusted certificates are
 // the user's, exactly as when Falwick fetches the file. The body goes to a temporary file
 // of the tool's own and is read back.
+#include <windows.h>
+#include <wininet.h>
+
 #include "tools/info/run_check/dry_parts_win.h"
 #include "tools/info/common/observing_internet_win.h"
 #include "tools/info/url_check/url_fetch.h"
@@ -30,8 +33,13 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& /*options*/) {
       fetch.errorName = DescribeWinInetError(seen.handleError).name;
       fetch.errorText = "WinINet's Internet handle could not be opened";
     } else {
-      fetch.errorText = "off line: Windows reports neither a modem nor a LAN connection (" +
-                        DescribeConnectionFlags(seen.flags) + "), so Falwick fetches nothing";
+      // A test abandoned at the deadline failed as the abandoned open does, with
+      // ERROR_INTERNET_TIMEOUT, so that the JSON carries the number and this text.
+      if (seen.stateDeadlinePassed) {
+        fetch.error = static_cast<long>(ERROR_INTERNET_TIMEOUT);
+        fetch.errorName = DescribeWinInetError(static_cast<long>(ERROR_INTERNET_TIMEOUT)).name;
+      }
+      fetch.errorText = "off line: " + OffLineCause(seen) + ", so Falwick fetches nothing";
     }
     return fetch;
   }

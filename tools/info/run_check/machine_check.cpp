@@ -48,7 +48,7 @@ std::string Hex(uint32_t value, int digits) {
 }
 
 // Up to the last backslash, without it ("C:\" keeps its own).
-std::string DirectoryOf(const std::string& path) {
+std::string ParentDirectory(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
   if (slash == std::string::npos) return "";
   return path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
@@ -154,7 +154,7 @@ void CheckDirectories(MachineCheck& check, const MachineApi& api, const MachineP
   std::vector<std::string> seen;
   const std::string self = api.CurrentUserSid();
   for (const std::string* file : {&paths.falwickExe, &paths.infoFile, &paths.settingsFile}) {
-    const std::string directory = DirectoryOf(*file);
+    const std::string directory = ParentDirectory(*file);
     if (directory.empty()) continue;
     bool known = false;
     for (const std::string& other : seen) known = known || SameText(other, directory);
@@ -249,10 +249,9 @@ std::string FormatMachineCheck(const MachineCheck& check) {
     AppendRow(out, "Signature",
               check.signature.verdict + " (" + DescribeTrustResult(check.signature.result) + ")");
   }
-  AppendRow(out, "Programs",
-            ".htm: " + (check.htmProgram.empty() ? std::string("none") : check.htmProgram) +
-                "; https: " +
-                (check.httpsProgram.empty() ? std::string("none") : check.httpsProgram));
+  // The .htm program has its row already, from the run's own lookup.
+  AppendRow(out, "https program",
+            check.httpsProgram.empty() ? std::string("none") : check.httpsProgram);
   if (check.settingsBom) AppendRow(out, "Settings start", "a UTF-8 byte-order mark");
   for (const DirectorySeen& seen : check.directories) {
     AppendRow(out, "Access", seen.access.path + ": " + DescribeAccess(seen));

@@ -31,6 +31,10 @@ class FakeMachine final : public MachineApi {
     own.entries = {{true, 0x1F01FF, 0x03, kSelf, ""}};
     return own;
   }
+  std::string LongPath(const std::string& path) const override {
+    auto found = longNames.find(path);
+    return found == longNames.end() ? path : found->second;
+  }
   std::string CurrentUserSid() const override { return kSelf; }
   std::string FileStart(const std::string& path, size_t count) const override {
     auto found = files.find(path);
@@ -40,6 +44,8 @@ class FakeMachine final : public MachineApi {
   long signature = 0;
   std::string https = "C:\\Browser\\browser.exe";
   std::map<std::string, DirectoryAccess> access;
+  std::map<std::string, std::string> longNames = {
+      {"C:\\BROWSE~1\\BROWSER.EXE", "C:\\Browser\\browser.exe"}};
   std::map<std::string, std::string> files = {{"C:\\W\\writer.ini", "[Options]\r\n"}};
   mutable int accessReads = 0;
   mutable int fileTypeLookups = 0;
@@ -89,6 +95,9 @@ TEST(MachineCheck, WarnsAboutWhatWindowsDoesAndWineHides) {
        "htm-program-not-https-browser"},
       {"the same program, spelled otherwise",
        [](FakeMachine& m, auto&, auto&) { m.https = "\"c:/browser/BROWSER.EXE\""; }, "none"},
+      {"the same program, one answer in short names",
+       [](auto&, MachinePaths& p, auto&) { p.htmProgram = "C:\\BROWSE~1\\BROWSER.EXE"; },
+       "none"},
       {"no https program known", [](FakeMachine& m, auto&, auto&) { m.https.clear(); }, "none"},
       {"a space in the URL",
        [](auto&, auto&, std::string& url) { url = "https://example.test/get it.htm"; },

@@ -26,6 +26,11 @@ class MachineApi {
   // https only: the .htm program is the one the run itself found.)
   virtual std::string AssociatedProgram(const std::string& association, bool protocol) const = 0;
 
+  // `path` with every short (8.3) name in it spelled out, as GetLongPathNameA gives it;
+  // `path` unchanged when it names no file or cannot be lengthened. FindExecutableA may
+  // answer in short names where AssocQueryStringA answers in long ones.
+  virtual std::string LongPath(const std::string& path) const = 0;
+
   // The owner and access list of the directory `path` (without a trailing backslash).
   virtual DirectoryAccess ReadAccess(const std::string& path) const = 0;
 

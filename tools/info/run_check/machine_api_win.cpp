@@ -100,6 +100,19 @@ std::string Win32MachineApi::AssociatedProgram(const std::string& association,
   return std::string(program.data());
 }
 
+std::string Win32MachineApi::LongPath(const std::string& path) const {
+  // The answer's length with its NUL when the buffer is too small, without it when it
+  // fits, 0 on failure.
+  std::vector<char> buffer(MAX_PATH);
+  DWORD length = GetLongPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (length >= buffer.size()) {
+    buffer.resize(length);
+    length = GetLongPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  }
+  if (length == 0 || length >= buffer.size()) return path;
+  return std::string(buffer.data(), length);
+}
+
 DirectoryAccess Win32MachineApi::ReadAccess(const std::string& path) const {
   DirectoryAccess access;
   access.path = path;

@@ -105,7 +105,8 @@ void CheckPrograms(MachineCheck& check, const MachineApi& api, const MachinePath
   check.htmProgram = paths.htmProgram;
   check.httpsProgram = api.AssociatedProgram("https", true);
   if (check.htmProgram.empty() || check.httpsProgram.empty() ||
-      SameText(Unquoted(check.htmProgram), Unquoted(check.httpsProgram))) {
+      SameText(api.LongPath(Unquoted(check.htmProgram)),
+               api.LongPath(Unquoted(check.httpsProgram)))) {
     return;
   }
   check.warnings.push_back(

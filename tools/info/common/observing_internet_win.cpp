@@ -22,10 +22,16 @@ bool IsHttps(const std::string& url) {
                                            "https:", 6) == CSTR_EQUAL;
 }
 
-// A header of the response, or empty when it has none.
-std::string Header(HINTERNET url, DWORD query) {
+// A header of the response, or empty when it has none. With `name`, the header of that
+// name (HTTP_QUERY_CUSTOM: the buffer holds the name on the way in).
+std::string QueryHeader(HINTERNET url, DWORD query, const char* name) {
   std::string value(256, '\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
+    if (name != nullptr) {
+      const size_t nameLength = std::strlen(name);
+      if (value.size() <= nameLength) value.resize(nameLength + 1, '\0');
+      std::memcpy(value.data(), name, nameLength + 1);
+    }
     DWORD length = static_cast<DWORD>(value.size());
     if (HttpQueryInfoA(url, query, value.data(), &length, nullptr)) {
       value.resize(length);
@@ -37,23 +43,10 @@ std::string Header(HINTERNET url, DWORD query) {
   return {};
 }
 
-// A header of the response by its name (HTTP_QUERY_CUSTOM: the buffer holds the name on
-// the way in), or empty when it has none.
+std::string Header(HINTERNET url, DWORD query) { return QueryHeader(url, query, nullptr); }
+
 std::string NamedHeaderValue(HINTERNET url, const char* name) {
-  std::string value(256, '\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const size_t nameLength = std::strlen(name);
-    if (value.size() <= nameLength) value.resize(nameLength + 1, '\0');
-    std::memcpy(value.data(), name, nameLength + 1);
-    DWORD length = static_cast<DWORD>(value.size());
-    if (HttpQueryInfoA(url, HTTP_QUERY_CUSTOM, value.data(), &length, nullptr)) {
-      value.resize(length);
-      return value;
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-    value.assign(length + 1, '\0');
-  }
-  return {};
+  return QueryHeader(url, HTTP_QUERY_CUSTOM, name);
 }
 
 // A text option of a handle (INTERNET_OPTION_URL), or empty.

@@ -15,12 +15,13 @@ class Output:
 
 @dataclass
 class Report:
-    """A JSON report: the exit status, the object (None when the tool printed none) and
-    standard error."""
+    """A JSON report: the exit status, the object (None when the tool printed none),
+    standard error, and standard output as printed (to tell why there is no object)."""
 
     status: int
     data: dict
     error: str
+    output: str = ""
 
     @property
     def newer(self):
@@ -51,7 +52,7 @@ class InfoTool:
             data = json.loads(out.decode("latin-1"))
         except ValueError:
             data = None
-        return Report(status, data, err.decode("latin-1"))
+        return Report(status, data, err.decode("latin-1"), out.decode("latin-1"))
 
     def check(self, source, *options, env=None):
         """`falwick-info check` of a Unix path or a URL, with options (--installed,

@@ -212,6 +212,7 @@ def test_check_url_fetches_with_falwicks_own_download(info_tool, tls_contexts):
             url = servers[name].url(path)
             report = info_tool.check(url, "--installed", sample.INSTALLED)
             assert report.status == code, (url, report.data, report.error)
+            assert report.data is not None, (url, report.output[-2000:], report.error)
             fetch = report.data["fetch"]
             assert fetch["status"] == status, (url, fetch)
             assert {key: fetch[key] for key in expected} == expected, (url, fetch)

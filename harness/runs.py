@@ -20,6 +20,16 @@ from harness import sample
 from harness.falwick import BrowserLog, ProgramDirectory
 from harness.notice import NOTICE_TEXT, DialogDriver, Watcher
 from harness.server import LocalServer
+from harness.wine import LOADER_ATTEMPTS, loader_failed
+
+
+WINE_ERRORS = "wine-errors.txt"  # beside a run's program directory: Wine's standard error
+
+
+def harness_file(path):
+    """Whether a file (its path as text) is the harness's own, written beside the runs:
+    the dialog driver's descriptions, and what Wine printed."""
+    return "/dialogs-" in path or path.endswith("/" + WINE_ERRORS)
 
 
 @dataclass
@@ -87,6 +97,7 @@ class Outcome:
     name: str
     product: str
     exit_code: int  # None when it had not ended in time and was stopped
+    wine_errors: str  # what Wine printed on standard error (its loader's failures)
     seconds: float
     dialog: dict  # what the dialog driver saw, or None when no dialog appeared
     dialog_seconds: float  # when it was seen, counted from the start
@@ -187,26 +198,48 @@ class Launch:
         self.killed = False
 
     def start(self):
-        env = self.wine.environment(**BrowserLog(self.browser_log).environment(self.wine),
-                                    **(self.case.env or {}))
+        self.env = self.wine.environment(**BrowserLog(self.browser_log).environment(self.wine),
+                                         **(self.case.env or {}))
         self.settings_before = self.settings.read_bytes() if self.settings.exists() else None
         self.started = time.monotonic()
         self.started_wall = time.time()
+        self.errors = open(self.root / WINE_ERRORS, "w+b")
+        self.loader_failures = []  # what the loader printed at each start it failed
+        self._lock = threading.Lock()
+        self._spawn()
+        self.ended = threading.Event()
+        threading.Thread(target=self._reap, daemon=True).start()
+
+    def _spawn(self):
         if self.case.start is not None:
             self.process = self.case.start()
         else:
             line = (self.case.command_line if self.tokens is None
                     else sample.command_line(self.tokens))
             self.process = self.wine.start(self.program_dir / self.case.exe,
-                                           *([line] if line else []), env=env)
+                                           *([line] if line else []), env=self.env,
+                                           errors=self.errors)
         self.memory = PeakMemory(self.process.pid, self.sample_period)
-        self.ended = threading.Event()
-        threading.Thread(target=self._reap, daemon=True).start()
 
     def _reap(self):
-        self.process.wait()
+        for attempt in range(1, LOADER_ATTEMPTS + 1):
+            code = self.process.wait()
+            with self._lock:
+                if (self.killed or attempt == LOADER_ATTEMPTS
+                        or not loader_failed(code, self.wine_errors().encode("latin-1"))):
+                    break
+                self.memory.stop()  # the program never ran: it starts again
+                self.loader_failures.append(self.wine_errors())
+                self.errors.seek(0)
+                self.errors.truncate()
+                self._spawn()
         self.seconds = time.monotonic() - self.started
         self.ended.set()
+
+    def wine_errors(self):
+        self.errors.flush()
+        self.errors.seek(0)
+        return self.errors.read().decode("latin-1")
 
     def wait(self, deadline):
         """Waits for the end until the deadline; a run still going then is stopped."""
@@ -215,8 +248,9 @@ class Launch:
 
     def stop(self):
         if not self.ended.is_set():
-            self.killed = True  # it did not end by itself
-            self.process.kill()
+            with self._lock:
+                self.killed = True  # it did not end by itself
+                self.process.kill()
             self.ended.wait()
 
     def shows(self, dialog):
@@ -234,6 +268,7 @@ class Launch:
         return Outcome(
             name=self.name, product=self.product,
             exit_code=None if self.killed else self.process.returncode,
+            wine_errors="".join(self.loader_failures) + self.wine_errors(),
             seconds=self.seconds, dialog=mine[0][1] if mine else None,
             dialog_seconds=mine[0][0] - self.started_wall if mine else None, browser=[],
             requests=list(self.server.requests) if self.server else [],

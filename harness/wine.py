@@ -22,6 +22,19 @@ PROXY_VARIABLES = {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy"}
 # Windows proxy setting removes it (harness.proxy).
 NO_PROXY = "127.0.0.1;localhost"
 
+# Now and then Wine's 64-bit loader cannot lay out a new process (its fixed address
+# ranges meet a mapping the kernel placed at random) and the process ends at once with
+# a non-zero code, having run nothing of the program. What it printed names the loader
+# or the client side of the wineserver, never the program: such a start is repeated.
+LOADER_FAILURES = (b"preloader:", b"wine client error", b"wine: could not", b"wine: failed")
+LOADER_ATTEMPTS = 3
+
+
+def loader_failed(code, errors):
+    """Whether a run that ended with `code`, having printed `errors` (bytes) on standard
+    error, never got to run its program."""
+    return code != 0 and any(marker in errors for marker in LOADER_FAILURES)
+
 
 def base_environment(prefix, display=None):
     """The environment of every Wine process: this one's without proxy variables, the
@@ -135,32 +148,36 @@ class Wine:
     def command(program, *args):
         return [WINE, str(program), *(str(arg) for arg in args)]
 
+    def start(self, program, *args, env=None, errors=subprocess.DEVNULL):
+        """Starts the program; returns its process (the pid is the Windows program's:
+        Wine's loader runs it in place). `errors`: where Wine's standard error goes (a
+        file), to tell a start the loader failed (loader_failed)."""
+        return subprocess.Popen(self.command(program, *args), env=env or self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=errors)
+
     def run(self, program, *args, timeout=150, env=None):
         """Runs the program to its end; returns (exit code, seconds it took)."""
         started = time.monotonic()
-        completed = subprocess.run(self.command(program, *args), env=env or self.env,
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                   stderr=subprocess.DEVNULL, timeout=timeout)
-        return completed.returncode, time.monotonic() - started
-
-    def start(self, program, *args, env=None):
-        """Starts the program; returns its process (the pid is the Windows program's:
-        Wine's loader runs it in place)."""
-        return subprocess.Popen(self.command(program, *args), env=env or self.env,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+        code, _, _ = self.output(program, *args, timeout=timeout, env=env)
+        return code, time.monotonic() - started
 
     def output(self, program, *args, timeout=120, env=None):
-        """Runs the program to its end; returns (exit code, standard output, standard
-        error) as bytes. They go through files: Wine's services, when this run starts
-        them, inherit its pipes and would hold them open."""
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            completed = subprocess.run(self.command(program, *args), env=env or self.env,
-                                       stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                       timeout=timeout)
-            out.seek(0)
-            err.seek(0)
-            return completed.returncode, out.read(), err.read()
+        """Runs the program to its end (started again when the loader failed); returns
+        (exit code, standard output, standard error) as bytes. They go through files:
+        Wine's services, when this run starts them, inherit its pipes and would hold
+        them open."""
+        for _ in range(LOADER_ATTEMPTS):
+            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                completed = subprocess.run(
+                    self.command(program, *args), env=env or self.env,
+                    stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+                out.seek(0)
+                err.seek(0)
+                result = completed.returncode, out.read(), err.read()
+            if not loader_failed(result[0], result[2]):
+                break
+        return result
 
     def cmd(self, *command):
         """What `cmd /c COMMAND` prints (standard output, then error), as text."""
@@ -170,9 +187,9 @@ class Wine:
     # The registry. Keys as `reg` spells them (HKCU\Software\...).
 
     def reg(self, *args):
-        subprocess.run([WINE, "reg", *args], env=self.env, check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        code, _, errors = self.output("reg", *args)
+        if code != 0:
+            raise subprocess.CalledProcessError(code, ["reg", *args], stderr=errors)
 
     def reg_add(self, key, name=None, data=None, kind=None):
         """Sets value `name` of `key` (None: its default value) to `data`: a str

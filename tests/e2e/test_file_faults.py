@@ -14,7 +14,7 @@ import pytest
 
 from harness import ini
 from harness.falwick import INTERNET_CACHE, changed, snapshot
-from harness.runs import Case
+from harness.runs import Case, harness_file
 from harness.sample import HOST_SETTINGS, MUCH_NEWER, NOT_NEWER
 from harness.server import response
 
@@ -261,6 +261,6 @@ def test_a_full_run_writes_nothing_outside_its_directory_and_starts_only_the_dow
 
     written = changed(before, snapshot(drive_c, runner.base))
     ours = {str(outcome.program_dir / "writer.ini"), str(outcome.browser_log)}
-    tooling = {path for path in written if "/dialogs-" in path}  # the dialog driver's
+    tooling = {path for path in written if harness_file(path)}
     cache = {path for path in written if INTERNET_CACHE in path}
     assert written - ours - tooling - cache == set()

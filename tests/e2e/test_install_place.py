@@ -17,7 +17,7 @@ import pytest
 
 from harness import ini
 from harness.falwick import INTERNET_CACHE, changed, snapshot
-from harness.runs import Case
+from harness.runs import Case, harness_file
 from harness.sample import HOST_SETTINGS, MUCH_NEWER, NOT_NEWER
 from harness.server import response
 
@@ -151,5 +151,5 @@ def test_a_directory_named_outside_the_ansi_code_page_announces_nothing_and_writ
         ours.add(str(outcome.browser_log))
     written = changed(before, snapshot(drive_c, runner.base))
     cache = {path for path in written if INTERNET_CACHE in path}
-    tooling = {path for path in written if "/dialogs-" in path}  # the dialog driver's
+    tooling = {path for path in written if harness_file(path)}
     assert written - ours - cache - tooling == set()

@@ -211,6 +211,7 @@ class Launch:
         threading.Thread(target=self._reap, daemon=True).start()
 
     def _spawn(self):
+        self.spawned = time.monotonic()
         if self.case.start is not None:
             self.process = self.case.start()
         else:
@@ -222,14 +223,18 @@ class Launch:
         self.memory = PeakMemory(self.process.pid, self.sample_period)
 
     def _reap(self):
-        for attempt in range(1, LOADER_ATTEMPTS + 1):
+        # Only a start of the harness's own is repeated: one a case makes is its own.
+        attempts = LOADER_ATTEMPTS if self.case.start is None else 1
+        for attempt in range(1, attempts + 1):
             code = self.process.wait()
+            seconds = time.monotonic() - self.spawned
             with self._lock:
-                if (self.killed or attempt == LOADER_ATTEMPTS
-                        or not loader_failed(code, self.wine_errors().encode("latin-1"))):
+                if (self.killed or attempt == attempts or not loader_failed(
+                        code, self.wine_errors().encode("latin-1"), seconds)):
                     break
                 self.memory.stop()  # the program never ran: it starts again
-                self.loader_failures.append(self.wine_errors())
+                self.loader_failures.append("%s(ended with code %d after %.3f s: started again)\n"
+                                            % (self.wine_errors(), code, seconds))
                 self.errors.seek(0)
                 self.errors.truncate()
                 self._spawn()

@@ -25,15 +25,19 @@ NO_PROXY = "127.0.0.1;localhost"
 # Now and then Wine's 64-bit loader cannot lay out a new process (its fixed address
 # ranges meet a mapping the kernel placed at random) and the process ends at once with
 # a non-zero code, having run nothing of the program. What it printed names the loader
-# or the client side of the wineserver, never the program: such a start is repeated.
+# or the client side of the wineserver, never the program; and no program gets to run
+# under Wine sooner than FASTEST_RUN after its start (a start alone takes 0.1 s and
+# more here). Such a start is repeated.
 LOADER_FAILURES = (b"preloader:", b"wine client error", b"wine: could not", b"wine: failed")
+FASTEST_RUN = 0.05
 LOADER_ATTEMPTS = 3
 
 
-def loader_failed(code, errors):
-    """Whether a run that ended with `code`, having printed `errors` (bytes) on standard
-    error, never got to run its program."""
-    return code != 0 and any(marker in errors for marker in LOADER_FAILURES)
+def loader_failed(code, errors, seconds):
+    """Whether a run that ended with `code` after `seconds`, having printed `errors`
+    (bytes) on standard error, never got to run its program."""
+    return code != 0 and (seconds < FASTEST_RUN
+                          or any(marker in errors for marker in LOADER_FAILURES))
 
 
 def base_environment(prefix, display=None):
@@ -169,13 +173,15 @@ class Wine:
         them open."""
         for _ in range(LOADER_ATTEMPTS):
             with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+                started = time.monotonic()
                 completed = subprocess.run(
                     self.command(program, *args), env=env or self.env,
                     stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+                seconds = time.monotonic() - started
                 out.seek(0)
                 err.seek(0)
                 result = completed.returncode, out.read(), err.read()
-            if not loader_failed(result[0], result[2]):
+            if not loader_failed(result[0], result[2], seconds):
                 break
         return result
 

@@ -268,12 +268,14 @@ class Launch:
         run no other overlapped, any notice seen while it ran."""
         if self.own_server:
             self.server.stop()
+        wine_errors = "".join(self.loader_failures) + self.wine_errors()
+        self.errors.close()
         mine = [(found, d) for found, d in dialogs
                 if found >= self.started_wall - 1 and (self.alone or self.shows(d))]
         return Outcome(
             name=self.name, product=self.product,
             exit_code=None if self.killed else self.process.returncode,
-            wine_errors="".join(self.loader_failures) + self.wine_errors(),
+            wine_errors=wine_errors,
             seconds=self.seconds, dialog=mine[0][1] if mine else None,
             dialog_seconds=mine[0][0] - self.started_wall if mine else None, browser=[],
             requests=list(self.server.requests) if self.server else [],
@@ -302,6 +304,7 @@ class Batch:
             if launch.own_server:
                 launch.server.stop()
             launch.memory.stop()
+            launch.errors.close()
         self.runner.ended(self.launches)
         self.runner.abandoned = True
         self._outcomes = {}

@@ -15,6 +15,7 @@ the demo, the preview and the benchmarks alike.
   host       the sample host product (examples/host) starting Falwick, driven
   runs       the one way Falwick runs: a batch of runs (one, or many at once), each
              watched from every side, its memory sampled
+  peak_memory a running process's peak memory, sampled from /proc
   info_tool  falwick-info.exe and its JSON reports
   ini        a settings file as the profile functions read it
   prepare    the prefixes of an end-to-end test run

@@ -19,6 +19,7 @@ from pathlib import Path
 from harness import sample
 from harness.falwick import BrowserLog, ProgramDirectory
 from harness.notice import NOTICE_TEXT, DialogDriver, Watcher
+from harness.peak_memory import PeakMemory
 from harness.server import LocalServer
 from harness.wine import LOADER_ATTEMPTS, loader_failed
 
@@ -58,38 +59,6 @@ class Case:
     exe: str = "Falwick.EXE"  # the program of the directory that runs
     browser_log: Path = None  # where the stand-in browser logs (None: the run's own)
     start: object = None  # returns the process when something else starts Falwick
-
-
-class PeakMemory:
-    """The peak resident memory of a running process, sampled from /proc: VmHWM, which
-    only grows, read every `period` seconds until stop(); the last sample is at most one
-    period old. The process is the Wine process running the Windows program: the
-    loader execs in place. (The kernel's rusage would not do: it keeps the peak of the
-    loader's earlier stages, and of the process that forked it, too.)"""
-
-    def __init__(self, pid, period=0.05):
-        self.kib = 0
-        self._status = "/proc/%d/status" % pid
-        self._period = period
-        self._done = threading.Event()
-        self._thread = threading.Thread(target=self._sample, daemon=True)
-        self._thread.start()
-
-    def _sample(self):
-        while not self._done.is_set():
-            try:
-                with open(self._status) as lines:
-                    for line in lines:
-                        if line.startswith("VmHWM:"):
-                            self.kib = max(self.kib, int(line.split()[1]))
-            except (OSError, ValueError):
-                pass
-            time.sleep(self._period)
-
-    def stop(self):
-        self._done.set()
-        self._thread.join()
-        return self.kib
 
 
 @dataclass

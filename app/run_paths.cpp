@@ -2,18 +2,10 @@
 
 #include "base/path_text.h"
 
-namespace {
-
-constexpr uint32_t kPathBufferSize = 260;
-
-}  // namespace
-
 std::optional<std::string> ProgramDirectory(Files& files) {
-  char path[kPathBufferSize] = {};
-  const uint32_t length = files.ModuleFileName(path, kPathBufferSize);
-  // A result that fills the buffer means the path was cut short.
-  if (length == 0 || length >= kPathBufferSize) return std::nullopt;
-  return DirectoryOf(std::string_view(path, length));
+  const std::optional<std::string> path = files.ModulePath();
+  if (!path) return std::nullopt;
+  return DirectoryOf(*path);
 }
 
 std::optional<RunEnd> FindRunPaths(Files& files, const UpdateRequest& request, RunPaths& paths) {
@@ -24,7 +16,8 @@ std::optional<RunEnd> FindRunPaths(Files& files, const UpdateRequest& request, R
   paths.info = paths.directory + args[kInfoFileNameArgument];
   paths.setting = {paths.directory + args[kSettingsFileNameArgument],
                    args[kSettingsSectionArgument], args[kSettingsKeyArgument]};
-  // Deleting and rewriting the info file would destroy the host's settings.
-  if (SamePath(paths.info, paths.setting.file)) return RunEnd::kSameFile;
+  // Deleting and rewriting the info file would destroy the host's settings, under any of
+  // the names Windows accepts for them.
+  if (NameOneFile(files, paths.info, paths.setting.file)) return RunEnd::kSameFile;
   return std::nullopt;
 }

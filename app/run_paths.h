@@ -16,7 +16,7 @@ enum class RunEnd {
   kEmptyCommandLine,
   kBadCommandLine,  // a mode other than PU or PX, or not exactly eight arguments
   kPathTooLong,     // the program's own path cannot be had whole
-  kSameFile,        // the info file would be the settings file
+  kSameFile,        // the info file would be the settings file, under another name
   kOffline,         // not on line, or no Internet handle
   kUrlNotOpened,
   kNotNewer,  // nothing newer was read (the explicit check then opened the page)
@@ -30,8 +30,7 @@ struct RunPaths {
 };
 
 // The program's directory, ending in a backslash, or nothing when the module path cannot
-// be had whole within the 260-character buffer: a truncated path would name the wrong
-// place.
+// be had whole.
 std::optional<std::string> ProgramDirectory(Files& files);
 
 // The paths of a check's `request` (kArgumentCount arguments), in `paths` as far as they

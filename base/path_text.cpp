@@ -1,12 +1,8 @@
 #include "base/path_text.h"
 
-#include "base/ascii_case.h"
-
 std::string DirectoryOf(std::string_view path) {
   const size_t slash = path.rfind('\\');
   std::string directory(slash == std::string_view::npos ? path : path.substr(0, slash));
   directory += '\\';
   return directory;
 }
-
-bool SamePath(std::string_view a, std::string_view b) { return EqualsIgnoringAsciiCase(a, b); }

@@ -21,11 +21,9 @@ intptr_t DefaultBrowser::FindProgram(std::string& program) {
 }
 
 intptr_t DefaultBrowser::Find(std::string& placeholder, char* program) {
-  char tempDirectory[kPathBufferSize];
-  const uint32_t length = files_.TempPath(tempDirectory, kPathBufferSize);
-  // 0 is a failure; a larger result is the size the path would need.
-  if (length == 0 || length >= kPathBufferSize) return 0;
-  placeholder = std::string(tempDirectory, length) + kPlaceholderName;
+  const std::optional<std::string> tempDirectory = files_.TempDirectory();
+  if (!tempDirectory) return 0;
+  placeholder = *tempDirectory + kPlaceholderName;
 
   // Creation fails when another process left a "www.htm"; the lookup below then uses
   // that file, which is as good.

@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   internet.urlOpenFails = (network & 4) != 0;
   internet.readFails = (network & 8) != 0;
   if (network & 16) internet.deadlineFiresAt = (user >> 4) & 3;  // during that call
-  if (network & 32) files.tempResult = 300;  // no usable temporary directory
+  if (network & 32) files.tempDirectory = std::nullopt;  // no usable temporary directory
   if (network & 64) shell.findExecutableResult = 31;  // no browser for ".htm"
   notice.answer = (user & 1) != 0 ? NoticeAnswer::kYes : NoticeAnswer::kNo;
   constexpr int32_t kBoxes[] = {-1, 0, 1, -1};

@@ -22,11 +22,13 @@ TEST(DefaultBrowser, StartsTheHtmlProgramWithTheUrlUnchanged) {
   Launch l;
   const std::string url = "http://example.test/a page?x=\"1\"";
   l.Open(url);
-  // The placeholder exists for the lookup, and the browser is started before it is
-  // deleted again.
-  EXPECT_EQ(l.log, (CallLog{"TempPath()", "CreatePlaceholder(" + kPlaceholder + ")",
+  // The placeholder exists for the lookup, and the browser is started before its
+  // deletion is asked for, which fails while this process holds it open: it goes with
+  // the process.
+  EXPECT_EQ(l.log, (CallLog{"TempDirectory()", "CreatePlaceholder(" + kPlaceholder + ")",
                             "FindExecutableA(" + kPlaceholder + ")", "ShellExecuteA()",
                             "Delete(" + kPlaceholder + ")"}));
+  EXPECT_EQ(l.files.files.count(kPlaceholder), 1u);
   ASSERT_EQ(l.Started(), 1u);
   const FakeShell::Start& start = l.shell.started[0];
   EXPECT_EQ(start.file, l.shell.browserPath);
@@ -53,12 +55,13 @@ TEST(DefaultBrowser, ResultsUpTo32MeanNoBrowser) {
   }
 }
 
-TEST(DefaultBrowser, APlaceholderLeftByAnotherProcessIsUsedAsItIs) {
+TEST(DefaultBrowser, APlaceholderLeftByAnotherProcessIsUsedAsItIsThenDeleted) {
   Launch l;
   l.files.files[kPlaceholder] = "";
   l.Open("u");
   EXPECT_EQ(CallsNamed(l.log, "CreatePlaceholder").size(), 1u);
   EXPECT_EQ(l.Started(), 1u);
+  EXPECT_EQ(l.files.files.count(kPlaceholder), 0u);
 }
 
 // Another process's placeholder that disappears, with its process, between the failed
@@ -96,15 +99,10 @@ TEST(DefaultBrowser, NoBrowserIsStartedWhenTheLookupFailsTwice) {
 }
 
 TEST(DefaultBrowser, NothingHappensWithoutATemporaryDirectory) {
-  Launch tooLong;
-  tooLong.files.tempPath = std::string(300, 't');  // does not fit: the size needed comes back
-  tooLong.Open("u");
-  EXPECT_EQ(tooLong.log, CallLog{"TempPath()"});
-
-  Launch failed;
-  failed.files.tempPath = "";
-  failed.Open("u");
-  EXPECT_EQ(failed.log, CallLog{"TempPath()"});
+  Launch none;
+  none.files.tempDirectory = std::nullopt;
+  none.Open("u");
+  EXPECT_EQ(none.log, CallLog{"TempDirectory()"});
 }
 
 // The lookup alone, as falwick-info run reports it: the same placeholder and lookup as
@@ -118,7 +116,7 @@ TEST(DefaultBrowser, TheLookupAloneFindsTheProgramAndStartsNothing) {
   EXPECT_EQ(l.Started(), 0u);
 
   Launch none;
-  none.files.tempPath = "";
+  none.files.tempDirectory = std::nullopt;
   std::string nothing;
   EXPECT_EQ(DefaultBrowser(none.files, none.shell).FindProgram(nothing), 0);
   EXPECT_EQ(nothing, "");

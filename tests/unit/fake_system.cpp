@@ -1,7 +1,9 @@
 #include "fake_system.h"
 
+#include <cctype>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 
 namespace {
 
@@ -83,40 +85,107 @@ class FakeFile : public File {
   size_t position_ = 0;
 };
 
-uint32_t FakeFiles::ModuleFileName(char* buffer, uint32_t size) {
-  const uint32_t length = Fill(buffer, size, modulePath);
-  return moduleResult != 0 ? moduleResult : length;
+namespace {
+
+// As Windows makes a path full: "." and ".." steps taken, a name's single trailing dot
+// dropped, and every trailing dot and space of the last name.
+std::string WindowsFullPath(const std::string& path) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = path.find_first_of("\\/", start);
+    std::string name = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const bool last = end == std::string::npos;
+    if (name == "..") {
+      if (names.size() > 1) names.pop_back();
+    } else if (name != "." && !(name.empty() && !names.empty())) {
+      if (last) {
+        while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+      } else if (name.size() > 1 && name.back() == '.' && name[name.size() - 2] != '.') {
+        name.pop_back();
+      }
+      names.push_back(name);
+    }
+    if (last) break;
+    start = end + 1;
+  }
+  std::string full;
+  for (const std::string& name : names) full += (full.empty() ? "" : "\\") + name;
+  return full;
 }
 
-uint32_t FakeFiles::TempPath(char* buffer, uint32_t size) {
-  log_.push_back("TempPath()");
-  if (tempPath.size() >= size) return static_cast<uint32_t>(tempPath.size() + 1);
-  const uint32_t length = Fill(buffer, size, tempPath);
-  return tempResult != 0 ? tempResult : length;
+bool EqualsFolded(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
 }
 
-bool FakeFiles::Delete(const std::string& path) {
-  log_.push_back("Delete(" + path + ")");
+}  // namespace
+
+std::string FakeFiles::Find(const std::string& path) const {
+  const std::string full = WindowsFullPath(path);
+  for (const auto& [alias, target] : aliases) {
+    if (EqualsFolded(alias, full)) return target;
+  }
+  for (const auto& [name, content] : files) {
+    if (EqualsFolded(name, full)) return name;
+  }
+  return full;
+}
+
+std::optional<std::string> FakeFiles::TempDirectory() {
+  log_.push_back("TempDirectory()");
+  return tempDirectory;
+}
+
+bool FakeFiles::SameName(const std::string& a, const std::string& b) {
+  return EqualsFolded(WindowsFullPath(a), WindowsFullPath(b));
+}
+
+std::optional<FileId> FakeFiles::Identify(const std::string& path) {
+  const auto found = files.find(Find(path));
+  if (found == files.end()) return std::nullopt;
+  FileId id;
+  id.volume = 1;
+  id.low = static_cast<uint64_t>(std::distance(files.begin(), found)) + 1;
+  return id;
+}
+
+bool FakeFiles::Delete(const std::string& given) {
+  log_.push_back("Delete(" + given + ")");
+  const std::string path = Find(given);
   if (readOnly.count(path) != 0 || open_.count(path) != 0) return false;
   return files.erase(path) != 0;
 }
 
-std::unique_ptr<File> FakeFiles::OpenForReading(const std::string& path) {
-  if (files.count(path) == 0 || unreadable.count(path) != 0) return nullptr;
-  log_.push_back("OpenForReading(" + path + ")");
+std::unique_ptr<File> FakeFiles::OpenForReading(const std::string& given) {
+  const std::string path = Find(given);
+  if (files.count(path) == 0 || unreadable.count(path) != 0 || open_.count(path) != 0) {
+    return nullptr;
+  }
+  log_.push_back("OpenForReading(" + given + ")");
   return std::make_unique<FakeFile>(*this, path);
 }
 
-std::unique_ptr<File> FakeFiles::OpenForWriting(const std::string& path) {
-  if (readOnly.count(path) != 0) return nullptr;
-  log_.push_back("OpenForWriting(" + path + ")");
+std::unique_ptr<File> FakeFiles::OpenForWriting(const std::string& given) {
+  const std::string path = Find(given);
+  if (readOnly.count(path) != 0 || open_.count(path) != 0) return nullptr;
+  log_.push_back("OpenForWriting(" + given + ")");
   files[path] = "";
   return std::make_unique<FakeFile>(*this, path);
 }
 
-bool FakeFiles::CreatePlaceholder(const std::string& path) {
-  log_.push_back("CreatePlaceholder(" + path + ")");
-  return files.emplace(path, std::string()).second;
+bool FakeFiles::CreatePlaceholder(const std::string& given) {
+  log_.push_back("CreatePlaceholder(" + given + ")");
+  const std::string path = Find(given);
+  if (!files.emplace(path, std::string()).second) return false;
+  ++open_[path];  // by a handle that is never closed: the file goes with the process
+  return true;
 }
 
 bool FakeFiles::FreeSpace(const std::string& directory, uint64_t& bytes) {
@@ -127,8 +196,9 @@ bool FakeFiles::FreeSpace(const std::string& directory, uint64_t& bytes) {
   return true;
 }
 
-bool FakeFiles::FileSize(const std::string& path, uint64_t& size) {
-  log_.push_back("FileSize(" + path + ")");
+bool FakeFiles::FileSize(const std::string& given, uint64_t& size) {
+  log_.push_back("FileSize(" + given + ")");
+  const std::string path = Find(given);
   if (const auto told = sizes.find(path); told != sizes.end()) {
     size = told->second;
     return true;

@@ -22,17 +22,20 @@ CallLog CallsNamed(const CallLog& log, const std::string& name);
 int IndexOf(const CallLog& log, const std::string& name);
 std::string Hex(uint32_t value);
 
-// Logs Delete, OpenForReading, OpenForWriting (when they succeed), CloseFile, TempPath,
-// CreatePlaceholder, FreeSpace and FileSize.
+// Logs Delete, OpenForReading, OpenForWriting (when they succeed), CloseFile,
+// TempDirectory, CreatePlaceholder, FreeSpace and FileSize. Paths are found as Windows
+// finds them: made full (a single trailing dot of a name, the trailing dots and spaces of
+// the last name, "." and ".." steps dropped), ASCII case folded, and through `aliases`.
 class FakeFiles : public Files {
  public:
   explicit FakeFiles(CallLog& log) : log_(log) {}
 
-  std::string modulePath = "C:\\Apps\\Writer\\Falwick.EXE";
-  uint32_t moduleResult = 0;  // when not 0, returned instead of the path's length
-  std::string tempPath = "C:\\Temp\\";
-  uint32_t tempResult = 0;  // when not 0, returned instead of the path's length
+  std::optional<std::string> modulePath = "C:\\Apps\\Writer\\Falwick.EXE";
+  std::optional<std::string> tempDirectory = "C:\\Temp\\";
   std::map<std::string, std::string> files;  // by full path
+  // Other names of a file in `files` (its 8.3 name, a hard or symbolic link, its data
+  // stream), each mapped to the file's full path.
+  std::map<std::string, std::string> aliases;
   std::map<std::string, uint64_t> sizes;     // sizes told in place of the contents' size
   std::set<std::string> readOnly;    // cannot be opened for writing nor deleted
   std::set<std::string> unreadable;  // cannot be opened for reading
@@ -43,13 +46,16 @@ class FakeFiles : public Files {
   uint64_t freeBytes = uint64_t{1} << 40;  // on every volume
   std::vector<std::string> freeSpaceAsked;  // the directories, in order
 
-  uint32_t ModuleFileName(char* buffer, uint32_t size) override;
-  uint32_t TempPath(char* buffer, uint32_t size) override;
-  // Like Windows, refuses to delete a file that is open.
+  std::optional<std::string> ModulePath() override { return modulePath; }
+  std::optional<std::string> TempDirectory() override;
+  bool SameName(const std::string& a, const std::string& b) override;
+  // The same for each name of a file in `files`.
+  std::optional<FileId> Identify(const std::string& path) override;
+  // Like Windows, refuses to delete a file that is open, the placeholder included.
   bool Delete(const std::string& path) override;
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
-  // An empty file at `path`, unless one is there already.
+  // An empty file at `path`, unless one is there already, held open from then on.
   bool CreatePlaceholder(const std::string& path) override;
   bool FreeSpace(const std::string& directory, uint64_t& bytes) override;
   // From `sizes`, else from `files`; false for a file in neither.
@@ -57,6 +63,9 @@ class FakeFiles : public Files {
 
  private:
   friend class FakeFile;
+  // The key in `files` a path names, or, for a file yet to be made, its full path.
+  std::string Find(const std::string& path) const;
+
   CallLog& log_;
   std::map<std::string, int> open_;
   size_t written_ = 0;

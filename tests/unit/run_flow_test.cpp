@@ -159,17 +159,46 @@ TEST_F(RunFlow, TheBoxAsTheUserLeftItIsStoredWhateverTheAnswer) {
   }
 }
 
-TEST_F(RunFlow, InfoAndSettingsNamingTheSameFileEndTheRunBeforeAnythingIsDeleted) {
-  files.files[kIni] = "[Options]\r\n";
-  Start("<Writer><PU><http://h/i><WRITER.ini><1.0><writer.INI><Options><K><http://d>");
-  EXPECT_EQ(log, CallLog{});
-  EXPECT_EQ(files.files.count(kIni), 1u);
-  EXPECT_EQ(end, RunEnd::kSameFile);
+// Every name Windows accepts for the host's settings file, given as the info file: the
+// run ends before anything is deleted, whether or not the settings file exists yet.
+TEST_F(RunFlow, AnInfoFileThatIsTheSettingsFileUnderAnyNameEndsTheRunUntouched) {
+  struct Case {
+    const char* infoName;
+    bool settingsExist;
+    RunEnd end;
+  };
+  const Case cases[] = {
+      {"WRITER.INI", false, RunEnd::kSameFile},         {"writer.ini ", false, RunEnd::kSameFile},
+      {"writer.ini.", false, RunEnd::kSameFile},        {"writer.ini..", true, RunEnd::kSameFile},
+      {".\\writer.ini", true, RunEnd::kSameFile},       {"sub\\..\\writer.ini", false, RunEnd::kSameFile},
+      {"WRITER~1.INI", true, RunEnd::kSameFile},        {"writer.ini::$DATA", true, RunEnd::kSameFile},
+      {"linked.ini", true, RunEnd::kSameFile},          // a hard or symbolic link to it
+      {"WRITER~1.INI", false, RunEnd::kNotNewer},       // no file: no short name either
+      {"stale.txt", true, RunEnd::kNotNewer},           // another file, stale, is replaced
+      {"writer.ini.txt", true, RunEnd::kNotNewer},
+  };
+  const std::string kSettings = "[Options]\r\nNoUpdateCheck=1\r\n[Window]\r\nLeft=10\r\n";
+  for (const Case& c : cases) {
+    World w;
+    w.download.body = "VERSION=1\n";
+    w.files.files[kDir + "stale.txt"] = "VERSION=99\n";
+    if (c.settingsExist) {
+      w.files.files[kIni] = kSettings;
+      for (const char* alias : {"WRITER~1.INI", "writer.ini::$DATA", "linked.ini"}) {
+        w.files.aliases[kDir + alias] = kIni;
+      }
+    }
+    w.Start("<Writer><PU><http://h/i><" + std::string(c.infoName) +
+            "><3.0.020><writer.ini><Options><K><http://d>");
+    EXPECT_EQ(w.end, c.end) << c.infoName;
+    EXPECT_TRUE(c.end != RunEnd::kSameFile || w.log.empty()) << c.infoName;
+    EXPECT_EQ(w.files.files.count(kIni) != 0, c.settingsExist) << c.infoName;
+    EXPECT_EQ(w.files.files[kIni], c.settingsExist ? kSettings : "") << c.infoName;
+  }
 }
 
 TEST_F(RunFlow, AModulePathCutShortEndsTheRunBeforeAnythingIsTouched) {
-  files.modulePath = "C:\\" + std::string(300, 'd') + "\\Falwick.EXE";
-  files.moduleResult = 260;
+  files.modulePath = std::nullopt;
   Start(CommandLine("PU"));
   EXPECT_EQ(log, CallLog{});
   EXPECT_EQ(end, RunEnd::kPathTooLong);

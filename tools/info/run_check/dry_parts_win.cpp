@@ -33,13 +33,9 @@ ToolTempFile::~ToolTempFile() {
   if (!path_.empty()) DeleteFileA(path_.c_str());
 }
 
-uint32_t DryFiles::ModuleFileName(char* buffer, uint32_t size) {
-  if (size == 0) return 0;
-  const size_t length = modulePath_.size();
-  const size_t copied = length < size ? length : size - 1;
-  std::memcpy(buffer, modulePath_.data(), copied);
-  buffer[copied] = '\0';
-  return length < size ? static_cast<uint32_t>(length) : size;
+std::optional<std::string> DryFiles::ModulePath() {
+  if (modulePath_.size() >= MAX_PATH) return std::nullopt;
+  return modulePath_;
 }
 
 bool DryFiles::Delete(const std::string& path) {

@@ -40,15 +40,21 @@ class DryFiles final : public Files {
   DryFiles(Files& real, std::string modulePath, std::string bodyPath)
       : real_(real), modulePath_(std::move(modulePath)), bodyPath_(std::move(bodyPath)) {}
 
-  // As GetModuleFileNameA: `size` (and the path cut short) when it does not fit.
-  uint32_t ModuleFileName(char* buffer, uint32_t size) override;
+  // `modulePath`, or none when the ANSI functions could not take it.
+  std::optional<std::string> ModulePath() override;
   bool Delete(const std::string& path) override;
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
 
   // The temporary directory, the placeholder and the questions before a rewrite are the
   // tool's own or only read: they go to the system.
-  uint32_t TempPath(char* buffer, uint32_t size) override { return real_.TempPath(buffer, size); }
+  std::optional<std::string> TempDirectory() override { return real_.TempDirectory(); }
+  bool SameName(const std::string& a, const std::string& b) override {
+    return real_.SameName(a, b);
+  }
+  std::optional<FileId> Identify(const std::string& path) override {
+    return real_.Identify(path);
+  }
   bool CreatePlaceholder(const std::string& path) override {
     return real_.CreatePlaceholder(path);
   }

@@ -64,7 +64,6 @@ DWORD WINAPI HelperThreadDeadline::HelperMain(void* parameter) {
 }
 
 bool HelperThreadDeadline::Run() {
-  if (fired_) return false;
   const ULONGLONG now = GetTickCount64();
   if (now >= due_) {
     Fire();
@@ -77,6 +76,14 @@ bool HelperThreadDeadline::Run() {
   }
   Fire();
   return false;
+}
+
+bool HelperThreadDeadline::TimedOut() const {
+  // Once fired, the abandoned call may still be reading the shared URL or writing into
+  // the shared buffer: a later call must not fill them in.
+  if (!fired_) return false;
+  SetLastError(ERROR_INTERNET_TIMEOUT);
+  return true;
 }
 
 void HelperThreadDeadline::Fire() {
@@ -95,6 +102,7 @@ bool HelperThreadDeadline::InternetGetConnectedState(uint32_t* flags, uint32_t r
     *flags = value;
     return connected != FALSE;
   }
+  if (TimedOut()) return false;
   Shared& call = *shared_;
   call.kind = Shared::Kind::kConnectedState;
   call.flags = 0;
@@ -114,6 +122,7 @@ InternetHandle HelperThreadDeadline::InternetOpenUrlA(InternetHandle internet, c
   if (helper_ == nullptr) {
     return shared_->calls.openUrl(internet, url, headers, headersLength, flags, context);
   }
+  if (TimedOut()) return nullptr;
   Shared& call = *shared_;
   call.kind = Shared::Kind::kOpenUrl;
   call.handle = internet;
@@ -136,6 +145,7 @@ bool HelperThreadDeadline::InternetReadFile(InternetHandle file, void* buffer,
     *bytesRead = read;
     return ok != FALSE;
   }
+  if (TimedOut()) return false;
   Shared& call = *shared_;
   call.kind = Shared::Kind::kRead;
   call.handle = file;

@@ -91,6 +91,9 @@ class HelperThreadDeadline final : public NetworkDeadline {
   static DWORD WINAPI HelperMain(void* parameter);
   // Runs the shared call on the helper; false when the deadline passed first.
   bool Run();
+  // After the deadline has fired: sets the time-out error and is true, so that the call
+  // returns at once, touching nothing the abandoned call may still be using.
+  bool TimedOut() const;
   void Fire();
 
   static bool abandoned_;

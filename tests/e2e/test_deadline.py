@@ -54,6 +54,16 @@ def test_a_call_that_never_returns_is_abandoned_and_the_process_ends_within_the_
         assert seconds >= DEADLINE_MS / 1000
 
 
+def test_calls_after_the_deadline_fail_at_once_and_leave_the_abandoned_call_alone(
+        wine, programs, tmp_path):
+    code, report = probe(wine, programs, tmp_path, "late-calls")
+    print(report)
+    assert code == 0
+    assert report["late errors"] == "12002 12002 12002"  # ERROR_INTERNET_TIMEOUT
+    assert int(report["late calls took"].split()[0]) < 100
+    assert report["blocked url"] == "http://127.0.0.1:9/info.txt"
+
+
 def test_an_ordinary_end_would_wait_for_ever_on_the_blocked_call(wine, programs, tmp_path):
     # What EndProcessIfAbandoned prevents: returning from main runs the clean-up that
     # waits for the lock the abandoned call holds.

@@ -6,7 +6,9 @@
 //   deadline_probe CALL INFO_FILE MILLISECONDS [exit-normally]
 //
 // CALL is the call that blocks: connectivity, open, read (the second read; the first
-// hands over a line), or none. The download runs as in a Falwick run (Connect, Fetch,
+// hands over a line), or none; or late-calls: an open through the deadline blocks, and
+// once the deadline has fired another open, a read and a connectivity test are made
+// through it, which must fail at once and leave the blocked call's URL as it was. The download runs as in a Falwick run (Connect, Fetch,
 // Close) with the deadline it asks for shortened to MILLISECONDS; then the program ends
 // as Falwick does (EndProcessIfAbandoned, exit code 0). The blocked call holds a lock
 // that a clean-up at the end of the process takes, as WinINet's detach code may take a
@@ -42,6 +44,7 @@ std::atomic<HINTERNET> inUse[2];  // the handles the blocked call was given
 CRITICAL_SECTION wininetLock;    // stands for a lock of WinINet's, held while blocked
 std::string closes;
 std::string faults;
+const char* blockedUrl = "";  // the URL text the blocked open was given
 
 std::string Hex(const void* value) {
   char text[32];
@@ -65,8 +68,12 @@ BOOL WINAPI StandInConnectedState(LPDWORD flags, DWORD) {
   return TRUE;
 }
 
-HINTERNET WINAPI StandInOpenUrl(HINTERNET internet, LPCSTR, LPCSTR, DWORD, DWORD, DWORD_PTR) {
-  if (blocking == "open") BlockForEver(internet, nullptr);
+HINTERNET WINAPI StandInOpenUrl(HINTERNET internet, LPCSTR url, LPCSTR, DWORD, DWORD,
+                                DWORD_PTR) {
+  if (blocking == "open") {
+    blockedUrl = url;
+    BlockForEver(internet, nullptr);
+  }
   return kUrl;
 }
 
@@ -122,6 +129,29 @@ void TakeTheLockAtExit() {
   LeaveCriticalSection(&wininetLock);
 }
 
+// The deadline's calls after it has fired, with the abandoned open still inside.
+void LateCalls(ProbeInternet& internet, DWORD milliseconds) {
+  blocking = "open";
+  const std::unique_ptr<NetworkDeadline> deadline = internet.ArmDeadline(milliseconds);
+  (void)deadline->InternetOpenUrlA(kInternet, "http://127.0.0.1:9/info.txt", nullptr, 0, 0, 0);
+  const ULONGLONG start = GetTickCount64();
+  std::string errors;
+  (void)deadline->InternetOpenUrlA(kInternet, "http://127.0.0.1:9/another/and/longer/url.txt",
+                                   nullptr, 0, 0, 0);
+  errors += " " + std::to_string(GetLastError());
+  char buffer[64];
+  uint32_t read = 0;
+  (void)deadline->InternetReadFile(kUrl, buffer, sizeof buffer, &read);
+  errors += " " + std::to_string(GetLastError());
+  uint32_t flags = 0;
+  (void)deadline->InternetGetConnectedState(&flags, 0);
+  errors += " " + std::to_string(GetLastError());
+  std::printf("late calls took: %llu ms\nlate errors:%s\n", GetTickCount64() - start,
+              errors.c_str());
+  std::printf("blocked url: %s\n", blockedUrl);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,6 +167,10 @@ int main(int argc, char** argv) {
   std::atexit(TakeTheLockAtExit);
 
   ProbeInternet internet(milliseconds);
+  if (blocking == "late-calls") {
+    LateCalls(internet, milliseconds);
+    EndProcessIfAbandoned(0);
+  }
   Win32Files files;
   bool connected = false;
   bool opened = false;

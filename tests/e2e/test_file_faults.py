@@ -171,16 +171,44 @@ def test_a_module_path_that_fills_260_characters_ends_the_run_before_anything(ru
     assert (too_long.program_dir / "info.txt").read_bytes() == MUCH_NEWER
 
 
-def test_info_and_settings_names_of_the_same_file_end_the_run_before_anything(runner):
+# Names Windows resolves to the host's settings file, given as the info file. Wine has
+# no data streams, and makes up a short name for every long one.
+LONG_SETTINGS = "writer settings.ini"
+SAME_FILE_NAMES = {
+    "same_name": "writer.ini",
+    "upper_case": "WRITER.INI",
+    "trailing_space": "writer.ini ",
+    "trailing_dot": "writer.ini.",
+    "trailing_dots": "writer.ini..",
+    "dot_step": ".\\writer.ini",
+    "dot_dot_step": "sub\\..\\writer.ini",  # no "sub" folder
+    "short_name": "WRIT~WLI.INI",  # of LONG_SETTINGS
+}
+
+
+def test_every_name_of_the_settings_file_as_the_info_file_ends_the_run_untouched(
+        runner, wine):
+    def long_settings(directory):
+        (directory / LONG_SETTINGS).write_bytes(REALISTIC_SETTINGS)
+        listing = wine.cmd("dir", "/x", wine.windows_path(directory))
+        print(listing)
+        assert "WRIT~WLI.INI " + LONG_SETTINGS in listing
+
     outcomes = runner.together({
-        "same_name": Case(response(MUCH_NEWER), mode="PX",
-                          overrides={"info_file": "writer.ini", "settings_file": "writer.ini"}),
-        "same_file": Case(response(MUCH_NEWER), mode="PX",
-                          overrides={"info_file": "writer.ini", "settings_file": "WRITER.INI"}),
-    })
-    for outcome in outcomes.values():
-        outcome.check(dialog=False, browser=False)
-        assert outcome.requests == []
+        name: Case(response(MUCH_NEWER), mode="PX", settings=REALISTIC_SETTINGS,
+                   prepare=long_settings if name == "short_name" else None,
+                   overrides={"info_file": info_file,
+                              "settings_file": LONG_SETTINGS if name == "short_name"
+                              else "writer.ini"})
+        for name, info_file in SAME_FILE_NAMES.items()})
+    for name, outcome in outcomes.items():
+        # Nothing requested, nothing deleted or written, nothing opened.
+        outcome.check(dialog=False, browser=False,
+                      leftover={LONG_SETTINGS} if name == "short_name" else ())
+        assert outcome.requests == [], name
+        assert outcome.settings_after == REALISTIC_SETTINGS, name
+        if name == "short_name":
+            assert (outcome.program_dir / LONG_SETTINGS).read_bytes() == REALISTIC_SETTINGS
 
 
 def test_two_runs_started_together_in_one_directory_both_end_and_keep_the_settings(

@@ -46,6 +46,8 @@ SETTINGS = {
     "bad_mode": (Setting(info(sample.NEWER), {"mode": "PQ"}), "nothing", "bad-command-line"),
     "same_file": (Setting(info(sample.NEWER), {"info_file": "WRITER.ini"}), "nothing",
                   "same-file"),
+    "same_file_spelled": (Setting(info(sample.NEWER), {"info_file": "sub\\..\\writer.ini."}),
+                          "nothing", "same-file"),
     "closed_port": (Setting(tokens={"info_url": sample.UNREACHABLE + "/info.txt"}), "nothing",
                     "url-not-opened"),
     "untrusted": (Setting(info(sample.NEWER), tls="untrusted"), "nothing", "url-not-opened"),
@@ -159,6 +161,8 @@ def check_details(name, report, server):
     if name == "bad_mode":
         assert "neither PU nor PX" in report["steps"]["command_line"]["problem"]
     # The machine is checked once the command line has a mode, and only then.
+    if name.startswith("same_file"):
+        assert report["steps"]["fetch"] is None, "fetched for a run that ends before it"
     if name in ("empty", "bad_mode"):
         assert report["steps"]["machine"] is None
         assert not set(UNDER_WINE) & set(ids)

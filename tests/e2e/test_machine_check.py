@@ -14,6 +14,7 @@ rights; Users, INTERACTIVE, deny entries and the rest are proven against access 
 given as data (tests/unit/directory_access_test.cpp)."""
 
 import os
+import shutil
 
 import pytest
 
@@ -74,3 +75,23 @@ def test_a_url_that_splits_and_a_settings_file_with_a_utf8_mark(program, probe):
     assert warnings["download-url-splits"]["characters"] == " "
     assert "a space (write %20)" in warnings["download-url-splits"]["text"]
     assert warnings["settings-utf8-bom"]["path"].endswith("writer.ini")
+
+
+def test_a_folder_the_code_page_cannot_spell_is_named_short_and_a_url_it_changes(
+        wine, program, info_tool):
+    # Wine's code page is 1252: Cyrillic letters and fullwidth quotation marks are not in it.
+    folder = program.path / "Писатель"
+    folder.mkdir()
+    shutil.copy(program.path / "Falwick.EXE", folder)
+    line = sample.command_line(sample.tokens(info_file="writer-update.txt",
+                                             download_url=URL + "?q=\uff02x\uff02"))
+    run = info_tool.dry_run(line, "--dir", wine.windows_path(folder))
+    assert run.data is not None, run.error
+    machine = run.data["steps"]["machine"]
+    print(machine["falwick_spelling"], machine["temp_spelling"])
+    spelled = machine["falwick_spelling"]
+    assert spelled["spelling"] == "short" and "~" in spelled["path"], spelled
+    assert run.data["steps"]["paths"]["program_directory"] + "Falwick.EXE" == spelled["path"]
+    assert machine["temp_spelling"]["spelling"] == "as-it-is"
+    warning = {w["id"]: w for w in run.data["warnings"]}["url-changed-by-code-page"]
+    assert (warning["url"], warning["characters"]) == ("download", 'U+FF02 as ", U+FF02 as "')

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_path_names.h"
 #include "tools/info/common/json_writer.h"
 #include "tools/info/run_check/machine_check.h"
 
@@ -53,7 +54,9 @@ class FakeMachine final : public MachineApi {
 
 MachinePaths Paths() {
   return {"C:\\W\\Falwick.EXE", true, "C:\\W\\info.txt", "C:\\W\\writer.ini", "Options",
-          "C:\\Browser\\browser.exe"};
+          "C:\\Browser\\browser.exe", {"C:\\W\\Falwick.EXE", Spelling::kAsItIs},
+          {"C:\\Temp\\", Spelling::kAsItIs}, u"https://example.test/i.txt",
+          u"https://example.test/get.htm"};
 }
 
 std::string Ids(const MachineCheck& check) {
@@ -120,13 +123,26 @@ TEST(MachineCheck, WarnsAboutWhatWindowsDoesAndWineHides) {
          m.access["D:\\Shared"] = UsersModify();
        },
        "directory-writable-by-others"},
+      {"Falwick's folder in its short name",
+       [](auto&, MachinePaths& p, auto&) { p.falwickSpelling.spelling = Spelling::kShort; }, "none"},
+      {"neither Falwick's folder nor the temporary directory can be spelled",
+       [](auto&, MachinePaths& p, auto&) {
+         p.falwickSpelling.spelling = p.tempSpelling.spelling = Spelling::kLossy;
+       },
+       "name-outside-ansi-code-page temp-name-outside-ansi-code-page"},
+      {"fullwidth quotes and a Cyrillic letter in the URLs",
+       [](auto&, MachinePaths& p, auto&) {
+         p.infoUrl = u"https://example.test/\u0436.txt";
+         p.downloadUrl = u"https://example.test/get.htm?q=\uFF02a\uFF02";
+       },
+       "url-changed-by-code-page url-changed-by-code-page"},
   };
   for (const Case& c : cases) {
     FakeMachine machine;
     MachinePaths paths = Paths();
     std::string url = "https://example.test/get.htm";
     c.set(machine, paths, url);
-    EXPECT_EQ(Ids(CheckMachine(machine, paths, url)), c.expected) << c.what;
+    EXPECT_EQ(Ids(CheckMachine(machine, WesternNames(), paths, url)), c.expected) << c.what;
     EXPECT_EQ(machine.fileTypeLookups, 0) << c.what;
   }
 }
@@ -134,7 +150,8 @@ TEST(MachineCheck, WarnsAboutWhatWindowsDoesAndWineHides) {
 TEST(MachineCheck, AnUnsafeDirectoryNamesThePrincipalAndTheRightInTextAndJson) {
   FakeMachine machine;
   machine.access["C:\\W"] = UsersModify();
-  const MachineCheck check = CheckMachine(machine, Paths(), "https://example.test/get.htm");
+  const MachineCheck check =
+      CheckMachine(machine, WesternNames(), Paths(), "https://example.test/get.htm");
   EXPECT_EQ(machine.accessReads, 1) << "one directory for the program, info and settings files";
   ASSERT_EQ(check.warnings.size(), 1u);
   EXPECT_NE(check.warnings[0].text.find("C:\\W grants Users modify rights"), std::string::npos)
@@ -151,6 +168,15 @@ TEST(MachineCheck, AnUnsafeDirectoryNamesThePrincipalAndTheRightInTextAndJson) {
     EXPECT_NE(text.find(member), std::string::npos) << member << " in " << text;
   }
   EXPECT_NE(FormatMachineCheck(check).find("C:\\W: Users: modify"), std::string::npos);
+}
+
+TEST(MachineCheck, NamesEachCharacterTheCodePageChanges) {
+  const std::vector<CodePageChange> changes =
+      CodePageChanges(WesternNames(), u"h://x/\uFF02\u00E9\u0436\U0001F600");
+  ASSERT_EQ(changes.size(), 3u);
+  EXPECT_EQ(changes[0].character + changes[0].seen, "U+FF02\"");
+  EXPECT_EQ(changes[1].character + changes[1].seen, "U+0436?");
+  EXPECT_EQ(changes[2].character + changes[2].seen, "U+1F600??");
 }
 
 }  // namespace

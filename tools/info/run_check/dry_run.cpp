@@ -200,12 +200,6 @@ DryRunVerdict JudgeDryRun(const DryRun& run) {
 std::vector<FetchWarning> DryRunWarnings(const DryRun& run) {
   std::vector<FetchWarning> warnings;
   if (run.fetchAsked) warnings = FetchWarnings(run.fetch);
-  if (run.modulePath.find('?') != std::string::npos) {  // the path Windows gave for it
-    warnings.push_back({"name-outside-ansi-code-page",
-                        "the program directory's path holds a name outside the ANSI code "
-                        "page, which Falwick sees as \"?\": it cannot store or read its "
-                        "files there; install it under a path of plain ASCII names"});
-  }
   if (run.directory.probed && !run.directory.writable) {
     warnings.push_back({"program-directory-not-writable",
                         "the program directory " + run.directory.path + " cannot be written (" +

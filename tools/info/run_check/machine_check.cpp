@@ -136,6 +136,78 @@ void CheckUrl(MachineCheck& check, const std::string& downloadUrl) {
        {{"url", downloadUrl}, {"characters", check.urlSplitters}}});
 }
 
+const char* SpellingName(Spelling spelling) {
+  return spelling == Spelling::kAsItIs ? "as-it-is" : spelling == Spelling::kShort ? "short" : "lossy";
+}
+
+std::string DescribeSpelling(const SpelledPath& spelled) {
+  if (spelled.spelling == Spelling::kAsItIs) return spelled.text;
+  if (spelled.spelling == Spelling::kShort) {
+    return spelled.text + " (its short name: the ANSI code page cannot spell the long one)";
+  }
+  return spelled.text + " (the ANSI code page cannot spell it, and it has no short name)";
+}
+
+// The ANSI functions see a path the code page cannot spell, and that has no short (8.3)
+// name, with "?" or look-alikes in it: it names no folder, or another one.
+void CheckSpellings(MachineCheck& check, const MachinePaths& paths) {
+  check.falwickSpelling = paths.falwickSpelling;
+  check.tempSpelling = paths.tempSpelling;
+  const char* const shortNames =
+      "short (8.3) names are off on its volume, or were when the folder was made "
+      "(fsutil 8dot3name query C:)";
+  if (paths.falwickSpelling.spelling == Spelling::kLossy) {
+    check.warnings.push_back(
+        {"name-outside-ansi-code-page",
+         "Falwick's path cannot be spelled in the ANSI code page and has no short name (" +
+             std::string(shortNames) + "): Falwick sees it as " + paths.falwickSpelling.text +
+             ", where it can store no download, so it never announces anything; install "
+             "it in a folder whose path the ANSI code page can spell",
+         {{"path", paths.falwickSpelling.text}}});
+  }
+  if (!paths.tempSpelling.text.empty() && paths.tempSpelling.spelling == Spelling::kLossy) {
+    check.warnings.push_back(
+        {"temp-name-outside-ansi-code-page",
+         "the temporary directory cannot be spelled in the ANSI code page and has no short "
+         "name (" + std::string(shortNames) + "): Falwick sees it as " +
+             paths.tempSpelling.text +
+             ", where it cannot look the browser up, so the download page never opens; "
+             "give the folder a short name (fsutil file setshortname) or point TMP to a "
+             "folder of this user's whose path the code page can spell",
+         {{"path", paths.tempSpelling.text}}});
+  }
+}
+
+std::string CodePoint(uint32_t value) {
+  char text[16];
+  (void)std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(value));
+  return text;
+}
+
+// A host's URL holding a character the code page lacks reaches Falwick with "?" or a
+// look-alike in its place: another URL, or, with a '"' for a fullwidth quotation mark,
+// one the browser reads as several arguments.
+void CheckUrlCodePage(MachineCheck& check, const PathNames& names, const MachinePaths& paths) {
+  const std::pair<const char*, const std::u16string*> urls[] = {
+      {"info", &paths.infoUrl}, {"download", &paths.downloadUrl}};
+  for (const auto& [which, url] : urls) {
+    const std::vector<CodePageChange> changes = CodePageChanges(names, *url);
+    if (changes.empty()) continue;
+    std::string list;
+    for (const CodePageChange& change : changes) {
+      if (!list.empty()) list += ", ";
+      list += change.character + " as " + change.seen;
+    }
+    check.warnings.push_back(
+        {"url-changed-by-code-page",
+         "the " + std::string(which) + " URL holds characters the ANSI code page changes on "
+             "the way to Falwick (" + list + "): Falwick uses another URL, and a '\"' splits "
+             "it for the browser; percent-encode every non-ASCII character of the URL as "
+             "UTF-8 in the host's command line (%E2%80%9C for U+201C)",
+         {{"url", which}, {"characters", list}}});
+  }
+}
+
 void CheckSettingsStart(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
   if (paths.settingsFile.empty()) return;
   check.settingsBom = api.FileStart(paths.settingsFile, 3) == "\xEF\xBB\xBF";
@@ -233,9 +305,27 @@ std::string DescribeTrustResult(long result) {
   return code + " " + known->name + ", " + known->meaning;
 }
 
-MachineCheck CheckMachine(const MachineApi& api, const MachinePaths& paths,
-                          const std::string& downloadUrl) {
+std::vector<CodePageChange> CodePageChanges(const PathNames& names, std::u16string_view url) {
+  std::vector<CodePageChange> changes;
+  for (size_t i = 0; i < url.size(); ++i) {
+    // A character outside the Basic Multilingual Plane is a pair of surrogates.
+    const bool pair = url[i] >= 0xD800 && url[i] < 0xDC00 && i + 1 < url.size();
+    const std::u16string_view character = url.substr(i, pair ? 2 : 1);
+    if (!SpellsInAnsi(names, character)) {
+      const uint32_t value = pair ? 0x10000 + ((url[i] - 0xD800u) << 10) + (url[i + 1] - 0xDC00u)
+                                  : url[i];
+      changes.push_back({CodePoint(value), names.ToAnsi(character)});
+    }
+    if (pair) ++i;
+  }
+  return changes;
+}
+
+MachineCheck CheckMachine(const MachineApi& api, const PathNames& names,
+                          const MachinePaths& paths, const std::string& downloadUrl) {
   MachineCheck check;
+  CheckSpellings(check, paths);
+  CheckUrlCodePage(check, names, paths);
   CheckSignature(check, api, paths);
   CheckPrograms(check, api, paths);
   CheckUrl(check, downloadUrl);
@@ -246,6 +336,10 @@ MachineCheck CheckMachine(const MachineApi& api, const MachinePaths& paths,
 
 std::string FormatMachineCheck(const MachineCheck& check) {
   std::string out;
+  AppendRow(out, "Falwick spelled", DescribeSpelling(check.falwickSpelling));
+  AppendRow(out, "Temp spelled", check.tempSpelling.text.empty()
+                                     ? std::string("none: no temporary directory")
+                                     : DescribeSpelling(check.tempSpelling));
   if (check.signature.checked) {
     AppendRow(out, "Signature",
               check.signature.verdict + " (" + DescribeTrustResult(check.signature.result) + ")");
@@ -262,6 +356,19 @@ std::string FormatMachineCheck(const MachineCheck& check) {
 
 void WriteMachineJson(JsonWriter& json, const MachineCheck& check) {
   json.BeginObject();
+  for (const auto& [key, spelled] :
+       {std::pair<const char*, const SpelledPath*>{"falwick_spelling", &check.falwickSpelling},
+        {"temp_spelling", &check.tempSpelling}}) {
+    json.Key(key);
+    if (spelled->text.empty()) {
+      json.Null();
+      continue;
+    }
+    json.BeginObject();
+    json.Key("path").String(spelled->text);
+    json.Key("spelling").String(SpellingName(spelled->spelling));
+    json.EndObject();
+  }
   json.Key("signature");
   if (check.signature.checked) {
     json.BeginObject();

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/path_spelling.h"
 #include "tools/info/common/json_writer.h"
 #include "tools/info/run_check/directory_access.h"
 #include "tools/info/run_check/machine_api.h"
@@ -27,7 +28,25 @@ struct MachinePaths {
   // none). It is taken from the run rather than asked again, so that the report names
   // the one program Falwick would start; only the https program is asked of the api.
   std::string htmProgram;
+  // How Falwick spells its own path and the temporary directory for the ANSI functions,
+  // by the program's own rule (platform/files_win.h); the temporary directory's text is
+  // empty when none could be had.
+  SpelledPath falwickSpelling;
+  SpelledPath tempSpelling;
+  // The info and download URLs as the host gives them (UTF-16), before the ANSI code
+  // page; empty when not known.
+  std::u16string infoUrl;
+  std::u16string downloadUrl;
 };
+
+// A character of a URL that the ANSI code page changes on its way to Falwick.
+struct CodePageChange {
+  std::string character;  // "U+201C"
+  std::string seen;       // what Falwick reads instead: "?" or a look-alike
+};
+
+// The characters of `url` that do not come back unchanged from the ANSI code page.
+std::vector<CodePageChange> CodePageChanges(const PathNames& names, std::u16string_view url);
 
 struct MachineWarning {
   std::string id;    // stable: "falwick-unsigned", "directory-writable-by-others", ...
@@ -48,6 +67,8 @@ struct DirectorySeen {
 };
 
 struct MachineCheck {
+  SpelledPath falwickSpelling;  // MachinePaths' own, as given
+  SpelledPath tempSpelling;
   SignatureSeen signature;
   std::string htmProgram;    // MachinePaths::htmProgram, as given
   std::string httpsProgram;  // AssocQueryStringA's, for the https protocol
@@ -57,9 +78,10 @@ struct MachineCheck {
   std::vector<MachineWarning> warnings;    // in the order of the members above
 };
 
-// Asks `api` and decides. `downloadUrl` is the command line's download URL as given.
-MachineCheck CheckMachine(const MachineApi& api, const MachinePaths& paths,
-                          const std::string& downloadUrl);
+// Asks `api` and decides. `downloadUrl` is the command line's download URL as given;
+// `names` converts to and from the ANSI code page.
+MachineCheck CheckMachine(const MachineApi& api, const PathNames& names,
+                          const MachinePaths& paths, const std::string& downloadUrl);
 
 // WinVerifyTrust's result in words: "valid", "unsigned", "invalid" or
 // "revocation-unknown" (the certificate's revocation could not be checked).
@@ -68,10 +90,12 @@ std::string SignatureVerdict(long result);
 // "0x800B0100 TRUST_E_NOSIGNATURE (no signature)" and the like.
 std::string DescribeTrustResult(long result);
 
-// The report rows ("Signature", "Programs", "Settings start", "Access DIR").
+// The report rows ("Spelling", "Signature", "Programs", "Settings start", "Access DIR").
 std::string FormatMachineCheck(const MachineCheck& check);
 
-// The check as one JSON object: {"signature": {"checked", "result", "verdict"} or null,
+// The check as one JSON object: {"falwick_spelling" and "temp_spelling": {"path",
+// "spelling": "as-it-is", "short" or "lossy"} (null for a temporary directory that could
+// not be had), "signature": {"checked", "result", "verdict"} or null,
 // "htm_program", "https_program", "url_splitters", "settings_bom", "directories":
 // [{"path", "read", "error", "owner", "writers": [{"sid", "principal", "right", "mask",
 // "applies_to"}]}]}.

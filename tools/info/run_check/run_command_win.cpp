@@ -40,22 +40,55 @@ int Usage(const char* problem) {
   return 2;
 }
 
-// DIR\Falwick.EXE with DIR made whole; without DIR, beside the tool itself.
-std::string ModulePath(const std::string& directory) {
-  std::string path;
+// The command line's arguments as Windows holds them, in UTF-16. argv has them in the
+// ANSI code page, which loses what it cannot spell; the order is the same.
+std::vector<std::u16string> WideArguments() {
+  std::vector<std::u16string> arguments;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return arguments;
+  for (int i = 0; i < count; ++i) arguments.emplace_back(reinterpret_cast<char16_t*>(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
+
+std::string Utf8(const std::u16string& text) {
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.c_str());
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), size, nullptr, nullptr);
+  utf8.pop_back();
+  return utf8;
+}
+
+std::u16string FromUtf8(const std::string& text) {
+  const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(size > 0 ? static_cast<size_t>(size) : 1, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), size);
+  wide.pop_back();
+  return std::u16string(reinterpret_cast<const char16_t*>(wide.c_str()), wide.size());
+}
+
+// DIR\Falwick.EXE with DIR made whole, spelled as Falwick spells its own path (in its
+// short form where the ANSI code page cannot spell it); without DIR, beside the tool.
+SpelledPath FalwickPath(const std::u16string& directory) {
+  std::vector<wchar_t> path(32768);
+  DWORD length = 0;
   if (directory.empty()) {
-    std::vector<char> own(32768);
-    const DWORD length = GetModuleFileNameA(nullptr, own.data(), static_cast<DWORD>(own.size()));
-    path.assign(own.data(), length);
-    path.erase(path.rfind('\\') == std::string::npos ? 0 : path.rfind('\\'));
+    length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    while (length > 0 && path[length - 1] != L'\\') --length;
   } else {
-    std::vector<char> full(32768);
-    const DWORD length = GetFullPathNameA(directory.c_str(), static_cast<DWORD>(full.size()),
-                                          full.data(), nullptr);
-    path = length > 0 && length < full.size() ? std::string(full.data(), length) : directory;
-    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+    length = GetFullPathNameW(reinterpret_cast<const wchar_t*>(directory.c_str()),
+                              static_cast<DWORD>(path.size()), path.data(), nullptr);
+    if (length >= path.size()) length = 0;
   }
-  return path + "\\Falwick.EXE";
+  std::u16string folder(reinterpret_cast<const char16_t*>(path.data()), length);
+  while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
+  std::optional<SpelledPath> spelled = SpellPath(folder);
+  // Too long for the ANSI functions: the dry run then finds it too long, as Falwick would.
+  if (!spelled) spelled = SpelledPath{Win32PathNames().ToAnsi(folder), Spelling::kLossy};
+  spelled->text += "\\Falwick.EXE";
+  return *spelled;
 }
 
 // What the steps found, beyond what the run flow returned.
@@ -115,22 +148,28 @@ void Observe(DryRun& run, DryFiles& files, Files& realFiles, const ObservingInte
 }  // namespace
 
 int RunCommand(int argc, char** argv) {
-  std::string directory;
+  const std::vector<std::u16string> wide = WideArguments();
+  const auto wideAt = [&wide, argc](int i) {
+    return wide.size() == static_cast<size_t>(argc) ? wide[static_cast<size_t>(i)] : u"";
+  };
+  std::u16string directory;
   bool json = false;
   std::vector<std::string> positional;
+  std::u16string commandLineWide;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--json") {
       json = true;
     } else if (arg == "--dir") {
       if (i + 1 >= argc) return Usage("--dir needs a value");
-      directory = argv[++i];
+      directory = wideAt(++i);
     } else if (arg.rfind("--dir=", 0) == 0) {
-      directory = arg.substr(6);
+      directory = wideAt(i).substr(6);
     } else if (arg.size() > 2 && arg.rfind("--", 0) == 0) {
       return Usage(("unknown option " + arg).c_str());
     } else {
       positional.push_back(arg);
+      commandLineWide = wideAt(i);
     }
   }
   if (positional.size() != 1) return Usage("run needs the host's command line as one argument");
@@ -138,7 +177,8 @@ int RunCommand(int argc, char** argv) {
   Win32Files realFiles;
   const ToolTempFile body;
   if (body.path().empty()) return Usage("no temporary file for the download could be created");
-  const std::string modulePath = ModulePath(directory);
+  const SpelledPath falwickPath = FalwickPath(directory);
+  const std::string& modulePath = falwickPath.text;
   DryFiles files(realFiles, modulePath, body.path());
   Win32InternetApi wininet;
   ObservingInternetApi internet(wininet);
@@ -165,10 +205,24 @@ int RunCommand(int argc, char** argv) {
   // with the https program.
   std::optional<MachineCheck> machine;
   if (run.mode != RunMode::kNone) {
-    const MachinePaths paths{run.modulePath,   run.falwickPresent,    run.infoPath,
-                             run.settingsPath, run.setting.section,   run.htmProgram};
+    // The URLs as the host gave them, before the ANSI code page, taken apart by the
+    // program's own parser (its brackets are the same in UTF-8).
+    const UpdateRequest given = ParseCommandLine(Utf8(commandLineWide));
+    const bool urls = given.arguments.size() > kDownloadUrlArgument;
+    const MachinePaths paths{
+        run.modulePath,
+        run.falwickPresent,
+        run.infoPath,
+        run.settingsPath,
+        run.setting.section,
+        run.htmProgram,
+        falwickPath,
+        SpelledTempDirectory().value_or(SpelledPath{}),
+        urls ? FromUtf8(given.arguments[kInfoUrlArgument]) : std::u16string(),
+        urls ? FromUtf8(given.arguments[kDownloadUrlArgument]) : std::u16string()};
     const Win32MachineApi api;
-    machine = CheckMachine(api, paths, run.request.arguments[kDownloadUrlArgument]);
+    machine = CheckMachine(api, Win32PathNames(), paths,
+                           run.request.arguments[kDownloadUrlArgument]);
   }
 
   const DryRunVerdict verdict = JudgeDryRun(run);

@@ -1,7 +1,6 @@
 #include "falwick_launch.h"
 
 #include <algorithm>
-#include <iterator>
 
 std::string FalwickCommandLine(std::string_view falwickPath, const FalwickRequest& request,
                                CheckMode mode) {
@@ -25,30 +24,31 @@ std::string FalwickCommandLine(std::string_view falwickPath, const FalwickReques
   return line;
 }
 
-BrowserUrl UrlForBrowser(std::string_view url) {
-  struct Split {
-    char c;
-    const char* code;
+EncodedUrl UrlForFalwick(std::string_view utf8Url) {
+  struct Encoded {
     const char* name;
+    bool seen;
   };
-  static constexpr Split kSplits[] = {
-      {' ', "%20", "space"}, {'\t', "%09", "tab"}, {'"', "%22", "quotation mark"}};
-  BrowserUrl result;
-  bool seen[std::size(kSplits)] = {};
-  for (const char c : url) {
-    size_t i = 0;
-    while (i < std::size(kSplits) && kSplits[i].c != c) ++i;
-    if (i == std::size(kSplits)) {
+  Encoded kinds[] = {{"space", false}, {"tab", false}, {"quotation mark", false},
+                     {"non-ASCII character", false}};
+  EncodedUrl result;
+  for (const char c : utf8Url) {
+    const auto byte = static_cast<unsigned char>(c);
+    const size_t kind = c == ' ' ? 0 : c == '\t' ? 1 : c == '"' ? 2 : byte >= 0x80 ? 3 : 4;
+    if (kind == 4) {
       result.url += c;
       continue;
     }
-    result.url += kSplits[i].code;
-    seen[i] = true;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    result.url += '%';
+    result.url += kHex[byte >> 4];
+    result.url += kHex[byte & 15];
+    kinds[kind].seen = true;
   }
-  for (size_t i = 0; i < std::size(kSplits); ++i) {
-    if (!seen[i]) continue;
+  for (const Encoded& kind : kinds) {
+    if (!kind.seen) continue;
     if (!result.encoded.empty()) result.encoded += ", ";
-    result.encoded += kSplits[i].name;
+    result.encoded += kind.name;
   }
   return result;
 }

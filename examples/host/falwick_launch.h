@@ -31,18 +31,21 @@ enum class CheckMode {
 std::string FalwickCommandLine(std::string_view falwickPath, const FalwickRequest& request,
                                CheckMode mode);
 
-// The download URL as the browser must be given it to see one argument, and what had to
-// change. Falwick hands the URL to the browser as its whole parameter string, unquoted,
-// and a Windows program splits its command line at spaces and tabs and reads quotation
-// marks as quoting: a URL holding one of these reaches the browser as several arguments,
-// or cut short. Each is percent-encoded (space %20, tab %09, '"' %22), which browsers and
-// servers read as the same URL. `encoded` lists the characters encoded, as they are named
-// to the user ("space", "tab", "quotation mark"), comma-separated; "" when none was.
-struct BrowserUrl {
+// A URL as Falwick must be given it, and what had to change. Falwick hands the download
+// URL to the browser as its whole parameter string, unquoted, and a Windows program splits
+// its command line at spaces and tabs and reads quotation marks as quoting: a URL holding
+// one of these reaches the browser as several arguments, or cut short. And Falwick reads
+// its command line in the ANSI code page, where a character the code page lacks becomes
+// "?" or a look-alike ('"' for a fullwidth quotation mark). So each of these, and every
+// byte of a non-ASCII character (the URL is given in UTF-8), is percent-encoded (space
+// %20, tab %09, '"' %22, "é" %C3%A9), which browsers and servers read as the same URL.
+// `encoded` lists what was encoded, as it is named to the user ("space", "tab",
+// "quotation mark", "non-ASCII character"), comma-separated; "" when nothing was.
+struct EncodedUrl {
   std::string url;
   std::string encoded;
 };
-BrowserUrl UrlForBrowser(std::string_view url);
+EncodedUrl UrlForFalwick(std::string_view utf8Url);
 
 // Whether the stored disable-checking value says "do not check at start-up", read as
 // Falwick reads it for its check box: after white space, an optional sign and decimal

@@ -45,7 +45,7 @@ TEST(FalwickCommandLine, RefusesWhatFalwickWouldReadDifferently) {
   }
 }
 
-TEST(UrlForBrowser, EncodesWhatWouldSplitTheBrowsersArgumentsAndSaysWhat) {
+TEST(UrlForFalwick, EncodesWhatTheBrowserOrTheCodePageWouldChangeAndSaysWhat) {
   struct Case {
     const char* url;
     const char* expected;
@@ -56,10 +56,12 @@ TEST(UrlForBrowser, EncodesWhatWouldSplitTheBrowsersArgumentsAndSaysWhat) {
       {"https://u.example/My Writer/w.htm", "https://u.example/My%20Writer/w.htm", "space"},
       {"https://u.example/w.htm?q=\"a b\"\t",
        "https://u.example/w.htm?q=%22a%20b%22%09", "space, tab, quotation mark"},
+      {"https://u.example/caf\xC3\xA9/\xEF\xBC\x82x\xEF\xBC\x82",  // "é", fullwidth quotes
+       "https://u.example/caf%C3%A9/%EF%BC%82x%EF%BC%82", "non-ASCII character"},
       {"", "", ""},
   };
   for (const Case& c : cases) {
-    const BrowserUrl result = UrlForBrowser(c.url);
+    const EncodedUrl result = UrlForFalwick(c.url);
     EXPECT_EQ(result.url, c.expected) << c.url;
     EXPECT_EQ(result.encoded, c.encoded) << c.url;
   }

@@ -20,7 +20,8 @@
 //   Key           NoUpdateCheck
 //   DownloadUrl   https://www.orvanel.example/download/writer.htm
 //   UserFolder    (none) a folder under the user's %LOCALAPPDATA%, such as Writer
-// Values are read up to 4095 characters. The disable-checking value is read from
+// Values are read up to 4095 characters; the two URLs are read as Unicode and passed
+// percent-encoded (UrlForFalwick). The disable-checking value is read from
 // SettingsFile, Section, Key: the same place the command line names for Falwick, which
 // stores the user's choice from its notice there.
 //
@@ -31,9 +32,10 @@
 // starts Falwick there: it creates the folder, copies Falwick.EXE from its own folder
 // when the copy is missing or differs, and copies SettingsFile from its own folder as
 // the user's first settings when the user has none (a missing one is left to Falwick).
-// The folder lies in the user's profile, which no other user can write. When its path
-// cannot be spelled in the ANSI code page (Falwick finds its own directory with the
-// ANSI functions), nothing is copied or started, and the window says why.
+// The folder lies in the user's profile, which no other user can write. Its path is
+// spelled as Falwick spells its own (platform/path_spelling.h): in its short (8.3) form
+// when the ANSI code page cannot spell it; when neither can be spelled, nothing is
+// copied or started, and the window says why.
 #include <shlobj.h>
 #include <windows.h>
 
@@ -41,6 +43,8 @@
 #include <string>
 
 #include "falwick_launch.h"
+#include "platform/files_win.h"
+#include "platform/path_spelling.h"
 
 namespace {
 
@@ -66,6 +70,25 @@ std::string ReadIni(const std::string& path, const char* section, const char* ke
   char value[4096] = {};
   GetPrivateProfileStringA(section, key, fallback.c_str(), value, sizeof value, path.c_str());
   return value;
+}
+
+// A value as UTF-8, read in Unicode: an INI the host wrote in the ANSI code page reads
+// the same.
+std::string ReadIniUtf8(const std::string& path, const char* section, const char* key,
+                        const char* fallback) {
+  const auto wide = [](const std::string& text) {
+    std::wstring result(text.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, result.data(),
+                                           static_cast<int>(result.size()));
+    result.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+    return result;
+  };
+  wchar_t value[4096] = {};
+  GetPrivateProfileStringW(wide(section).c_str(), wide(key).c_str(), wide(fallback).c_str(),
+                           value, 4096, wide(path).c_str());
+  char utf8[4 * 4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, value, -1, utf8, sizeof utf8, nullptr, nullptr);
+  return utf8;
 }
 
 void AddLine(const std::string& line) {
@@ -125,24 +148,27 @@ std::string PrepareUserFolder(const std::string& folder, const std::string& sett
             "user's %LOCALAPPDATA%.");
     return "";
   }
-  // The profile's path in UTF-16, as Windows has it, to see whether the ANSI code
-  // page can spell it: an ANSI function would hand back "?" for what it cannot.
+  // The profile's path in UTF-16, as Windows has it, spelled as Falwick spells its own
+  // directory: an ANSI function would hand back "?" for what the code page lacks.
   wchar_t base[MAX_PATH] = {};
   if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
                        SHGFP_TYPE_CURRENT, base) != S_OK) {
     AddLine("Not started: Windows gave no %LOCALAPPDATA% folder.");
     return "";
   }
-  char ansi[MAX_PATH] = {};
-  BOOL lossy = FALSE;
-  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, base, -1, ansi,
-                                         MAX_PATH, nullptr, &lossy);
-  if (length == 0 || lossy != FALSE) {
+  const SpelledPath spelled =
+      SpellForAnsi(Win32PathNames(), std::u16string(reinterpret_cast<const char16_t*>(base)));
+  if (spelled.spelling == Spelling::kLossy) {
     AddLine("Not started: the user's %LOCALAPPDATA% folder cannot be spelled in the ANSI "
-            "code page, where Falwick would find no directory of its own.");
+            "code page and has no short (8.3) name (fsutil 8dot3name query), so Falwick "
+            "would find no directory of its own.");
     return "";
   }
-  std::string directory = std::string(ansi) + "\\";
+  if (spelled.spelling == Spelling::kShort) {
+    AddLine("Per-user folder: %LOCALAPPDATA% cannot be spelled in the ANSI code page; its "
+            "short name " + spelled.text + " is used, as Falwick would.");
+  }
+  std::string directory = spelled.text + "\\";
   // Each level in turn; an existing one is fine: under the user's profile only the user
   // (and administrators) can have made it.
   size_t start = 0;
@@ -218,14 +244,19 @@ void Configure() {
 
   FalwickRequest& r = g_host.request;
   r.product = ReadIni(own, "Host", "Product", "Writer");
-  r.infoUrl = ReadIni(own, "Host", "InfoUrl", "https://www.orvanel.example/updates/writer.txt");
+  const EncodedUrl info =
+      UrlForFalwick(ReadIniUtf8(own, "Host", "InfoUrl", "https://www.orvanel.example/updates/writer.txt"));
+  r.infoUrl = info.url;
+  if (!info.encoded.empty()) {
+    AddLine("Info URL: percent-encoded (" + info.encoded + "): " + info.url);
+  }
   r.infoFile = ReadIni(own, "Host", "InfoFile", "writer-update.txt");
   r.installed = ReadIni(own, "Host", "Installed", "3.0.012");
   r.settingsFile = ReadIni(own, "Host", "SettingsFile", ini);
   r.section = ReadIni(own, "Host", "Section", "Options");
   r.key = ReadIni(own, "Host", "Key", "NoUpdateCheck");
-  const BrowserUrl download = UrlForBrowser(
-      ReadIni(own, "Host", "DownloadUrl", "https://www.orvanel.example/download/writer.htm"));
+  const EncodedUrl download = UrlForFalwick(
+      ReadIniUtf8(own, "Host", "DownloadUrl", "https://www.orvanel.example/download/writer.htm"));
   r.downloadUrl = download.url;
   if (!download.encoded.empty()) {
     AddLine("Download URL: percent-encoded (" + download.encoded +

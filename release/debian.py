@@ -75,9 +75,10 @@ def releases(changelog):
             result[-1][2].append(line[2:].strip())
         elif result and result[-1][2] and line.startswith("  ") and line.strip():
             result[-1][2][-1] += " " + line.strip()
-    plain = [(number, date, [re.sub(r"\[([^\]]*)\]\([^)]*\)", r"\1", b).replace("`", "")
-                             for b in bullets]) for number, date, bullets in result]
-    return plain
+    def plain(text):
+        return re.sub(r"\[([^\]]*)\]\([^)]*\)", r"\1", text).replace("`", "")
+    return [(number, date, [plain(bullet) for bullet in bullets])
+            for number, date, bullets in result]
 
 
 def debian_changelog(source, epoch):
@@ -86,7 +87,8 @@ def debian_changelog(source, epoch):
     for number, date, bullets in releases((source / "CHANGELOG.md").read_text()):
         when = time.strptime(date, "%Y-%m-%d") if date else time.gmtime(epoch)
         items = "\n".join(textwrap.fill(bullet, 79, initial_indent="  * ",
-                                        subsequent_indent="    ") for bullet in bullets)
+                                        subsequent_indent="    ", break_on_hyphens=False)
+                           for bullet in bullets)
         stanzas.append("%s (%s) unstable; urgency=medium\n\n%s\n\n -- %s  %s\n" % (
             PACKAGE, number, items, MAINTAINER, time.strftime("%a, %d %b %Y %H:%M:%S +0000",
                                                                when)))

@@ -1,4 +1,5 @@
-"""Packs a release of Falwick.EXE: DIST/Falwick-<version>-win64.zip and DIST/SHA256SUMS.
+"""Packs a release of Falwick.EXE: DIST/Falwick-<version>-win64.zip and DIST/SHA256SUMS
+(release/debian.py then adds the Debian package's line).
 
 Usage: python3 release/package.py SOURCE_DIR FALWICK_EXE FALWICK_INFO_EXE DIST_DIR
 
@@ -8,6 +9,7 @@ The zip holds, in one folder Falwick-<version>-win64/:
   README.txt                 the front page and the guides for integrators and makers,
                              CR LF line ends (release/pages.py says which and how)
   update-info-sample.txt     a sample update-information file, CR LF line ends
+  LICENSE.txt                the licence (LICENSE), CR LF line ends
 
 SHA256SUMS has one line for the zip and one for each file in it (by its path in the
 zip), in the format of sha256sum: after unzipping in DIST, `sha256sum -c SHA256SUMS`
@@ -44,7 +46,9 @@ def crlf(text):
     return text.replace("\r\n", "\n").replace("\n", "\r\n")
 
 
-def entry_time(source):
+def source_date_epoch(source):
+    """SOURCE_DATE_EPOCH, else the last commit's time, else 1980-01-01, in seconds; never
+    before 1980-01-01."""
     epoch = os.environ.get("SOURCE_DATE_EPOCH")
     if epoch is None:
         try:
@@ -52,8 +56,11 @@ def entry_time(source):
                                    capture_output=True, text=True, check=True).stdout.strip()
         except (OSError, subprocess.CalledProcessError):
             epoch = ""
-    seconds = max(int(epoch) if epoch else ZIP_EPOCH, ZIP_EPOCH)
-    return time.gmtime(seconds)[:6]
+    return max(int(epoch) if epoch else ZIP_EPOCH, ZIP_EPOCH)
+
+
+def entry_time(source):
+    return time.gmtime(source_date_epoch(source))[:6]
 
 
 def main():
@@ -65,6 +72,7 @@ def main():
         ("README.txt", zip_readme(source).encode()),
         ("update-info-sample.txt",
          crlf((source / "release" / "update-info-sample.txt").read_text()).encode()),
+        ("LICENSE.txt", crlf((source / "LICENSE").read_text()).encode()),
     ]
     dist.mkdir(parents=True, exist_ok=True)
     archive = dist / (name + ".zip")

@@ -1,13 +1,12 @@
-"""Builds Falwick.EXE and falwick-info.exe twice, from two copies of the sources in
-different directories into clean build trees, packs a release from each, and checks
-that the exes and the zips are the same byte for byte, and that the zip holds what
+"""Runs scripts/release twice, from two copies of the sources in different directories
+(each builds in clean trees of its own), and checks that the two dist/ folders are the
+same byte for byte (the zip, the Debian package, SHA256SUMS), and that the zip holds what
 integrators need.
 
 Usage: python3 check_reproducible.py SOURCE_DIR WORK_DIR"""
 
 import hashlib
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -17,24 +16,17 @@ from pathlib import Path
 LEFT_OUT = shutil.ignore_patterns(".git", "build", "dist", "__pycache__", "*.pyc")
 
 
-PROGRAMS = ("Falwick.EXE", "tools/info/falwick-info.exe")
+PROGRAMS = ("windows/Falwick.EXE", "windows/tools/info/falwick-info.exe")
 # The pages README.txt is made of, in order.
 ZIP_PAGES = ("README.md", "docs/installing.md", "docs/integrating.md", "docs/publishing.md",
              "docs/diagnosing.md")
 
 
-def package(source, programs, dist):
-    subprocess.run(["/usr/bin/python3", str(source / "release" / "package.py"), str(source),
-                    *map(str, programs), str(dist)], check=True, stdout=subprocess.DEVNULL)
-    return next(dist.glob("*.zip"))
-
-
-def build(source, tree):
-    subprocess.run(["cmake", "--preset", "windows", "-S", str(source), "-B", str(tree)],
-                   check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(tree), "--target", "Falwick", "falwick-info",
-                    "-j", str(os.cpu_count() or 2)], check=True, stdout=subprocess.DEVNULL)
-    return [tree / program for program in PROGRAMS]
+def release(source):
+    """scripts/release in SOURCE: its dist/ folder and the programs it built."""
+    subprocess.run([str(source / "scripts" / "release")], check=True,
+                   stdout=subprocess.DEVNULL, env=dict(os.environ, SOURCE_DATE_EPOCH="1700000000"))
+    return source / "dist", [source / "build" / "release" / program for program in PROGRAMS]
 
 
 def main():
@@ -46,25 +38,23 @@ def main():
     copy = work / "elsewhere" / "deeper" / "falwick-source"
     shutil.copytree(source_dir, source, ignore=LEFT_OUT)
     shutil.copytree(source, copy)
-    built = build(source, work / "a" / "build")
-    rebuilt = build(copy, work / "elsewhere" / "another-build")
-    for one, other in zip(built, rebuilt):
-        assert one.read_bytes() == other.read_bytes(), "%s differs between the builds" % one.name
+    dist, built = release(source)
+    dist_copy, _ = release(copy)
+    released = sorted(path.name for path in dist.iterdir())
+    assert released == sorted(path.name for path in dist_copy.iterdir()), released
+    for name in released:
+        assert (dist / name).read_bytes() == (dist_copy / name).read_bytes(), \
+            "%s differs between the releases" % name
 
-    os.environ["SOURCE_DATE_EPOCH"] = "1700000000"
-    first = package(source, built, work / "dist-1")
-    second = package(copy, rebuilt, work / "dist-2")
-    assert first.name == second.name
-    assert first.read_bytes() == second.read_bytes(), "the zips differ"
-    assert (work / "dist-1" / "SHA256SUMS").read_bytes() == \
-        (work / "dist-2" / "SHA256SUMS").read_bytes()
-
-    version = re.search(r'FALWICK_VERSION_DOTTED "([0-9.]+)"',
-                        (source / "ui" / "version.h").read_text()).group(1)
-    folder = "Falwick-%s-win64" % version
-    assert first.name == folder + ".zip"
+    sys.path.insert(0, str(source / "release"))
+    from package import version  # noqa: E402  (release/ is no package)
+    folder = "Falwick-%s-win64" % version(source)
+    first = dist / (folder + ".zip")
+    deb = "falwick-info_%s_amd64.deb" % version(source)
+    assert released == sorted([first.name, deb, "SHA256SUMS"]), released
     with zipfile.ZipFile(first) as archive:
-        names = ["Falwick.EXE", "falwick-info.exe", "README.txt", "update-info-sample.txt"]
+        names = ["Falwick.EXE", "falwick-info.exe", "README.txt", "update-info-sample.txt",
+                 "LICENSE.txt"]
         assert archive.namelist() == [folder + "/" + name for name in names]
         for name, program in zip(names, built):
             assert archive.read(folder + "/" + name) == program.read_bytes()
@@ -88,15 +78,19 @@ def main():
         assert not any(line.startswith("#") and line.endswith(heading) for line in lines), heading
     # No Markdown link is left, so nothing points at a page or a picture the zip lacks.
     assert "](" not in readme, readme[readme.index("]("):][:80]
-    # One line for the zip, one for each file in it, as sha256sum -c reads them.
-    sums = (work / "dist-1" / "SHA256SUMS").read_text().splitlines()
+    # One line for the zip, one for each file in it, one for the package, as sha256sum -c
+    # reads them.
+    sums = (dist / "SHA256SUMS").read_text().splitlines()
     assert sums == ["%s  %s" % (hashlib.sha256(first.read_bytes()).hexdigest(), first.name)] + [
         "%s  %s/%s" % (hashlib.sha256(data).hexdigest(), folder, name)
-        for name, data in entries.items()]
+        for name, data in entries.items()] + [
+        "%s  %s" % (hashlib.sha256((dist / deb).read_bytes()).hexdigest(), deb)]
+    assert entries["LICENSE.txt"].decode() == \
+        (source / "LICENSE").read_text().replace("\n", "\r\n")
     assert sample.startswith("VERSION=") and "\n" not in sample.replace("\r\n", "")
     assert times == {(2023, 11, 14, 22, 13, 20)}, times  # SOURCE_DATE_EPOCH, in UTC
-    print("release.reproducible: %s, Falwick.EXE (%d bytes) and falwick-info.exe identical "
-          "from %s and %s" % (first.name, len(entries["Falwick.EXE"]), source, copy))
+    print("release.reproducible: %s and %s identical from %s and %s, Falwick.EXE %d bytes"
+          % (first.name, deb, source, copy, len(entries["Falwick.EXE"])))
     shutil.rmtree(work, ignore_errors=True)
 
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/info/file_check/file_check.h"
+#include "ui/web_address.h"
 #include "update/download.h"
 
 namespace {
@@ -247,7 +248,7 @@ TEST(CheckInfoFile, TheVerdictAndNoticeAreTheProgramsOwn) {
   const InfoCheck standard = Check("VERSION=3\r\nBUILD=13\r\n", "Writer");
   EXPECT_TRUE(standard.usesTemplate);
   EXPECT_EQ(standard.noticeText,
-            "Writer Version 3.0.013 is now available for download from www.orvanel.example!");
+            "Writer Version 3.0.013 is now available for download from " FALWICK_WEB_ADDRESS "!");
 }
 
 // As measured on the notice: prose of 560 characters fills its 7 lines, a lone CR breaks

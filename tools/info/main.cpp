@@ -5,6 +5,7 @@
 //   falwick-info write --version V --build B [--message1 TEXT] [--message2 TEXT]
 //                      [--message3 TEXT]
 //   falwick-info run [--dir DIR] [--json] COMMAND-LINE      (Windows build)
+//   falwick-info --version
 //
 // check prints what Falwick reads from FILE, whether that announces a newer version, the
 // notice it shows, and a warning for every trap; exit status 0 when clean, 1 with
@@ -38,6 +39,7 @@
 #include "tools/info/common/json_writer.h"
 #include "tools/info/run_check/run_command.h"
 #include "tools/info/url_check/url_fetch.h"
+#include "ui/version.h"
 #include "update/download.h"
 
 namespace {
@@ -51,6 +53,7 @@ constexpr const char* kUsage =
     "       falwick-info write --version V --build B [--message1 TEXT] [--message2 TEXT]\n"
     "                          [--message3 TEXT]\n"
     "       falwick-info run [--dir DIR] [--json] COMMAND-LINE\n"
+    "       falwick-info --version\n"
     "\n"
     "check  shows what Falwick reads from an update-information file, whether a user with\n"
     "       the installed version (default " "0.0.000" ", the oldest there is) gets the\n"
@@ -269,6 +272,10 @@ int main(int argc, char** argv) {
 #else
   if (command == "run") return Usage("run needs Windows: it runs Falwick's own Windows code");
 #endif
+  if (command == "--version") {
+    std::puts("falwick-info " FALWICK_VERSION_DOTTED);  // Falwick's own version
+    return 0;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

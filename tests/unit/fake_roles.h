@@ -24,6 +24,9 @@ class FakeDownload : public InfoDownload {
     log_.push_back("Connect()");
     return online;
   }
+  ConnectResult Connection() const override {
+    return online ? ConnectResult::kOnLine : ConnectResult::kNotConnected;
+  }
   bool Fetch(const std::string& url, const std::string& path) override {
     log_.push_back("Fetch(" + url + ", " + path + ")");
     if (!urlOpens) return false;

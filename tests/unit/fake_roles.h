@@ -7,6 +7,7 @@
 
 #include "app/update_check_app.h"
 #include "fake_system.h"
+#include "recording_parts.h"
 #include "shell/browser.h"
 #include "ui/notice.h"
 #include "update/download.h"

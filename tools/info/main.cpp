@@ -1,8 +1,7 @@
 // falwick-info: the product maker's and the integrator's view of what Falwick does. One
 // table of commands, each with its options and help, and one parser for all of them:
 // options and arguments in any order, "--name value" or "--name=value", "--" ends the
-// options. Exit status of every check: 0 nothing above a note, 1 warnings, 2 errors,
-// 3 could not check (ExitCode, kCouldNotCheck).
+// options. Every command exits as ExitCode says, with kCouldNotCheck for bad usage.
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -18,12 +17,10 @@
 #endif
 
 #include "tools/info/fetch/fetch_report.h"
-#include "tools/info/fetch/url_fetch.h"
 #include "tools/info/file/file_bytes.h"
 #include "tools/info/file/info_check.h"
 #include "tools/info/write/info_writer.h"
 #include "ui/version.h"
-#include "update/download.h"
 
 namespace {
 
@@ -33,8 +30,8 @@ struct Option {
   const char* help;
 };
 
-// A command line after its command: the options given (the last of a name counts; a
-// flag's value is empty) and the other arguments.
+// The arguments after the command: the options given (the last of a name counts; a flag's
+// value is empty) and the others.
 struct Invocation {
   std::map<std::string, std::string> options;
   std::vector<std::string> arguments;
@@ -46,8 +43,7 @@ struct Invocation {
 
 struct Command {
   const char* name;
-  const char* arguments;  // "FILE|URL"
-  size_t argumentCount;
+  const char* argument;  // the one argument it takes ("FILE|URL"); "" for none
   const char* help;
   std::vector<Option> options;
   int (*run)(const Invocation&);
@@ -64,16 +60,15 @@ int Refuse(const std::string& problem) {
 
 void Print(const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), stdout); }
 
-// The scheme of "scheme://...", in lower case; empty for text without one.
+// The scheme of "scheme://..." in lower case; empty for text without one.
 std::string Scheme(const std::string& text) {
-  const size_t colon = text.find("://");
-  if (colon == std::string::npos || colon == 0) return {};
-  std::string scheme = text.substr(0, colon);
+  std::string scheme = text.substr(0, text.find("://"));
+  if (scheme.size() == text.size() || scheme.empty()) return {};
   for (char& c : scheme) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-                        c == '-' || c == '.';
-    if (!letter) return {};
+    if ((c < 'a' || c > 'z') && (c < '0' || c > '9') && c != '+' && c != '-' && c != '.') {
+      return {};
+    }
   }
   return scheme;
 }
@@ -84,14 +79,14 @@ int Check(const Invocation& in) {
   if (!scheme.empty() && scheme != "http" && scheme != "https") {
     return Refuse("cannot check " + source + ": Falwick fetches http and https URLs only");
   }
-  const std::string* installedOption = in.Find("--installed");
+  const std::string* installed = in.Find("--installed");
   const std::string* product = in.Find("--product");
   const std::string* caFile = in.Find("--ca-file");
   std::string error;
   if (caFile != nullptr && !ReadFileBytes(*caFile, 1, error)) {
     return Refuse("cannot read --ca-file " + *caFile + ": " + error);
   }
-  const std::string installedText = installedOption ? *installedOption : "0.0.000";
+  const std::string installedText = installed ? *installed : "0.0.000";
 
   Fact report = Fact::Object();
   report.Add("schema", Fact::Integer(1));
@@ -108,18 +103,17 @@ int Check(const Invocation& in) {
     // One byte more than the program stores, so that a larger file can be told apart.
     bytes = ReadFileBytes(source, DownloadUpdateInfo::kMaxStoredBytes + 1, error);
     const size_t slash = source.find('/');
-    const bool looksLikeUrl = !bytes && slash != std::string::npos &&
-                              source.substr(0, slash).find('.') != std::string::npos &&
-                              source[0] != '.';
+    const bool host = slash != std::string::npos && source[0] != '.' &&
+                      source.substr(0, slash).find('.') != std::string::npos;
+    error = "cannot read " + source + ": " + error;
     if (!bytes) {
-      error = "cannot read " + source + ": " + error;
       findings.push_back({"file-not-read", Severity::kError, 0, error,
-                          looksLikeUrl ? "for a URL, write https://" + source : "", {}});
+                          host ? "for a URL, write https://" + source : "", {}});
     }
   }
-  if (installedOption != nullptr) {
-    const Findings installed = InstalledVersionFindings(installedText);
-    findings.insert(findings.end(), installed.begin(), installed.end());
+  if (installed != nullptr) {
+    const Findings traps = InstalledVersionFindings(installedText);
+    findings.insert(findings.end(), traps.begin(), traps.end());
   }
   std::optional<InfoCheck> check;
   if (bytes) {
@@ -128,14 +122,10 @@ int Check(const Invocation& in) {
     findings.insert(findings.end(), check->findings.begin(), check->findings.end());
   }
   AddInfoCheck(report, check ? &*check : nullptr, source, bytes ? bytes->size() : 0,
-               installedText, installedOption != nullptr);
+               installedText, installed != nullptr);
   AddFindings(report, findings, check ? check->notListed : 0);
   Print(in.Find("--json") ? JsonReport(report) : TextReport(report));
-  if (!bytes) {
-    (void)Refuse(error);
-    return kCouldNotCheck;
-  }
-  return ExitCode(findings);
+  return bytes ? ExitCode(findings) : Refuse(error);
 }
 
 int Write(const Invocation& in) {
@@ -143,9 +133,9 @@ int Write(const Invocation& in) {
   const std::string* build = in.Find("--build");
   if (version == nullptr || build == nullptr) return Refuse("write needs --version and --build");
   InfoFileContent content{*version, *build, {}};
-  const char* names[] = {"--message1", "--message2", "--message3"};
   for (size_t n = 0; n < kMessageCount; ++n) {
-    if (const std::string* message = in.Find(names[n])) content.messages[n] = *message;
+    const std::string* message = in.Find("--message" + std::to_string(n + 1));
+    if (message != nullptr) content.messages[n] = *message;
   }
   const WrittenInfoFile file = WriteInfoFile(content);
   if (!file.ok) {
@@ -166,99 +156,87 @@ int Write(const Invocation& in) {
 #ifdef _WIN32
 int Run(const Invocation& in) {
   const std::string* directory = in.Find("--dir");
-  return RunCommand(in.arguments[0], directory ? *directory : std::string(),
-                    in.Find("--json") != nullptr);
+  return RunCommand(in.arguments[0], directory ? *directory : "", in.Find("--json") != nullptr);
 }
 #endif
 
-const std::vector<Command>& Commands() {
-  static const std::vector<Command> kCommands = {
-      {"check", "FILE|URL", 1,
-       "Shows what Falwick reads from an update-information file, whether a user with the\n"
-       "installed version gets the notice, its exact text, and every finding in the file.\n"
-       "An http or https URL is fetched as Falwick fetches it (no encoding asked for, none\n"
-       "undone), and how it is served is checked too: the status, how long Windows' cache\n"
-       "may answer without asking the server, a cache on the way, a compressed body, and\n"
-       "whether the server speaks the TLS 1.2 of Windows 10.\n",
-       {{"--installed", "VERSION.BUILD", "the user's installed version (default 0.0.000, the oldest)"},
-        {"--product", "NAME", "the product name of the standard sentence"},
+const std::vector<Command> kCommands = {
+    {"check", "FILE|URL",
+     "Shows what Falwick reads from an update-information file, whether the installed\n"
+     "version gets the notice, its text and every finding. A URL is fetched as Falwick\n"
+     "fetches it, and how it is served is checked too (status, caches, TLS).\n",
+     {{"--installed", "VERSION.BUILD", "the installed version (default 0.0.000, the oldest)"},
+      {"--product", "NAME", "the product name in the standard sentence"},
 #ifndef _WIN32
-        {"--ca-file", "PEM", "trust the certificates in PEM instead of the system's"},
+      {"--ca-file", "PEM", "trust the certificates in PEM instead of the system's"},
 #endif
-        {"--json", nullptr, "one JSON object instead of the text"}},
-       Check},
-      {"write", "", 0,
-       "Prints a file that Falwick reads back exactly as given (CR-LF lines, long messages\n"
-       "split over several lines of their key), and on standard error what the notice\n"
-       "shows differently. Exit status 2, with the reason, when the content cannot be\n"
-       "written so that it reads back the same (nothing is written).\n",
-       {{"--version", "V", "VERSION, a decimal number such as 3.5"},
-        {"--build", "B", "BUILD, a whole number"},
-        {"--message1", "TEXT", "MESSAGE1"},
-        {"--message2", "TEXT", "MESSAGE2"},
-        {"--message3", "TEXT", "MESSAGE3"}},
-       Write},
+      {"--json", nullptr, "one JSON object instead of the text"}},
+     Check},
+    {"write", "",
+     "Prints a file that Falwick reads back exactly as given, and on standard error what\n"
+     "the notice shows differently; refuses (status 2) what cannot read back the same.\n",
+     {{"--version", "V", "VERSION, a decimal number such as 3.5"},
+      {"--build", "B", "BUILD, a whole number"},
+      {"--message1", "TEXT", "MESSAGE1"},
+      {"--message2", "TEXT", "MESSAGE2"},
+      {"--message3", "TEXT", "MESSAGE3"}},
+     Write},
 #ifdef _WIN32
-      {"run", "COMMAND-LINE", 1,
-       "Goes through Falwick's own run for the host's COMMAND-LINE (one argument) on this\n"
-       "machine without changing anything, prints each step as Falwick takes it, the\n"
-       "findings, and what Falwick would do (\"outcome\": notice, browser or nothing).\n",
-       {{"--dir", "DIR", "Falwick.EXE's directory (default: this program's)"},
-        {"--json", nullptr, "one JSON object instead of the text"}},
-       Run},
+    {"run", "COMMAND-LINE",
+     "Falwick's own run for the host's COMMAND-LINE on this machine, changing nothing:\n"
+     "each step as Falwick takes it, the findings and the outcome.\n",
+     {{"--dir", "DIR", "Falwick.EXE's directory (default: this program's)"},
+      {"--json", nullptr, "one JSON object instead of the text"}},
+     Run},
 #endif
-  };
-  return kCommands;
+};
+
+std::string Spelled(const Option& option) {
+  return std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
 }
 
 std::string Synopsis(const Command& command) {
   std::string line = std::string("falwick-info ") + command.name;
-  if (*command.arguments != '\0') line += std::string(" ") + command.arguments;
-  for (const Option& option : command.options) {
-    line += std::string(" [") + option.name + (option.value ? std::string(" ") + option.value : "") + "]";
-  }
+  if (*command.argument != '\0') line += std::string(" ") + command.argument;
+  for (const Option& option : command.options) line += " [" + Spelled(option) + "]";
   return line;
 }
 
 std::string Help(const Command& command) {
   std::string text = "usage: " + Synopsis(command) + "\n\n" + command.help + "\n";
   for (const Option& option : command.options) {
-    std::string name = std::string("  ") + option.name + (option.value ? std::string(" ") + option.value : "");
-    name.append(name.size() < 26 ? 26 - name.size() : 1, ' ');
-    text += name + option.help + "\n";
+    std::string name = "  " + Spelled(option);
+    text += name + std::string(name.size() < 26 ? 26 - name.size() : 1, ' ') + option.help + "\n";
   }
   return text + "\n" + kExitStatus;
 }
 
 std::string Usage() {
   std::string text = "usage:";
-  for (const Command& command : Commands()) text += " " + Synopsis(command) + "\n      ";
+  for (const Command& command : kCommands) text += " " + Synopsis(command) + "\n      ";
   text += " falwick-info --help | --version | COMMAND --help\n\n";
-  for (const Command& command : Commands()) {
+  for (const Command& command : kCommands) {
     text += std::string(command.name) + ":\n" + command.help + "\n";
   }
   return text + kExitStatus;
 }
 
-// Parses `args` for `command`; nothing, with the reason in `problem`, when they are wrong.
+// `args` for `command`: nothing, with the reason in `problem`, when they are wrong; an
+// empty Invocation for --help.
 std::optional<Invocation> Parse(const Command& command, const std::vector<std::string>& args,
                                 std::string& problem, bool& help) {
   Invocation in;
   bool optionsEnd = false;
-  for (size_t i = 0; i < args.size(); ++i) {
+  for (size_t i = 0; i < args.size() && problem.empty(); ++i) {
     const std::string& arg = args[i];
-    if (optionsEnd || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      in.arguments.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
+    if (!optionsEnd && arg == "--") {
       optionsEnd = true;
-      continue;
+    } else if (optionsEnd || arg.compare(0, 2, "--") != 0) {
+      in.arguments.push_back(arg);
     }
-    if (arg == "--help") {
-      help = true;
-      return in;
-    }
+    if (optionsEnd || arg.compare(0, 2, "--") != 0) continue;
+    help = arg == "--help";
+    if (help) return in;
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
     const Option* option = nullptr;
@@ -268,23 +246,20 @@ std::optional<Invocation> Parse(const Command& command, const std::vector<std::s
     if (option == nullptr) {
       problem = "unknown option " + name + " for " + command.name;
     } else if (option->value == nullptr) {
-      if (equals == std::string::npos) in.options[name] = "";
-      else problem = name + " takes no value";
-    } else if (equals != std::string::npos) {
-      in.options[name] = arg.substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-      in.options[name] = args[++i];
+      in.options[name] = "";
+      if (equals != std::string::npos) problem = name + " takes no value";
+    } else if (equals != std::string::npos || i + 1 < args.size()) {
+      in.options[name] = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
     } else {
       problem = name + " needs a value (" + option->value + ")";
     }
-    if (!problem.empty()) return std::nullopt;
   }
-  if (in.arguments.size() != command.argumentCount) {
+  if (problem.empty() && in.arguments.size() != (*command.argument != '\0' ? 1u : 0u)) {
     problem = std::string(command.name) +
-              (command.argumentCount == 0 ? " takes options only"
-                                          : std::string(" needs one ") + command.arguments);
-    return std::nullopt;
+              (*command.argument == '\0' ? " takes options only"
+                                         : std::string(" needs one ") + command.argument);
   }
+  if (!problem.empty()) return std::nullopt;
   return in;
 }
 
@@ -298,7 +273,7 @@ int Main(int argc, char** argv) {
     Print(std::string("falwick-info ") + FALWICK_VERSION_DOTTED + "\n");
     return 0;
   }
-  for (const Command& command : Commands()) {
+  for (const Command& command : kCommands) {
     if (first != command.name) continue;
     std::string problem;
     bool help = false;
@@ -308,14 +283,14 @@ int Main(int argc, char** argv) {
       Print(Help(command));
       return 0;
     }
-    if (!in) return Refuse(problem + " (see falwick-info " + command.name + " --help)");
-    return command.run(*in);
+    return in ? command.run(*in)
+              : Refuse(problem + " (see falwick-info " + command.name + " --help)");
   }
 #ifndef _WIN32
   if (first == "run") return Refuse("run needs Windows: it runs Falwick's own Windows code");
 #endif
-  return Refuse((first.empty() ? std::string("no command") : "unknown command " + first) +
-                " (see falwick-info --help)");
+  return Refuse((first.empty() ? "no command" : "unknown command " + first) +
+                std::string(" (see falwick-info --help)"));
 }
 
 }  // namespace

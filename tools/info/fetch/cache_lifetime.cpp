@@ -1,7 +1,8 @@
 #include "tools/info/fetch/cache_lifetime.h"
 
-#include <cctype>
 #include <vector>
+
+#include "base/ascii_case.h"
 
 // Sources for the order and the figures in cache_lifetime.h:
 // - Microsoft, "Caching Improvements in Internet Explorer 9" (IEBlog, 2010): WinINet
@@ -21,17 +22,6 @@
 // the server's clock, so a build machine whose clock is off does not shift the figure.
 
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -78,7 +68,7 @@ std::vector<Directive> Directives(std::string_view header) {
 
 const Directive* Find(const std::vector<Directive>& directives, std::string_view name) {
   for (const Directive& directive : directives) {
-    if (EqualsIgnoringCase(directive.name, name)) return &directive;
+    if (EqualsIgnoringAsciiCase(directive.name, name)) return &directive;
   }
   return nullptr;
 }
@@ -120,7 +110,7 @@ int Month(std::string_view text) {
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   for (int i = 0; i < 12; ++i) {
-    if (EqualsIgnoringCase(text, kMonths[i])) return i + 1;
+    if (EqualsIgnoringAsciiCase(text, kMonths[i])) return i + 1;
   }
   return 0;
 }
@@ -141,7 +131,7 @@ std::optional<int64_t> ParseHttpDate(std::string_view text) {
   // time year. -1: not a number.
   int day = -1, year = -1, month = 0;
   std::string_view time;
-  if (tokens.size() == 6 && EqualsIgnoringCase(tokens[5], "GMT")) {
+  if (tokens.size() == 6 && EqualsIgnoringAsciiCase(tokens[5], "GMT")) {
     day = Number(tokens[1], 1, 2).value_or(-1);
     month = Month(tokens[2]);
     time = tokens[4];

@@ -6,22 +6,15 @@
 // / If-None-Match, a 304 keeps the stored body). The figure below is that freshness from
 // the moment of the fetch, for a private (per-user) cache under the default setting
 // "Check for newer versions of stored pages: Automatically", decided in this order:
-//   1. Cache-Control: no-store          -> 0: nothing is stored.
-//   2. Cache-Control: no-cache (also the
-//      field-list form no-cache="...")   -> 0: WinINet treats it like no-store.
-//      Pragma: no-cache, with no
-//      Cache-Control header at all       -> 0, as no-cache.
-//   3. Cache-Control: max-age=N          -> N seconds (max-age=0 or a value that is not a
-//                                           number: 0, stale at once).
-//   4. Expires                           -> Expires - Date (the server's own clock on both
-//                                           sides), or Expires - the fetch's time without a
-//                                           Date; an Expires that is no date ("0", "-1")
-//                                           or in the past: 0.
-//   5. Last-Modified (heuristic)         -> 10 % of (Date - Last-Modified), Date again
-//                                           falling back to the fetch's time; no upper
-//                                           bound; a Last-Modified not before Date: 0.
-//   6. none of these                     -> 0: WinINet then checks once per session, and
-//                                           every run of Falwick is a new process.
+//   1. Cache-Control: no-store -> 0: nothing is stored.
+//   2. no-cache (also no-cache="..."), or Pragma: no-cache without any Cache-Control -> 0:
+//      WinINet treats it like no-store.
+//   3. max-age=N -> N seconds (0, or a value that is not a number: stale at once).
+//   4. Expires -> Expires - Date (the server's clock on both sides), or Expires - the
+//      fetch's time without a Date; an Expires that is no date ("0", "-1") or past: 0.
+//   5. Last-Modified (heuristic) -> 10 % of (Date - Last-Modified), Date again falling
+//      back to the fetch's time; no upper bound; a Last-Modified not before Date: 0.
+//   6. none of these -> 0: WinINet checks once per session, and every run is a process.
 // Not part of the figure: s-maxage and proxy-revalidate (for shared caches: proxies and
 // CDN edges, not WinINet), must-revalidate, public and private (what a cache does once
 // the entry is stale, or who may store it), and Age (how long a proxy held its copy).

@@ -1,15 +1,12 @@
 #include "tools/info/fetch/cache_on_the_way.h"
 
-#include <cctype>
 #include <string_view>
+
+#include "tools/info/report/phrases.h"
 
 namespace {
 
-std::string Upper(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper;
-}
+std::string Upper(std::string_view text) { return UpperPrefix(text, text.size()); }
 
 // A CDN status word that means the answer is the cache's copy. REVALIDATED counts: the
 // copy was confirmed with the server, but it is still the copy that was sent.

@@ -1,22 +1,17 @@
 #include "tools/info/fetch/fetch_report.h"
 
-#include <cctype>
 #include <cstdio>
 
 #include "tools/info/fetch/cache_lifetime.h"
 #include "tools/info/fetch/cache_on_the_way.h"
+#include "base/ascii_case.h"
+#include "tools/info/report/phrases.h"
 #include "update/download.h"
 
 namespace {
 
-bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
-  for (size_t i = 0; prefix[i] != '\0'; ++i) {
-    if (i >= text.size() ||
-        std::tolower(static_cast<unsigned char>(text[i])) != static_cast<unsigned char>(prefix[i])) {
-      return false;
-    }
-  }
-  return true;
+bool StartsWithIgnoringCase(const std::string& text, std::string_view prefix) {
+  return EqualsIgnoringAsciiCase(std::string_view(text).substr(0, prefix.size()), prefix);
 }
 
 std::string OrNone(const std::string& value) { return value.empty() ? "none" : value; }
@@ -28,12 +23,6 @@ std::string Seconds(double seconds) {
 }
 
 constexpr uint32_t kConnectionProxy = 0x04;  // INTERNET_CONNECTION_PROXY
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  (void)std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value));
-  return text;
-}
 
 Finding Warning(const char* id, std::string text, std::string fix = {}) {
   return {id, Severity::kWarning, 0, std::move(text), std::move(fix), {}};

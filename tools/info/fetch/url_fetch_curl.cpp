@@ -9,7 +9,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/ascii_case.h"
 #include "tools/info/fetch/url_fetch.h"
+#include "tools/info/report/phrases.h"
 #include "update/download.h"
 
 namespace {
@@ -23,18 +25,6 @@ struct Transfer {
   UrlFetch* fetch = nullptr;
   FetchedResponse* response = nullptr;
 };
-
-std::string Trimmed(std::string text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const size_t last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
-
-bool NameIs(const std::string& line, size_t colon, const char* name) {
-  const size_t length = std::strlen(name);
-  return colon == length && strncasecmp(line.c_str(), name, length) == 0;
-}
 
 size_t OnHeader(char* data, size_t size, size_t count, void* context) {
   auto& transfer = *static_cast<Transfer*>(context);
@@ -54,9 +44,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* context) {
   }
   const size_t colon = line.find(':');
   if (colon == std::string::npos) return size * count;
-  const std::string value = Trimmed(line.substr(colon + 1));
+  const std::string value(TrimWhiteSpace(std::string_view(line).substr(colon + 1)));
   for (const NamedHeader& header : KnownResponseHeaders()) {
-    if (!NameIs(line, colon, header.name)) continue;
+    if (!EqualsIgnoringAsciiCase(std::string_view(line).substr(0, colon), header.name)) continue;
     // A header sent on several lines is one comma-separated list (Cache-Control, Via).
     std::string& field = headers.*header.field;
     field = field.empty() ? value : field + ", " + value;

@@ -23,15 +23,7 @@ constexpr Entry kErrors[] = {
      "the server's name could not be resolved: a wrong host name in the URL, no DNS, or "
      "a network that reaches the Internet only through a proxy",
      "check the host name in the URL, and the machine's DNS and proxy settings"},
-    {12008, "ERROR_INTERNET_PROTOCOL_NOT_FOUND", "no protocol for the URL"},
-    {12013, "ERROR_INTERNET_INCORRECT_USER_NAME", "the user name was refused"},
-    {12014, "ERROR_INTERNET_INCORRECT_PASSWORD", "the password was refused"},
-    {12015, "ERROR_INTERNET_LOGIN_FAILURE", "the login was refused"},
-    {12016, "ERROR_INTERNET_INVALID_OPERATION", "an operation WinINet does not allow here"},
     {12017, "ERROR_INTERNET_OPERATION_CANCELLED", "the request was cancelled"},
-    {12018, "ERROR_INTERNET_INCORRECT_HANDLE_TYPE", "the handle is of the wrong type"},
-    {12019, "ERROR_INTERNET_INCORRECT_HANDLE_STATE", "the handle is in the wrong state"},
-    {12023, "ERROR_INTERNET_NO_DIRECT_ACCESS", "direct network access is not possible"},
     {12029, "ERROR_INTERNET_CANNOT_CONNECT",
      "no connection to the server could be made: nothing listens at that host and port, "
      "or a firewall blocks it",
@@ -66,7 +58,6 @@ constexpr Entry kErrors[] = {
      "let this machine reach the certificate authority's CRL and OCSP addresses (through "
      "the proxy, where there is one), or serve a certificate whose revocation servers it "
      "can reach"},
-    {12150, "ERROR_HTTP_HEADER_NOT_FOUND", "the header is not in the response"},
     {12152, "ERROR_HTTP_INVALID_SERVER_RESPONSE", "the server's answer is not valid HTTP"},
     {12156, "ERROR_HTTP_REDIRECT_FAILED", "a redirect could not be followed"},
     {12157, "ERROR_INTERNET_SECURITY_CHANNEL_ERROR",
@@ -76,8 +67,6 @@ constexpr Entry kErrors[] = {
      "broke during it",
      "enable TLS 1.2 on the server with ECDHE and AES-GCM suites (falwick-info check URL "
      "names what the server refuses)"},
-    {12158, "ERROR_INTERNET_UNABLE_TO_CACHE_FILE", "the answer could not be cached"},
-    {12159, "ERROR_INTERNET_TCPIP_NOT_INSTALLED", "TCP/IP is not installed"},
     {12163, "ERROR_INTERNET_DISCONNECTED", "the machine is not connected to a network"},
     {12164, "ERROR_INTERNET_SERVER_UNREACHABLE", "the server is unreachable"},
     {12165, "ERROR_INTERNET_PROXY_SERVER_UNREACHABLE", "the proxy server is unreachable"},
@@ -89,8 +78,6 @@ constexpr Entry kErrors[] = {
     {12175, "ERROR_INTERNET_DECODING_FAILED", "the answer's content encoding could not be decoded"},
     // System and Winsock errors that reach a fetch.
     {5, "ERROR_ACCESS_DENIED", "access denied"},
-    {8, "ERROR_NOT_ENOUGH_MEMORY", "not enough memory"},
-    {87, "ERROR_INVALID_PARAMETER", "an invalid parameter"},
     {10053, "WSAECONNABORTED", "the connection was aborted on this machine"},
     {10054, "WSAECONNRESET", "the server reset the connection"},
     {10060, "WSAETIMEDOUT", "the connection timed out"},

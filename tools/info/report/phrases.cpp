@@ -40,6 +40,12 @@ std::string FormatNumber(double value) {
   return std::string(text, result.ptr);
 }
 
+std::string Hex(uint32_t value, int digits) {
+  char text[16];
+  (void)std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
+  return text;
+}
+
 std::string Lines(int first, int last) {
   return first == last ? "line " + std::to_string(first)
                        : "lines " + std::to_string(first) + "-" + std::to_string(last);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ std::string Quote(std::string_view text, size_t limit = 40);
 
 // The shortest decimal form that reads back as `value` ("3.5", "3", "0.1").
 std::string FormatNumber(double value);
+
+// "0x12", "0x800B0100": `value` in hexadecimal, at least `digits` digits.
+std::string Hex(uint32_t value, int digits = 2);
 
 // "line 4", or "lines 4-6".
 std::string Lines(int first, int last);

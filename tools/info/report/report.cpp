@@ -63,57 +63,33 @@ int ExitCode(const Findings& findings) {
 }
 
 Fact Fact::String(std::string value) {
-  Fact fact;
-  fact.kind_ = Kind::kString;
+  Fact fact(Kind::kString);
   fact.string_ = std::move(value);
   return fact;
 }
 
 Fact Fact::Integer(int64_t value) {
-  Fact fact;
-  fact.kind_ = Kind::kInteger;
+  Fact fact(Kind::kInteger);
   fact.integer_ = value;
   return fact;
 }
 
 Fact Fact::Number(double value) {
-  Fact fact;
-  if (!std::isfinite(value)) return fact;  // JSON has no infinities
-  fact.kind_ = Kind::kNumber;
+  Fact fact(std::isfinite(value) ? Kind::kNumber : Kind::kNull);  // JSON has no infinities
   fact.number_ = value;
   return fact;
 }
 
 Fact Fact::Bool(bool value) {
-  Fact fact;
-  fact.kind_ = Kind::kBool;
+  Fact fact(Kind::kBool);
   fact.integer_ = value ? 1 : 0;
   return fact;
 }
-
-Fact Fact::Object() {
-  Fact fact;
-  fact.kind_ = Kind::kObject;
-  return fact;
-}
-
-Fact Fact::Array() {
-  Fact fact;
-  fact.kind_ = Kind::kArray;
-  return fact;
-}
-
-Fact Fact::OptionalString(const std::string& value) {
-  return value.empty() ? Fact() : String(value);
-}
-
-Fact Fact::OptionalInteger(const std::optional<int64_t>& value) {
-  return value ? Integer(*value) : Fact();
-}
-
-Fact Fact::OptionalBool(const std::optional<bool>& value) {
-  return value ? Bool(*value) : Fact();
-}
+Fact Fact::Object() { return Fact(Kind::kObject); }
+Fact Fact::Array() { return Fact(Kind::kArray); }
+Fact Fact::OptionalString(const std::string& value) { return value.empty() ? Fact() : String(value); }
+Fact Fact::OptionalInteger(const std::optional<int64_t>& value) { return value ? Integer(*value) : Fact(); }
+Fact Fact::OptionalBool(const std::optional<bool>& value) { return value ? Bool(*value) : Fact(); }
 
 Fact& Fact::Add(std::string key, Fact value) {
   value.key_ = std::move(key);
@@ -122,9 +98,7 @@ Fact& Fact::Add(std::string key, Fact value) {
 }
 
 void Fact::Line(std::string label, std::string text) {
-  Fact line;
-  line.kind_ = Kind::kLine;
-  members_.push_back(std::move(line.Row(std::move(label), std::move(text))));
+  members_.push_back(std::move(Fact(Kind::kLine).Row(std::move(label), std::move(text))));
 }
 
 Fact& Fact::Row(std::string label, std::string text) {

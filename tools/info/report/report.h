@@ -69,6 +69,7 @@ class Fact {
 
  private:
   enum class Kind : uint8_t { kNull, kString, kInteger, kNumber, kBool, kObject, kArray, kLine };
+  explicit Fact(Kind kind) : kind_(kind) {}
   void AppendText(std::string& out) const;
   void AppendJson(std::string& out, size_t depth) const;
 

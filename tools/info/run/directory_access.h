@@ -20,18 +20,13 @@ constexpr uint32_t kWriteOwner = 0x00080000;   // WRITE_OWNER
 constexpr uint32_t kGenericAll = 0x10000000;   // GENERIC_ALL
 constexpr uint32_t kGenericWrite = 0x40000000;  // GENERIC_WRITE
 constexpr uint32_t kFileAllAccess = 0x001F01FF;  // FILE_ALL_ACCESS ("full control")
-// The bits above that count as writing.
-constexpr uint32_t kWriting = kAddFile | kAddSubdirectory | kDeleteChild | kDelete | kWriteDac |
-                              kWriteOwner | kGenericAll | kGenericWrite;
 }  // namespace access_mask
 
 // AceFlags of an ACE header.
 namespace ace_flag {
 constexpr uint8_t kObjectInherit = 0x01;     // OBJECT_INHERIT_ACE: files created in it get it
 constexpr uint8_t kContainerInherit = 0x02;  // CONTAINER_INHERIT_ACE
-constexpr uint8_t kNoPropagate = 0x04;       // NO_PROPAGATE_INHERIT_ACE
 constexpr uint8_t kInheritOnly = 0x08;       // INHERIT_ONLY_ACE: not for the directory itself
-constexpr uint8_t kInherited = 0x10;         // INHERITED_ACE
 }  // namespace ace_flag
 
 // One entry of a discretionary access list, in the list's order.

@@ -14,12 +14,6 @@ constexpr long kAccessDenied = 5;
 constexpr long kPathNotFound = 3;
 constexpr long kSharingViolation = 32;
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  (void)std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value));
-  return text;
-}
-
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string ErrorPhrase(long error) {

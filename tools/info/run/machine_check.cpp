@@ -1,11 +1,13 @@
 #include "tools/info/run/machine_check.h"
 
+#include <algorithm>
 #include <array>
 #include <tuple>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 
+#include "base/ascii_case.h"
+#include "tools/info/report/phrases.h"
 
 namespace {
 
@@ -41,12 +43,6 @@ const TrustResult* FindTrust(long result) {
   return nullptr;
 }
 
-std::string Hex(uint32_t value, int digits) {
-  char text[16];
-  (void)std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
-  return text;
-}
-
 // Up to the last backslash, without it ("C:\" keeps its own).
 std::string ParentDirectory(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
@@ -54,14 +50,9 @@ std::string ParentDirectory(const std::string& path) {
   return path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
 }
 
-bool SameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto x = static_cast<unsigned char>(a[i] == '/' ? '\\' : a[i]);
-    const auto y = static_cast<unsigned char>(b[i] == '/' ? '\\' : b[i]);
-    if (std::tolower(x) != std::tolower(y)) return false;
-  }
-  return true;
+bool SameText(std::string a, std::string b) {
+  for (std::string* path : {&a, &b}) std::replace(path->begin(), path->end(), '/', '\\');
+  return EqualsIgnoringAsciiCase(a, b);
 }
 
 std::string Unquoted(const std::string& path) {

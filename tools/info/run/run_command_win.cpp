@@ -1,8 +1,7 @@
 // The dry run: the same CUpdateCheckApp, path steps, DownloadUpdateInfo, ProfileHostSetting
 // and DefaultBrowser as Falwick.EXE, over the real WinINet (watched), with stand-ins for
-// the files and the profile (stand_ins_win.h), a notice that shows nothing and a shell
-// that looks up but starts nothing (stand_ins.h), so that it finds what Falwick would
-// find and changes nothing. The run tells what it decided (RunAccount); what the parts
+// the files, the profile, the notice and the shell (stand_ins_win.h), so that it finds
+// what Falwick would find and changes nothing. The run tells what it decided (RunAccount); what the parts
 // saw is taken from them afterwards. Beside it, the machine checks (machine_check.h).
 #include "tools/info/run/run_command.h"
 
@@ -152,7 +151,7 @@ int RunCommand(const std::string& commandLine, const std::string& directory, boo
   Win32ProfileApi realProfile;
   ReadOnlyProfileApi profile(realProfile);
   ProfileHostSetting setting(profile, files);
-  RecordingNotice notice;  // answers "No"
+  SilentNotice notice;
   Win32ShellApi realShell;
   LookUpOnlyShell shell(realShell);
   DefaultBrowser browser(files, shell);

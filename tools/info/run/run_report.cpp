@@ -111,7 +111,8 @@ void AddConnection(Fact& steps, const DryRun& run) {
       .Row("Connected", result == ConnectResult::kTestTimedOut
                             ? "no: " + OffLineCause(result, seen.flags)
                             : std::string(seen.stateResult ? "yes" : "no") + ": flags " +
-                                  DescribeConnectionFlags(seen.flags) +
+                                  Hex(seen.flags) + " (" + DescribeConnectionFlags(seen.flags) +
+                                  ")" +
                                   (result == ConnectResult::kOnLine ||
                                            result == ConnectResult::kNoInternetHandle
                                        ? ", on line for Falwick"

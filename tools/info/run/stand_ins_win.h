@@ -1,8 +1,8 @@
 // The stand-ins of falwick-info run for the files and the profile. Falwick's run flow
 // talks to them as to its real parts, and they answer as those would on this machine,
 // but nothing of the host's is changed: no file of the program directory is deleted,
-// created or written and no setting is stored (stand_ins.h: no dialog is shown and no
-// browser is started). What each was asked is kept for the report.
+// created or written, no setting is stored, no dialog is shown and no browser started.
+// What the files and the profile were asked is kept for the report.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +12,10 @@
 
 #include "platform/files.h"
 #include "platform/profile_api.h"
+#include "platform/shell_api.h"
 #include "tools/info/run/dry_run.h"
-#include "tools/info/run/stand_ins.h"
 #include "tools/info/run/write_probe_win.h"
+#include "ui/notice.h"
 
 // Files as the run sees them: the module path is `modulePath`, deletions are only
 // pretended (when Windows would allow them), the download is stored in `bodyPath`
@@ -62,16 +63,44 @@ class DryFiles final : public Files {
   bool stored_once_ = false;
 };
 
-// The profile calls, reading the real file and writing nothing.
-class ReadOnlyProfileApi final : public WriteRecordingProfile {
+// The profile calls, reading the real file and writing nothing (a write succeeds, as the
+// run expects it to).
+class ReadOnlyProfileApi final : public ProfileApi {
  public:
   explicit ReadOnlyProfileApi(ProfileApi& real) : real_(real) {}
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,
                                     const char* fileName) override;
+  bool WritePrivateProfileStringA(const char*, const char*, const char*, const char*) override {
+    return true;
+  }
 
   std::string lastRead;  // the text the last read returned
 
  private:
   ProfileApi& real_;
+};
+
+// A notice that shows nothing and answers "No", the box as it was.
+class SilentNotice final : public Notice {
+ public:
+  NoticeAnswer Ask(NoticeDialogData& /*dialog*/) override { return NoticeAnswer::kNo; }
+  WindowHandle Window() const override { return nullptr; }
+};
+
+// The system's lookup of the program associated with a file, and no start (reported as a
+// success): the default browser as the dry run sees it.
+class LookUpOnlyShell final : public ShellApi {
+ public:
+  explicit LookUpOnlyShell(ShellApi& real) : real_(real) {}
+  intptr_t FindExecutableA(const char* file, const char* directory, char* result) override {
+    return real_.FindExecutableA(file, directory, result);
+  }
+  intptr_t ShellExecuteA(WindowHandle, const char*, const char*, const char*, const char*,
+                         int) override {
+    return 42;  // results above 32 are success
+  }
+
+ private:
+  ShellApi& real_;
 };

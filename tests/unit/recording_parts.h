@@ -1,5 +1,5 @@
-// Parts that keep what the run asked of them and change nothing on the machine: the dry
-// run's notice, shell and profile writes, and the ground the unit tests' fakes stand on.
+// Parts that keep what the run asked of them and change nothing: the notice, the shell's
+// starts and the profile's writes, the ground the fakes stand on.
 #pragma once
 
 #include <cstdint>
@@ -49,19 +49,6 @@ class StartRecordingShell : public ShellApi {
 
  private:
   static std::string OrEmpty(const char* text) { return text != nullptr ? text : std::string(); }
-};
-
-// The system's lookup of the program associated with a file, and no start: the default
-// browser as the dry run sees it.
-class LookUpOnlyShell final : public StartRecordingShell {
- public:
-  explicit LookUpOnlyShell(ShellApi& real) : real_(real) {}
-  intptr_t FindExecutableA(const char* file, const char* directory, char* result) override {
-    return real_.FindExecutableA(file, directory, result);
-  }
-
- private:
-  ShellApi& real_;
 };
 
 // A profile that stores nothing: each write is kept, and reported as a success, as the

@@ -1,5 +1,6 @@
 // What falwick-info run finds out about the machine beside Falwick's own run, and the
-// findings it gives: a Falwick.EXE without a valid signature, a .htm program that is not
+// findings it gives: a folder or temporary directory the ANSI code page cannot spell, a
+// URL it changes, a Falwick.EXE without a valid signature, a .htm program that is not
 // the browser for https links, a download URL that the browser would read as several
 // arguments, a settings file that starts with a UTF-8 byte-order mark, and a directory
 // that users other than the one running Falwick can write. The questions go through a

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "tools/info/file/file_bytes.h"
+
 namespace {
 
 struct LocalFreeDeleter {
@@ -171,15 +173,6 @@ std::string Win32MachineApi::CurrentUserSid() const {
 }
 
 std::string Win32MachineApi::FileStart(const std::string& path, size_t count) const {
-  const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) return std::string();
-  std::string bytes(count, '\0');
-  DWORD read = 0;
-  if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(count), &read, nullptr)) {
-    return std::string();
-  }
-  bytes.resize(read);
-  return bytes;
+  std::string error;
+  return ReadFileBytes(path, count, error).value_or(std::string());
 }

@@ -146,7 +146,8 @@ TEST(CheckInfoFile, TheSeverityFollowsWhatTheTrapDoes) {
       {"VERSION=4\r\nBUILD=2\r\nMESSAGE1=Q&A\r\n", "ampersand", Severity::kWarning},
   };
   for (const auto& c : cases) {
-    const Finding* finding = Find(Check(c.file), c.id);
+    const InfoCheck check = Check(c.file);
+    const Finding* finding = Find(check, c.id);
     ASSERT_NE(finding, nullptr) << c.file;
     EXPECT_EQ(finding->severity, c.severity) << c.file;
   }

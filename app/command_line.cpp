@@ -21,16 +21,20 @@ UpdateRequest ParseCommandLine(std::string_view commandLine) {
   return request;
 }
 
-RunMode DecideRunMode(UpdateRequest& request) {
-  if (request.arguments.empty()) return RunMode::kNone;
-  std::string& mode = request.arguments[kModeArgument];
+RunMode DecideRunMode(UpdateRequest& request, ModeProblem* problem) {
+  ModeProblem why = ModeProblem::kNoArguments;
   bool explicitCheck = false;
-  if (EqualsIgnoringAsciiCase(mode, "PX")) {
-    explicitCheck = true;
-    mode = "PU";
+  if (!request.arguments.empty()) {
+    std::string& mode = request.arguments[kModeArgument];
+    if (EqualsIgnoringAsciiCase(mode, "PX")) {
+      explicitCheck = true;
+      mode = "PU";
+    }
+    why = !EqualsIgnoringAsciiCase(mode, "PU")              ? ModeProblem::kUnknownMode
+          : request.arguments.size() != kArgumentCount ? ModeProblem::kArgumentCount
+                                                            : ModeProblem::kNone;
   }
-  if (!EqualsIgnoringAsciiCase(mode, "PU") || request.arguments.size() != kArgumentCount) {
-    return RunMode::kNone;
-  }
+  if (problem != nullptr) *problem = why;
+  if (why != ModeProblem::kNone) return RunMode::kNone;
   return explicitCheck ? RunMode::kExplicitCheck : RunMode::kCheck;
 }

@@ -4,6 +4,7 @@
 //   <settings section><settings key><download URL>
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,15 @@ enum class RunMode {
   kExplicitCheck,  // "PX": also open the download page when nothing newer exists
 };
 
+// Why a command line has no mode.
+enum class ModeProblem : uint8_t {
+  kNone,
+  kNoArguments,    // no token after the product name (or no token at all)
+  kUnknownMode,    // argument 0 is neither PU nor PX
+  kArgumentCount,  // not exactly kArgumentCount arguments
+};
+
 // Decides the mode from argument 0, compared without regard to ASCII case. "PX" is
-// rewritten to "PU". A check needs exactly kArgumentCount arguments.
-RunMode DecideRunMode(UpdateRequest& request);
+// rewritten to "PU". A check needs exactly kArgumentCount arguments. For kNone,
+// `problem` (when given) says why.
+RunMode DecideRunMode(UpdateRequest& request, ModeProblem* problem = nullptr);

@@ -18,7 +18,10 @@ bool CUpdateCheckApp::InitInstance(const char* commandLine) {
 RunEnd CUpdateCheckApp::Run(const char* commandLine) {
   if (commandLine == nullptr || *commandLine == '\0') return RunEnd::kEmptyCommandLine;
   UpdateRequest request = ParseCommandLine(commandLine);
-  const RunMode mode = DecideRunMode(request);
+  if (observer_ != nullptr) observer_->Parsed(request);
+  ModeProblem problem = ModeProblem::kNone;
+  const RunMode mode = DecideRunMode(request, &problem);
+  if (observer_ != nullptr) observer_->Decided(mode, problem);
   if (mode == RunMode::kNone) return RunEnd::kBadCommandLine;
   return RunUpdateCheck(request, mode == RunMode::kExplicitCheck);
 }
@@ -26,16 +29,24 @@ RunEnd CUpdateCheckApp::Run(const char* commandLine) {
 RunEnd CUpdateCheckApp::RunUpdateCheck(const UpdateRequest& request, bool explicitCheck) {
   const auto& args = request.arguments;
   RunPaths paths;
-  if (const std::optional<RunEnd> end = FindRunPaths(files_, request, paths)) return *end;
+  const std::optional<RunEnd> pathsEnd = FindRunPaths(files_, request, paths);
+  if (observer_ != nullptr) observer_->Found(paths);
+  if (pathsEnd) return *pathsEnd;
 
   files_.Delete(paths.info);  // a stale copy must not be read
 
-  if (!download_.Connect()) return RunEnd::kOffline;
+  const bool online = download_.Connect();
+  if (observer_ != nullptr) observer_->Connected(download_.Connection());
+  if (!online) return RunEnd::kOffline;
   RunEnd end = RunEnd::kUrlNotOpened;
-  if (download_.Fetch(args[kInfoUrlArgument], paths.info)) {
+  const bool opened = download_.Fetch(args[kInfoUrlArgument], paths.info);
+  if (observer_ != nullptr) observer_->Fetched(opened);
+  if (opened) {
     const ProgramVersion installed = ParseInstalledVersion(args[kInstalledVersionArgument]);
     const UpdateInfo info = ReadUpdateInfo(files_, paths.info, installed);
-    if (IsNewerVersion(info.newest, installed)) {
+    const VersionDecision decision = DecideVersion(info.newest, installed);
+    if (observer_ != nullptr) observer_->Compared(installed, info, decision);
+    if (decision.newer) {
       RunNoticeSequence(request, info, paths.setting);
       end = RunEnd::kNewer;
     } else {
@@ -56,6 +67,7 @@ void CUpdateCheckApp::RunNoticeSequence(const UpdateRequest& request, const Upda
   dialog.displayVersion = FormatDisplayVersion(info.newest);
   dialog.noticeText = ComposeNoticeText(info.messages);
   setting_.Read(setting, dialog.disableChecking);
+  if (observer_ != nullptr) observer_->Announcing(dialog);
 
   const NoticeAnswer answer = notice_.Ask(dialog);
 
@@ -65,6 +77,7 @@ void CUpdateCheckApp::RunNoticeSequence(const UpdateRequest& request, const Upda
 }
 
 void CUpdateCheckApp::OpenInBrowser(const std::string& url) {
+  if (observer_ != nullptr) observer_->Opening(url);
   browser_.Open(MainWindow(), url);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/run_observer.h"
 #include "app/run_paths.h"
 #include "platform/files.h"
 #include "platform/window.h"
@@ -28,6 +29,9 @@ class CUpdateCheckApp {
   // The same run, telling how it ended.
   RunEnd Run(const char* commandLine);
 
+  // Tells `observer` (none: nobody) what the runs decide, step by step.
+  void Observe(RunObserver* observer) { observer_ = observer; }
+
   // Opens `url` in the default browser, owned by the main window if there is one.
   void OpenInBrowser(const std::string& url);
 
@@ -44,4 +48,5 @@ class CUpdateCheckApp {
   HostSetting& setting_;
   Notice& notice_;
   Browser& browser_;
+  RunObserver* observer_ = nullptr;
 };

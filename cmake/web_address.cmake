@@ -3,7 +3,7 @@
 # checked when the build is configured, so that no address reaches the resource script
 # that the dialog cannot show as it was given:
 # - it is one word of at most kNoticeLineCharacters - 1 characters (the notice's line,
-#   tools/info/file_check/file_check.h), so that with its "!" it fits one line of the
+#   tools/info/file/info_check.h), so that with its "!" it fits one line of the
 #   text area and is never broken inside; the sentence's other words are fixed, so the
 #   program's size and the sentence's lines stay within their bounds for every such
 #   address;
@@ -18,7 +18,7 @@
 # (cmake -DFALWICK_WEB_ADDRESS=ADDRESS -P cmake/web_address.cmake) it only checks.
 
 function(falwick_check_web_address address)
-  file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tools/info/file_check/file_check.h"
+  file(STRINGS "${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tools/info/file/info_check.h"
        line REGEX "kNoticeLineCharacters = [0-9]+;")
   string(REGEX MATCH "[0-9]+" line_characters "${line}")
   math(EXPR longest "${line_characters} - 1")

@@ -8,7 +8,7 @@ from dataclasses import dataclass
 
 @dataclass
 class Output:
-    status: int  # 0 no warnings, 1 warnings, 2 the file cannot be read
+    status: int  # 0 nothing above a note, 1 warnings, 2 errors, 3 could not check
     text: str  # standard output, LF line ends
     error: str  # standard error
 
@@ -22,6 +22,12 @@ class Report:
     data: dict
     error: str
     output: str = ""
+
+    @property
+    def worst(self):
+        """The exit status the findings call for: 2 errors, 1 warnings, 0 notes at most."""
+        counts = self.data["counts"]
+        return 2 if counts["error"] else 1 if counts["warning"] else 0
 
     @property
     def newer(self):

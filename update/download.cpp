@@ -47,12 +47,18 @@ bool DownloadUpdateInfo::Connect() {
   // line.
   deadline_ = api_.ArmDeadline(kFetchDeadlineMs);
   uint32_t flags = 0;
-  if (!deadline_->InternetGetConnectedState(&flags, 0)) return false;
+  if (!deadline_->InternetGetConnectedState(&flags, 0)) {
+    connection_ = deadline_->Fired() ? ConnectResult::kTestTimedOut : ConnectResult::kNotConnected;
+    return false;
+  }
   // A proxy flag alone does not count: only a modem or a local network.
+  connection_ = ConnectResult::kNoModemOrLan;
   if ((flags & (win::kConnectionModem | win::kConnectionLan)) == 0) return false;
 
+  connection_ = ConnectResult::kNoInternetHandle;
   internet_.reset(api_.InternetOpenA(kAgent, win::kOpenTypePreconfig, nullptr, nullptr, 0));
   if (internet_ == nullptr) return false;
+  connection_ = ConnectResult::kOnLine;
 
   // Without these WinINet waits up to 60 s to connect and for ever for data.
   for (uint32_t option : {win::kOptionConnectTimeout, win::kOptionSendTimeout,

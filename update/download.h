@@ -25,6 +25,15 @@
 #include "platform/files.h"
 #include "platform/internet_api.h"
 
+// How Connect ended, in the order of its steps.
+enum class ConnectResult : uint8_t {
+  kOnLine,
+  kNotConnected,      // the connectivity test said off line
+  kTestTimedOut,      // it did not answer within the deadline
+  kNoModemOrLan,      // on line neither by modem nor by a local network (a proxy alone)
+  kNoInternetHandle,  // the Internet handle could not be opened
+};
+
 // The download as the run flow uses it: Connect, Fetch and Close, in this order. The
 // connection stays open between them.
 class InfoDownload {
@@ -34,6 +43,8 @@ class InfoDownload {
   // Tests that the machine is on line and opens the connection. False when off line, when
   // the test did not answer in time, or when the connection cannot be opened.
   virtual bool Connect() = 0;
+  // How the last Connect ended.
+  virtual ConnectResult Connection() const = 0;
 
   // Opens `url` and copies its body into the file `path` (created or truncated). False
   // only when the URL cannot be opened (or Connect did not succeed); a file that cannot be
@@ -62,6 +73,7 @@ class DownloadUpdateInfo final : public InfoDownload {
   // Arms the deadline; on line means a modem or a local network; the Internet handle
   // gets the time-outs.
   bool Connect() override;
+  ConnectResult Connection() const override { return connection_; }
 
   // The copy ends at the first read that yields nothing, a write failure, 16 MiB stored,
   // or the deadline; what was stored by then stays.
@@ -85,4 +97,5 @@ class DownloadUpdateInfo final : public InfoDownload {
   Files& files_;
   std::unique_ptr<NetworkDeadline> deadline_;
   OwnedInternetHandle internet_;
+  ConnectResult connection_ = ConnectResult::kNotConnected;
 };

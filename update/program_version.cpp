@@ -5,15 +5,17 @@
 
 #include "base/number_scan.h"
 
-ProgramVersion ParseInstalledVersion(std::string_view text) {
-  ProgramVersion installed;
+InstalledVersionText SplitInstalledVersion(std::string_view text) {
   const size_t point = text.rfind('.');
-  const std::string_view versionPart =
-      point == std::string_view::npos ? text : text.substr(0, point);
-  if (point != std::string_view::npos) {
-    installed.build = ScanInt(text.substr(point + 1)).value_or(0);
-  }
-  installed.version = ScanDouble(versionPart).value_or(0.0);
+  if (point == std::string_view::npos) return {text, {}, false};
+  return {text.substr(0, point), text.substr(point + 1), true};
+}
+
+ProgramVersion ParseInstalledVersion(std::string_view text) {
+  const InstalledVersionText parts = SplitInstalledVersion(text);
+  ProgramVersion installed;
+  if (parts.hasBuild) installed.build = ScanInt(parts.build).value_or(0);
+  installed.version = ScanDouble(parts.version).value_or(0.0);
   return installed;
 }
 

@@ -17,6 +17,15 @@ struct ProgramVersion {
 // counts as the oldest one.
 ProgramVersion ParseInstalledVersion(std::string_view text);
 
+// The two parts ParseInstalledVersion converts: the text before the last point and the
+// text after it; without a point, all of the text and no build.
+struct InstalledVersionText {
+  std::string_view version;
+  std::string_view build;
+  bool hasBuild = false;
+};
+InstalledVersionText SplitInstalledVersion(std::string_view text);
+
 // The rule of the comparison that decided, in the order the rules are tried.
 enum class VersionCase : uint8_t {
   kVersionLarger,   // newest's version is larger, however little: newer, builds not compared

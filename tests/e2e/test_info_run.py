@@ -16,7 +16,7 @@ from harness.falwick import ProgramDirectory
 from harness.server import LocalServer, response
 
 CACHED = {"Cache-Control": "no-cache"}
-# The machine check's warnings on every run under Wine, after the run's own: Falwick.EXE
+# The machine check's findings on every run under Wine, after the run's own: Falwick.EXE
 # is unsigned, and .htm opens the tests' fake browser while https links go to Wine's
 # browser launcher (test_machine_check.py).
 UNDER_WINE = ["falwick-unsigned", "htm-program-not-https-browser"]
@@ -119,7 +119,7 @@ def test_the_dry_run_says_what_falwick_then_does(name, wine, programs, program, 
 
         report = run.data
         assert (report["outcome"], report["reason"]) == (outcome, reason), report["sentence"]
-        assert run.status == (1 if outcome == "nothing" else 0)
+        assert (report["schema"], run.status) == (1, run.worst)  # the answer is not the code
         assert falwick_outcome(falwick, line, browser_starts) == outcome
         assert len(server.requests) == 2 * requests_by_tool  # the same fetch, once each
 
@@ -128,10 +128,10 @@ def test_the_dry_run_says_what_falwick_then_does(name, wine, programs, program, 
 
 def check_details(name, report, server):
     """What the report tells beyond the outcome, where it is the point of the setting."""
-    ids = [warning["id"] for warning in report["warnings"]]
+    ids = [finding["id"] for finding in report["findings"]]
     fetch = report["steps"]["fetch"]
     if name in ("closed_port", "untrusted"):
-        assert report["status"] is None
+        assert report["status"] is None and "url-not-opened" in ids
         # Wine reports an untrusted root as 12057, on Windows it is 12045.
         assert report["error"] in ({12029} if name == "closed_port" else {12045, 12057})
         assert fetch["error_name"].startswith("ERROR_INTERNET_")
@@ -146,8 +146,12 @@ def check_details(name, report, server):
         assert {"status-not-200", "html-body", "no-cache-headers"} <= set(ids)
     if name in ("newer", "not_newer_pu", "not_newer_px"):
         assert report["status"] == 200 and report["from_cache"] is False
-        assert ids == ["http-not-https"] + UNDER_WINE
-        assert report["steps"]["setting"]["disable_checking"] == 0
+        # 3.5 shows as 3.0.014 in the standard sentence: a note.
+        assert ids == ["http-not-https"] + ["version-fraction"] * (name == "newer") + UNDER_WINE
+        # The setting is read for the notice only, and reported as the run read it.
+        setting = report["steps"]["setting"]
+        assert (setting["read"], setting["disable_checking"]) == (
+            (True, 0) if name == "newer" else (False, None))
     if name == "not_newer_px":
         assert report["steps"]["browser"]["url"] == server.url("/get.htm")
     if name == "newer":
@@ -175,8 +179,8 @@ def test_off_line_the_dry_run_and_falwick_both_fetch_nothing(programs, work, tmp
     outcome = offline.run(work / "prefix-offline", programs.falwick, tmp_path, "PX",
                           info_tool=programs.falwick_info)
     report = outcome["tool_report"]
-    assert (report["outcome"], report["reason"], outcome["tool_status"]) == (
-        "nothing", "offline", 1), report["sentence"]
+    assert (report["outcome"], report["reason"]) == ("nothing", "offline"), report["sentence"]
+    assert report["steps"]["connection"]["result"] in ("not-connected", "no-modem-or-lan")
     assert report["steps"]["connection"]["connected"] is False
     assert outcome["exit_code"] == 0 and outcome["requests"] == []
     assert outcome["files"] == ["Falwick.EXE"]
@@ -193,12 +197,12 @@ def huge(server):
 
 # server, path: exit status, final status (None: not opened), what else the fetch says
 CHECKS = [
-    ("plain", "/info.txt", 1, 200, {"certificate_verified": None}),
+    ("plain", "/info.txt", 1, 200, {"certificate_verified": None}),  # plain http: a warning
     ("plain", "/old.txt", 1, 200, {}),  # the final URL is checked below
-    ("plain", "/missing.txt", 1, 404, {}),
+    ("plain", "/missing.txt", 2, 404, {}),  # an error page: errors
     ("plain", "/huge.txt", 1, 200, {"body_cut": True, "bytes": 16 << 20}),
-    ("trusted", "/info.txt", 1, 200, {"certificate_verified": True}),  # 3.5: a fraction
-    ("untrusted", "/info.txt", 2, None, {"certificate_verified": False, "opened": False}),
+    ("trusted", "/info.txt", 0, 200, {"certificate_verified": True}),  # 3.5: a note only
+    ("untrusted", "/info.txt", 3, None, {"certificate_verified": False, "opened": False}),
 ]
 
 

@@ -35,7 +35,7 @@ def probe(wine, info_tool, program):
         assert run.data is not None, run.error
         assert run.data["reason"] == "url-not-opened", run.data["sentence"]
         report = run.data
-        return report, report["steps"]["machine"], {w["id"]: w for w in report["warnings"]}
+        return report, report["steps"]["machine"], {w["id"]: w for w in report["findings"]}
     return run
 
 
@@ -44,8 +44,9 @@ def test_wine_answers_an_unsigned_program_and_a_htm_program_that_is_not_the_brow
     os.chmod(program.path, 0o755)
     report, machine, warnings = probe()
     assert machine["signature"] == {"result": "0x800B0100", "verdict": "unsigned"}
-    # The run's own warnings first (the info URL is plain http), the machine's after.
-    assert list(warnings) == ["http-not-https", "falwick-unsigned",
+    # The run's own findings first (the info URL is plain http, and leads nowhere), the
+    # machine's after.
+    assert list(warnings) == ["http-not-https", "url-not-opened", "falwick-unsigned",
                               "htm-program-not-https-browser"]
     # One .htm program: the one the run found, which Falwick would start.
     assert machine["htm_program"] == report["steps"]["browser"]["htm_program"]
@@ -93,5 +94,5 @@ def test_a_folder_the_code_page_cannot_spell_is_named_short_and_a_url_it_changes
     assert spelled["spelling"] == "short" and "~" in spelled["path"], spelled
     assert run.data["steps"]["paths"]["program_directory"] + "Falwick.EXE" == spelled["path"]
     assert machine["temp_spelling"]["spelling"] == "as-it-is"
-    warning = {w["id"]: w for w in run.data["warnings"]}["url-changed-by-code-page"]
+    warning = {w["id"]: w for w in run.data["findings"]}["url-changed-by-code-page"]
     assert (warning["url"], warning["characters"]) == ("download", 'U+FF02 as ", U+FF02 as "')

@@ -55,7 +55,7 @@ def test_the_verdict_and_notice_text_are_what_falwick_does(falwick, info_tool, s
     path = tmp_path / "info.txt"
     path.write_bytes(body)
     report = check(info_tool, path)
-    assert report.status in (0, 1), report.data
+    assert report.status == report.worst, report.data
     assert report.newer == announces, report.data
 
     outcome = run_falwick(falwick, server, body)
@@ -64,25 +64,35 @@ def test_the_verdict_and_notice_text_are_what_falwick_does(falwick, info_tool, s
         assert outcome.notice_text() == report.notice_text()
 
 
-def test_check_exit_status_tells_clean_from_trap_laden_from_unreadable(info_tool, tmp_path):
+def test_check_exit_status_tells_clean_from_warnings_from_errors_from_unreadable(info_tool,
+                                                                                tmp_path):
     clean = tmp_path / "clean.txt"
     clean.write_bytes(b"VERSION=4\r\nBUILD=2\r\nMESSAGE1=Faster printing.\r\n")
     report = check(info_tool, clean)
     assert report.status == 0
-    assert report.data["warnings"] == []
+    assert report.data["findings"] == []
     assert (report.newer, report.data["reason"]) == (
         True, "VERSION 4 is larger than the installed version 3")
+
+    dotted = tmp_path / "dotted.txt"
+    dotted.write_bytes(b"VERSION=4.10\r\nBUILD=2\r\n")
+    report = check(info_tool, dotted)
+    assert report.status == 1
+    assert [(w["id"], w["severity"]) for w in report.data["findings"]] == [
+        ("version-decimals", "warning"), ("version-fraction", "note")]
 
     traps = tmp_path / "traps.txt"
     traps.write_bytes(b"\xef\xbb\xbfVERSION=4\r\nBuild=2\r\n")
     report = check(info_tool, traps)
-    assert report.status == 1
-    warnings = {(w["line"], w["id"]): w["text"] for w in report.data["warnings"]}
-    assert warnings[1, "byte-order-mark"].startswith("the file starts with a UTF-8 byte-order mark")
-    assert warnings[2, "key-in-wrong-case"].startswith("'Build' is not read")
+    assert report.status == 2
+    warnings = {(w["line"], w["id"]): w for w in report.data["findings"]}
+    assert warnings[1, "byte-order-mark"]["text"].startswith(
+        "the file starts with a UTF-8 byte-order mark")
+    assert warnings[1, "byte-order-mark"]["severity"] == "error"
+    assert warnings[2, "key-in-wrong-case"]["text"].startswith("'Build' is not read")
 
     missing = check(info_tool, tmp_path / "missing.txt")
-    assert (missing.status, missing.data) == (2, None)
+    assert (missing.status, missing.data["newer"], missing.data["values"]) == (3, None, None)
     assert "cannot read" in missing.error
 
     # Without --installed, the oldest version: anything with a VERSION or BUILD announces.
@@ -93,7 +103,7 @@ def test_check_exit_status_tells_clean_from_trap_laden_from_unreadable(info_tool
     text = info_tool.run("check", info_tool.wine.windows_path(clean)).text
     assert "Installed         0.0.000 = version 0, build 0 (default" in text
     assert "Newer             yes: VERSION 4 is larger than the installed version 0" in text
-    assert "No warnings." in text
+    assert "Findings          0 errors, 0 warnings, 0 notes" in text
 
 
 def test_check_url_judges_the_bytes_as_sent_and_names_the_caches(info_tool, server):
@@ -107,13 +117,13 @@ def test_check_url_judges_the_bytes_as_sent_and_names_the_caches(info_tool, serv
                           "Via": "1.1 proxy.test (squid/5.7)",
                           "Last-Modified": "Mon, 01 Jan 2001 00:00:00 GMT"})
     report = info_tool.check(server.url("/gzip.txt"), "--installed", INSTALLED).data
-    ids = [w["id"] for w in report["warnings"]]
+    ids = [w["id"] for w in report["findings"]]
     assert "content-encoding" in ids and report["newer"] is False
     assert report["fetch"]["headers"]["Content-Encoding"] == "gzip"
     assert report["values"]["VERSION"] is None
 
     report = info_tool.check(server.url("/squid.txt"), "--installed", INSTALLED).data
-    ids = [w["id"] for w in report["warnings"]]
+    ids = [w["id"] for w in report["findings"]]
     assert {"windows-cache-lifetime", "served-by-cache"} <= set(ids), ids
     fetch = report["fetch"]
     assert fetch["cache_on_the_way"]["age_seconds"] == 7260
@@ -127,8 +137,8 @@ def test_a_written_file_shows_in_the_dialog_exactly_as_given(falwick, info_tool,
     first = " ".join("Item %d: a = b & c;" % n for n in range(40))  # about 800 characters
     written = info_tool.run("write", "--version", "4", "--build", "2",
                             "--message1", first, "--message2", "100% free")
-    assert written.status == 0, written.error
-    assert "underlined" in written.error  # the "&" is noted, and the file written all the same
+    assert written.status == 1, written.error  # a warning: the "&" underlines
+    assert "[ampersand]" in written.error and "underlined" in written.error  # written all the same
     body = written.text.replace("\n", "\r\n").encode("latin-1")
     lines = body.split(b"\r\n")
     assert lines[:2] == [b"VERSION=4", b"BUILD=2"] and lines[-1] == b""

@@ -232,7 +232,7 @@ def test_the_tools_read_the_cached_copy_and_name_the_cache_that_answered(
     for report, fetch in ((run.data, run.data["steps"]["fetch"]), (check.data, check.data["fetch"])):
         way = fetch["cache_on_the_way"]
         assert way["age_seconds"] >= 1 and "X-Cache: HIT from office-proxy" in way["evidence"]
-        [served] = [w for w in report["warnings"] if w["id"] == "served-by-cache"]
+        [served] = [w for w in report["findings"] if w["id"] == "served-by-cache"]
         print(served["text"])
         assert "a copy %s old" % duration(way["age_seconds"]) in served["text"]
         # Windows' own cache did not answer ("From cache no"); how long it may answer

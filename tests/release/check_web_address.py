@@ -20,7 +20,7 @@ def configure_check(source, address):
 
 def main():
     source, work, limit = Path(sys.argv[1]), Path(sys.argv[2]), sys.argv[3]
-    header = (source / "tools" / "info" / "file_check" / "file_check.h").read_text()
+    header = (source / "tools" / "info" / "file" / "info_check.h").read_text()
     longest = int(re.search(r"kNoticeLineCharacters = (\d+);", header).group(1)) - 1
     address = "www.a-maker-with-a-long-name.example/downloads/"
     address += "x" * (longest - len(address))

@@ -1,8 +1,9 @@
 """falwick-info check URL, native build: the fetch through libcurl reports how a published
 file is served (the responses on the way, the cache headers and what caches may do with
-them, TLS and its verification) and bounds the body as Falwick does, against local http
-and https servers, and through Debian's squid holding an old copy (http_proxy). Like
-WinINet it asks for no encoding and decodes none."""
+them, TLS and its verification, and whether Windows 10's TLS 1.2 gets through) and
+bounds the body as Falwick does, against local http and https servers, and through
+Debian's squid holding an old copy (http_proxy). Like WinINet it asks for no encoding
+and decodes none."""
 
 import gzip
 import json
@@ -40,8 +41,10 @@ def servers(tmp_path_factory):
             LocalServer(tls=certs.issue(ca, "server").server_context(), host="localhost") as tls, \
             LocalServer(tls=certs.issue(stranger, "untrusted").server_context(),
                         host="localhost") as untrusted, \
-            LocalServer(tls=tls13_only(certs.issue(ca, "modern")), host="localhost") as modern:
+            LocalServer(tls=tls13_only(certs.issue(ca, "modern")), host="localhost") as modern, \
+            LocalServer(tls=chacha_only(certs.issue(ca, "chacha")), host="localhost") as chacha:
         modern.serve("/info.txt", CLEAN, headers=CACHED)
+        chacha.serve("/info.txt", CLEAN, headers=CACHED)
         tls.serve("/info.txt", CLEAN, headers=CACHED)
         untrusted.serve("/info.txt", CLEAN, headers=CACHED)
         plain.serve("/info.txt", CLEAN, headers=CACHED)
@@ -55,7 +58,8 @@ def servers(tmp_path_factory):
         plain.serve("/missing.txt", b"<html>Not found</html>", status=404,
                     headers=dict(CACHED, **{"Content-Type": "text/html"}))
         plain.scenario["/huge.txt"] = sample_stream(MIB16 + 5000)
-        yield {"plain": plain, "tls": tls, "untrusted": untrusted, "modern": modern, "ca": ca}
+        yield {"plain": plain, "tls": tls, "untrusted": untrusted, "modern": modern,
+               "chacha": chacha, "ca": ca}
 
 
 def days_ago(days):
@@ -65,6 +69,13 @@ def days_ago(days):
 def tls13_only(issued):
     context = issued.server_context()
     context.minimum_version = ssl.TLSVersion.TLSv1_3
+    return context
+
+
+def chacha_only(issued):
+    """TLS 1.2 with ChaCha20-Poly1305 only: OpenSSL's offer gets through, Schannel's not."""
+    context = issued.server_context(max_tls12=True)
+    context.set_ciphers("ECDHE-ECDSA-CHACHA20-POLY1305")
     return context
 
 
@@ -89,16 +100,17 @@ def check(servers, server, path, *options):
 
 
 def warning_ids(report):
-    return sorted(w["id"] for w in report["warnings"])
+    return sorted(w["id"] for w in report["findings"])
 
 
 @pytest.mark.parametrize("server, path, code, statuses, newer, warnings", [
     ("tls", "/info.txt", 0, [200], True, []),
-    ("modern", "/info.txt", 1, [200], True, ["tls12-refused"]),
+    ("modern", "/info.txt", 2, [200], True, ["tls12-refused"]),
+    ("chacha", "/info.txt", 2, [200], True, ["tls12-refused"]),
     ("plain", "/info.txt", 1, [200], True, ["http-not-https"]),
     ("plain", "/bare.txt", 1, [200], True, ["http-not-https", "no-cache-headers"]),
     ("plain", "/moved.txt", 1, [301, 200], True, ["http-not-https"]),
-    ("plain", "/missing.txt", 1, [404], False,
+    ("plain", "/missing.txt", 2, [404], False,
      ["html-body", "html-page", "http-not-https", "no-version-no-build", "status-not-200"]),
 ])
 def test_the_responses_and_how_they_are_served(servers, server, path, code, statuses, newer,
@@ -111,6 +123,12 @@ def test_the_responses_and_how_they_are_served(servers, server, path, code, stat
     https = fetch["final_url"].startswith("https:")
     assert fetch["certificate_verified"] is (True if https else None)
     assert (fetch["tls_version"] or "").startswith("TLSv1.") == https
+    assert fetch["tls12_accepted"] is (("tls12-refused" not in warnings) if https else None)
+    if "tls12-refused" in warnings:
+        [refused] = [w for w in report["findings"] if w["id"] == "tls12-refused"]
+        assert refused["severity"] == "error" and "Windows 10" in refused["text"]
+        assert ("Windows 11 and Server 2022 fetch it over TLS 1.3" in refused["text"]) == (
+            server == "modern")
 
 
 def test_a_redirect_is_reported_hop_by_hop(servers):
@@ -125,12 +143,13 @@ def test_a_redirect_is_reported_hop_by_hop(servers):
                for r in rows)
 
 
-def test_an_untrusted_certificate_is_an_error(servers):
+def test_an_untrusted_certificate_could_not_be_checked(servers):
     exit_code, report = check(servers, "untrusted", "/info.txt")
     fetch = report["fetch"]
-    assert (exit_code, fetch["opened"], fetch["certificate_verified"]) == (2, False, False)
+    assert (exit_code, fetch["opened"], fetch["certificate_verified"]) == (3, False, False)
     assert fetch["error_name"] == "CURLE_PEER_FAILED_VERIFICATION"
-    assert "newer" not in report
+    assert (report["newer"], report["values"]) == (None, None)
+    assert [(w["id"], w["severity"]) for w in report["findings"]] == [("url-not-opened", "error")]
 
 
 def test_a_body_past_16_mib_is_cut_as_falwick_cuts_it(servers):
@@ -166,7 +185,7 @@ def test_how_long_caches_may_answer_alone(servers, path, rule, fresh, new_warnin
     way = fetch["cache_on_the_way"]
     assert (way and way["age_seconds"]) == age
     if age:
-        assert any("a copy 2 hours old" in w["text"] for w in report["warnings"])
+        assert any("a copy 2 hours old" in w["text"] for w in report["findings"])
 
 
 def test_an_old_copy_from_a_caching_proxy_is_named_with_its_age():
@@ -182,7 +201,7 @@ def test_an_old_copy_from_a_caching_proxy_is_named_with_its_age():
     assert report["values"]["VERSION"] == 4  # the old copy, not what is published now
     way = fetch["cache_on_the_way"]
     assert way["age_seconds"] >= 2 and "X-Cache: HIT from office-proxy" in way["evidence"]
-    [served] = [w for w in report["warnings"] if w["id"] == "served-by-cache"]
+    [served] = [w for w in report["findings"] if w["id"] == "served-by-cache"]
     assert "a copy %d seconds old" % way["age_seconds"] in served["text"]
 
 

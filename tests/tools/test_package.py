@@ -42,7 +42,7 @@ def test_the_unpacked_program_tells_its_version_and_checks_a_file(deb, tmp_path)
     check = run(program, "check", SOURCE / "release" / "update-info-sample.txt",
                 "--installed", "3.0.012", "--product", "Writer", "--json")
     report = json.loads(check.stdout)
-    assert (check.returncode, report["newer"], report["warnings"]) == (0, True, [])
+    assert (check.returncode, report["newer"], report["findings"]) == (0, True, [])
 
 
 def test_it_depends_on_the_libcurl_the_program_links(deb):

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/info/run_check/directory_access.h"
+#include "tools/info/run/directory_access.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "app/update_check_app.h"
 #include "fake_system.h"
+#include "recording_parts.h"
 #include "shell/browser.h"
 #include "ui/notice.h"
 #include "update/download.h"
@@ -23,6 +24,9 @@ class FakeDownload : public InfoDownload {
   bool Connect() override {
     log_.push_back("Connect()");
     return online;
+  }
+  ConnectResult Connection() const override {
+    return online ? ConnectResult::kOnLine : ConnectResult::kNotConnected;
   }
   bool Fetch(const std::string& url, const std::string& path) override {
     log_.push_back("Fetch(" + url + ", " + path + ")");

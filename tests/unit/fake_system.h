@@ -12,7 +12,7 @@
 #include "platform/internet_api.h"
 #include "platform/profile_api.h"
 #include "platform/shell_api.h"
-#include "tools/info/run_check/recording_parts.h"
+#include "recording_parts.h"
 
 // Every call, in order, written as Name(arg, arg, ...); strings unquoted, null as
 // "null", numbers in decimal except flags in hexadecimal.

@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "tools/info/file_check/file_check.h"
+#include "tools/info/file/info_check.h"
 #include "ui/web_address.h"
 #include "update/download.h"
 
@@ -12,15 +12,17 @@ namespace {
 const ProgramVersion kInstalled{3.0, 12};
 const std::string kClean = "VERSION=4\r\nBUILD=2\r\nMESSAGE1=New && improved.\r\n";
 
-std::set<Trap> TrapsOf(const InfoCheck& check) {
-  std::set<Trap> traps;
-  for (const InfoWarning& warning : check.warnings) traps.insert(warning.trap);
-  return traps;
+using Ids = std::set<std::string>;
+
+Ids TrapsOf(const InfoCheck& check) {
+  Ids ids;
+  for (const Finding& finding : check.findings) ids.insert(finding.id);
+  return ids;
 }
 
-const InfoWarning* Find(const InfoCheck& check, Trap trap) {
-  for (const InfoWarning& warning : check.warnings) {
-    if (warning.trap == trap) return &warning;
+const Finding* Find(const InfoCheck& check, const std::string& id) {
+  for (const Finding& finding : check.findings) {
+    if (finding.id == id) return &finding;
   }
   return nullptr;
 }
@@ -38,7 +40,7 @@ std::string Utf16Le(const std::string& ascii) {
 struct TrapCase {
   const char* what;
   std::string file;
-  std::set<Trap> traps;  // exactly these kinds
+  Ids traps;             // exactly these kinds
   int line;              // of the first warning of the first kind
   const char* mentions;  // the warning says this
 };
@@ -53,55 +55,58 @@ TEST(CheckInfoFile, EachTrapIsReportedWithItsLine) {
   }
   const TrapCase cases[] = {
       {"byte-order mark", "\xEF\xBB\xBFVERSION=4\r\nBUILD=2\r\n",
-       {Trap::kByteOrderMark, Trap::kBuildWithoutVersion}, 1, "'VERSION=4' is not read"},
-      {"UTF-16 with mark", "\xFF\xFE" + Utf16Le(kClean), {Trap::kUtf16, Trap::kNoVersionNoBuild}, 1,
+       {"byte-order-mark", "build-without-version"}, 1, "'VERSION=4' is not read"},
+      {"UTF-16 with mark", "\xFF\xFE" + Utf16Le(kClean), {"utf-16", "no-version-no-build"}, 1,
        "UTF-16"},
-      {"UTF-16 without mark", Utf16Le(kClean), {Trap::kUtf16, Trap::kNoVersionNoBuild}, 1,
+      {"UTF-16 without mark", Utf16Le(kClean), {"utf-16", "no-version-no-build"}, 1,
        "UTF-16"},
-      {"NUL byte", std::string("VERSION=4\r\nBUILD=2\0 beta\r\n", 26), {Trap::kNulByte}, 2,
+      {"NUL byte", std::string("VERSION=4\r\nBUILD=2\0 beta\r\n", 26), {"nul-byte"}, 2,
        "' beta'"},
       {"NULs in every other place, and key lines all the same", nulPairs + "\r\n" + kClean,
-       {Trap::kNulByte, Trap::kLongLine}, 1, "NUL byte"},
+       {"nul-byte", "long-line"}, 1, "NUL byte"},
       {"HTML", "<!DOCTYPE html>\r\n<html><body>Not Found</body></html>\r\n",
-       {Trap::kHtml, Trap::kNoVersionNoBuild}, 1, "HTML page"},
-      {"Ctrl-Z", "VERSION=4\r\n\x1a\r\nBUILD=2\r\n", {Trap::kCtrlZ, Trap::kVersionWithoutBuild}, 2,
+       {"html-page", "no-version-no-build"}, 1, "HTML page"},
+      {"Ctrl-Z", "VERSION=4\r\n\x1a\r\nBUILD=2\r\n", {"ctrl-z", "version-without-build"}, 2,
        "'BUILD=2' (line 3)"},
       {"CR-only line ends", "VERSION=4\rBUILD=2\rMESSAGE1=Hi\r",
-       {Trap::kCrLineEnds, Trap::kVersionWithoutBuild}, 1,
+       {"cr-line-ends", "version-without-build"}, 1,
        "'BUILD=2' (line 2), 'MESSAGE1=Hi' (line 3)"},
       {"a CR before a number that reads whole", "VERSION=\r4\r\nBUILD=2\r\n",
-       {Trap::kCrLineEnds}, 1, "lines 1-2"},
-      {"long line", kClean + longMessage + "\r\n", {Trap::kLongLine}, 4,
+       {"cr-line-ends"}, 1, "lines 1-2"},
+      {"long line", kClean + longMessage + "\r\n", {"long-line"}, 4,
        "characters 1-259 read as MESSAGE1, characters 260-309"},
-      {"key after a tab", "\tBUILD=5\r\n" + kClean, {Trap::kKeyAfterTab}, 1, "follows a tab"},
-      {"key in the wrong case", kClean + "Build = 5\r\n", {Trap::kKeyInWrongCase}, 4,
+      {"key after a tab", "\tBUILD=5\r\n" + kClean, {"key-after-tab"}, 1, "follows a tab"},
+      {"key in the wrong case", kClean + "Build = 5\r\n", {"key-in-wrong-case"}, 4,
        "write BUILD"},
-      {"unknown message key", kClean + "MESSAGE4=More\r\n", {Trap::kUnknownKey}, 4, "'MESSAGE4'"},
-      {"key without =", kClean + "VERSION 5\r\n", {Trap::kKeyWithoutEquals}, 4, "no \"=\""},
-      {"key read as another", kClean + "MESSAGE12=More\r\n", {Trap::kKeyReadAsAnother}, 4,
+      {"unknown message key", kClean + "MESSAGE4=More\r\n", {"unknown-key"}, 4, "'MESSAGE4'"},
+      {"key without =", kClean + "VERSION 5\r\n", {"key-without-equals"}, 4, "no \"=\""},
+      {"key read as another", kClean + "MESSAGE12=More\r\n", {"key-read-as-another"}, 4,
        "'MESSAGE12' is read as the key MESSAGE1"},
       {"value does not convert", "VERSION=4\r\nBUILD=two\r\nBUILD=2\r\n",
-       {Trap::kValueDoesNotConvert}, 2, "'two'"},
-      {"value read in part", "VERSION=4,5\r\nBUILD=2\r\n", {Trap::kValuePartlyRead}, 1,
+       {"value-does-not-convert"}, 2, "'two'"},
+      {"value read in part", "VERSION=4,5\r\nBUILD=2\r\n", {"value-partly-read"}, 1,
        "VERSION becomes 4"},
-      {"repeated key", "VERSION=3\r\nBUILD=2\r\nVERSION=4\r\n", {Trap::kRepeatedKey}, 3,
+      {"repeated key", "VERSION=3\r\nBUILD=2\r\nVERSION=4\r\n", {"repeated-key"}, 3,
        "4 replaces 3 from line 1"},
-      {"no VERSION and no BUILD", "MESSAGE1=Hi\r\n", {Trap::kNoVersionNoBuild}, 0,
+      {"more decimals than compared", "VERSION=3.10\r\nBUILD=2\r\n",
+       {"version-decimals", "version-fraction"}, 1, "3.10 counts as 3.1, smaller than 3.9"},
+      {"a negative BUILD", "VERSION=4\r\nBUILD=-1\r\n", {"negative-build"}, 2, "4.0.-01"},
+      {"no VERSION and no BUILD", "MESSAGE1=Hi\r\n", {"no-version-no-build"}, 0,
        "never announces"},
-      {"VERSION without BUILD", "VERSION=4\r\n", {Trap::kVersionWithoutBuild}, 0, "4.0.012"},
-      {"BUILD without VERSION", "BUILD=20\r\n", {Trap::kBuildWithoutVersion}, 0, "BUILD 20"},
-      {"fraction in VERSION", "BUILD=2\r\nVERSION=4.5\r\n", {Trap::kVersionFraction}, 2,
+      {"VERSION without BUILD", "VERSION=4\r\n", {"version-without-build"}, 0, "4.0.012"},
+      {"BUILD without VERSION", "BUILD=20\r\n", {"build-without-version"}, 0, "BUILD 20"},
+      {"fraction in VERSION", "BUILD=2\r\nVERSION=4.5\r\n", {"version-fraction"}, 2,
        "announces 4.0.002"},
       {"fraction that makes an older-looking notice", "VERSION=3.5\r\nBUILD=1\r\n",
-       {Trap::kVersionFraction}, 1, "to a user of 3.0.012 it announces that as newer"},
-      {"& in a message", kClean + "MESSAGE2=Q&A\r\n", {Trap::kAmpersand}, 4,
+       {"version-fraction"}, 1, "to a user of 3.0.012 it announces that as newer"},
+      {"& in a message", kClean + "MESSAGE2=Q&A\r\n", {"ampersand"}, 4,
        "shows as 'QA' with 'A' underlined"},
-      {"UTF-8 in a message", kClean + "MESSAGE2=Caf\xC3\xA9\r\n", {Trap::kNonAscii}, 4, "UTF-8"},
+      {"UTF-8 in a message", kClean + "MESSAGE2=Caf\xC3\xA9\r\n", {"non-ascii"}, 4, "UTF-8"},
       {"notice too long for the dialog", kClean + "MESSAGE2=" + std::string(200, 'a') +
-       "\r\nMESSAGE3=" + std::string(200, 'c') + "\r\n", {Trap::kNoticeTooLong}, 0,
+       "\r\nMESSAGE3=" + std::string(200, 'c') + "\r\n", {"notice-too-long"}, 0,
        "about 9 lines"},
       {"message too long", "VERSION=4\r\nBUILD=2\r\n" + tooLong,
-       {Trap::kMessageTooLong, Trap::kNoticeTooLong}, 329,
+       {"message-too-long", "notice-too-long"}, 329,
        "MESSAGE3 grows past 65536"},
   };
   std::set<std::string_view> ids;  // stable names for reports that machines read
@@ -111,11 +116,57 @@ TEST(CheckInfoFile, EachTrapIsReportedWithItsLine) {
     SCOPED_TRACE(c.what);
     const InfoCheck check = Check(c.file);
     EXPECT_EQ(TrapsOf(check), c.traps);
-    const InfoWarning* warning = Find(check, *c.traps.begin());
+    // The first kind in the order of Trap.
+    std::string first;
+    for (size_t t = static_cast<size_t>(Trap::kCount); t-- > 0;) {
+      if (c.traps.count(std::string(TrapId(Trap(t)))) != 0) first = TrapId(Trap(t));
+    }
+    const Finding* warning = Find(check, first);
     ASSERT_NE(warning, nullptr);
     EXPECT_EQ(warning->line, c.line);
-    EXPECT_NE(warning->text.find(c.mentions), std::string::npos) << warning->text;
+    const std::string said = warning->text + "; " + warning->fix;
+    EXPECT_NE(said.find(c.mentions), std::string::npos) << said;
   }
+}
+
+// A trap is an error where Falwick then does not do what the file means, a warning where
+// only some users see something else, a note where it is only how the notice shows it.
+TEST(CheckInfoFile, TheSeverityFollowsWhatTheTrapDoes) {
+  const struct {
+    std::string file;
+    const char* id;
+    Severity severity;
+  } cases[] = {
+      {"\xEF\xBB\xBFVERSION=4\r\nBUILD=2\r\n", "byte-order-mark", Severity::kError},
+      {"\xEF\xBB\xBF; Writer\r\nVERSION=4\r\nBUILD=2\r\n", "byte-order-mark", Severity::kWarning},
+      {"VERSION=4\r\n\x1a\r\nBUILD=2\r\n", "ctrl-z", Severity::kError},
+      {"VERSION=4\r\nBUILD=2\r\n\x1a; old notes\r\n", "ctrl-z", Severity::kWarning},
+      {"VERSION=4.5\r\nBUILD=2\r\n", "version-fraction", Severity::kNote},
+      {"VERSION=3.5\r\nBUILD=1\r\n", "version-fraction", Severity::kWarning},
+      {"VERSION=4\r\nBUILD=2\r\nMESSAGE1=Q&A\r\n", "ampersand", Severity::kWarning},
+  };
+  for (const auto& c : cases) {
+    const InfoCheck check = Check(c.file);
+    const Finding* finding = Find(check, c.id);
+    ASSERT_NE(finding, nullptr) << c.file;
+    EXPECT_EQ(finding->severity, c.severity) << c.file;
+  }
+}
+
+// The installed version as a host passes it: what does not convert, or has no build.
+TEST(InstalledVersionFindings, NameVersionsWithoutABuildOrThatDoNotConvert) {
+  const struct {
+    const char* text;
+    std::string id;  // empty: none
+  } cases[] = {{"3.0.012", ""},  {"4.0.1234", ""},
+               {"3.5", "installed-without-build"}, {"4.012", "installed-without-build"},
+               {"3", "installed-without-build"},   {"abc", "installed-does-not-convert"},
+               {"3.0.x", "installed-does-not-convert"}, {"", "installed-does-not-convert"}};
+  for (const auto& c : cases) {
+    const Findings findings = InstalledVersionFindings(c.text);
+    EXPECT_EQ(findings.empty() ? std::string() : findings[0].id, c.id) << c.text;
+  }
+  EXPECT_NE(InstalledVersionFindings("3.5")[0].text.find("version 3, build 5"), std::string::npos);
 }
 
 TEST(CheckInfoFile, ACleanFileAndHarmlessLookAlikesGiveNoWarning) {
@@ -133,7 +184,7 @@ TEST(CheckInfoFile, ACleanFileAndHarmlessLookAlikesGiveNoWarning) {
   for (const std::string& file : files) {
     SCOPED_TRACE(file);
     const InfoCheck check = Check(file);
-    EXPECT_TRUE(check.warnings.empty()) << check.warnings.front().text;
+    EXPECT_TRUE(check.findings.empty()) << check.findings.front().text;
     EXPECT_EQ(check.info.newest.version, 4.0);
     EXPECT_EQ(check.info.newest.build, 2);
   }
@@ -145,14 +196,14 @@ TEST(CheckInfoFile, TrapsInTheStandardSentenceCountOnlyWhereItIsShown) {
   const struct {
     std::string file;
     std::string_view product;
-    std::set<Trap> traps;
+    Ids traps;
   } cases[] = {
-      {"VERSION=4\r\nBUILD=2\r\n", "Q&A Writer", {Trap::kAmpersand}},
+      {"VERSION=4\r\nBUILD=2\r\n", "Q&A Writer", {"ampersand"}},
       {kClean, "Q&A Writer", {}},
       {"VERSION=4\r\nBUILD=2\r\n", "Q&&A Writer", {}},
-      {"VERSION=4.5\r\nBUILD=2\r\n", "Writer", {Trap::kVersionFraction}},
+      {"VERSION=4.5\r\nBUILD=2\r\n", "Writer", {"version-fraction"}},
       {"VERSION=4.5\r\nBUILD=2\r\nMESSAGE2=Faster.\r\n", "Writer", {}},
-      {"VERSION=4\r\n", "Writer", {Trap::kVersionWithoutBuild}},
+      {"VERSION=4\r\n", "Writer", {"version-without-build"}},
       {"VERSION=4\r\nMESSAGE3=Faster.\r\n", "Writer", {}},
   };
   for (const auto& c : cases) {
@@ -172,7 +223,7 @@ TEST(CheckInfoFile, LineNumbersFollowEveryKindOfLineEndAndPieceBoundary) {
       const std::string file = "MESSAGE1=" + std::string(length - 9, 'x') + end +
                                "\tBUILD=3" + end + "VERSION=4" + end + "BUILD=2" + end;
       const InfoCheck check = Check(file);
-      const InfoWarning* tab = Find(check, Trap::kKeyAfterTab);
+      const Finding* tab = Find(check, "key-after-tab");
       ASSERT_NE(tab, nullptr);
       EXPECT_EQ(tab->line, 2);
     }
@@ -191,13 +242,13 @@ TEST(CheckInfoFile, LineNumbersFollowEveryKindOfLineEndAndPieceBoundary) {
     file += "\r\n\tBUILD=9\r\n";  // an empty line, then the trap
     SCOPED_TRACE(shift);
     const InfoCheck check = Check(file);
-    const InfoWarning* tab = Find(check, Trap::kKeyAfterTab);
+    const Finding* tab = Find(check, "key-after-tab");
     ASSERT_NE(tab, nullptr);
     EXPECT_EQ(tab->line, lines + 2);
   }
   // Editors count CR alone as a line end, and so do the warnings.
   const InfoCheck mixed = Check("VERSION=4\nBUILD=2\r\n; a\rb\r\nBuild=3\n");
-  const InfoWarning* wrongCase = Find(mixed, Trap::kKeyInWrongCase);
+  const Finding* wrongCase = Find(mixed, "key-in-wrong-case");
   ASSERT_NE(wrongCase, nullptr);
   EXPECT_EQ(wrongCase->line, 5);
 }
@@ -209,7 +260,7 @@ TEST(CheckInfoFile, OnlyWhatFalwickStoresOfAHugeFileIsRead) {
   file.append(DownloadUpdateInfo::kMaxStoredBytes - file.size(), ' ');
   file += "\r\nBUILD=9\r\n";  // the first byte past what is stored
   const InfoCheck check = Check(file);
-  EXPECT_EQ(TrapsOf(check), std::set<Trap>{Trap::kFileTooLarge});
+  EXPECT_EQ(TrapsOf(check), Ids{"file-too-large"});
   EXPECT_EQ(check.info.newest.build, 2);
 }
 

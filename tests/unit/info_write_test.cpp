@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/info/file_check/file_check.h"
-#include "tools/info/write/info_write.h"
+#include "tools/info/file/info_check.h"
+#include "tools/info/write/info_writer.h"
 #include "memory_source.h"
 #include "base/number_scan.h"
 
@@ -72,8 +72,8 @@ TEST(WriteInfoFile, RandomMessagesReadBackAndCheckWithoutWarnings) {
     ExpectWellFormed(written.text);
     const InfoCheck check = CheckInfoFile(written.text, {3.0, 12}, "Writer");
     EXPECT_EQ(check.info.messages[0], message);
-    for (const InfoWarning& warning : check.warnings) {
-      EXPECT_EQ(warning.trap, Trap::kNoticeTooLong) << warning.text;
+    for (const Finding& finding : check.findings) {
+      EXPECT_EQ(finding.id, "notice-too-long") << finding.text;
     }
   }
 }
@@ -108,22 +108,23 @@ TEST(WriteInfoFile, RefusesWhatWouldReadBackDifferently) {
   }
 }
 
-TEST(WriteInfoFile, NotesWhatTheDialogShowsDifferently) {
+// What the notice then shows differently is check's finding, with its severity.
+TEST(WriteInfoFile, NamesWhatTheDialogShowsDifferently) {
   const struct {
     InfoFileContent content;
-    std::vector<const char*> notes;  // each note says this, in this order
+    std::vector<std::string> ids;  // in this order
   } cases[] = {
-      {{"3.5", "14", {"Q&A", "", "Caf\xC3\xA9"}}, {"'A' underlined", "ANSI code page"}},
-      {{"3.5", "14", {}}, {"shows as 3.0.014"}},  // the standard sentence shows the version
+      {{"3.5", "14", {"Q&A", "", "Caf\xC3\xA9"}}, {"ampersand", "non-ascii"}},
+      {{"3.5", "14", {}}, {"version-fraction"}},  // the standard sentence shows 3.0.014
+      {{"3.10", "-1", {}}, {"version-decimals", "version-fraction", "negative-build"}},
       {{"3", "14", {"Faster.", "", ""}}, {}},
   };
   for (const auto& c : cases) {
     const WrittenInfoFile written = WriteInfoFile(c.content);
     ASSERT_TRUE(written.ok);
-    ASSERT_EQ(written.notes.size(), c.notes.size());
-    for (size_t i = 0; i < c.notes.size(); ++i) {
-      EXPECT_NE(written.notes[i].find(c.notes[i]), std::string::npos) << written.notes[i];
-    }
+    std::vector<std::string> ids;
+    for (const Finding& finding : written.findings) ids.push_back(finding.id);
+    EXPECT_EQ(ids, c.ids) << c.content.version;
   }
 }
 

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "fake_path_names.h"
-#include "tools/info/common/json_writer.h"
-#include "tools/info/run_check/machine_check.h"
+#include "tools/info/run/machine_check.h"
 
 namespace {
 
@@ -61,7 +60,7 @@ MachinePaths Paths() {
 
 std::string Ids(const MachineCheck& check) {
   std::string ids;
-  for (const MachineWarning& warning : check.warnings) ids += (ids.empty() ? "" : " ") + warning.id;
+  for (const Finding& finding : check.findings) ids += (ids.empty() ? "" : " ") + finding.id;
   return ids.empty() ? "none" : ids;
 }
 
@@ -153,21 +152,20 @@ TEST(MachineCheck, AnUnsafeDirectoryNamesThePrincipalAndTheRightInTextAndJson) {
   const MachineCheck check =
       CheckMachine(machine, WesternNames(), Paths(), "https://example.test/get.htm");
   EXPECT_EQ(machine.accessReads, 1) << "one directory for the program, info and settings files";
-  ASSERT_EQ(check.warnings.size(), 1u);
-  EXPECT_NE(check.warnings[0].text.find("C:\\W grants Users modify rights"), std::string::npos)
-      << check.warnings[0].text;
+  ASSERT_EQ(check.findings.size(), 1u);
+  EXPECT_NE(check.findings[0].text.find("C:\\W grants Users modify rights"), std::string::npos)
+      << check.findings[0].text;
 
-  JsonWriter json;
-  json.BeginArray();
-  WriteMachineWarningsJson(json, check.warnings);
-  json.EndArray();
-  const std::string text = json.Text();
+  Fact report = Fact::Object();
+  report.Add("machine", MachineFact(check));
+  AddFindings(report, check.findings);
+  const std::string text = JsonReport(report);
   for (const char* member : {R"("id": "directory-writable-by-others")", R"("directory": "C:\\W")",
                              R"("principal": "Users")", R"("sid": "S-1-5-32-545")",
                              R"("right": "modify")", R"("applies_to": "directory")"}) {
     EXPECT_NE(text.find(member), std::string::npos) << member << " in " << text;
   }
-  EXPECT_NE(FormatMachineCheck(check).find("C:\\W: Users: modify"), std::string::npos);
+  EXPECT_NE(TextReport(report).find("C:\\W: Users: modify"), std::string::npos);
 }
 
 TEST(MachineCheck, NamesEachCharacterTheCodePageChanges) {

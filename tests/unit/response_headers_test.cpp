@@ -1,10 +1,10 @@
 // The rules that a response's headers decide: how long Windows' cache answers alone, an
-// answer from a cache on the way, and the warnings check URL and run give for them.
+// answer from a cache on the way, and the findings check URL and run give for them.
 #include <gtest/gtest.h>
 
-#include "tools/info/url_check/cache_lifetime.h"
-#include "tools/info/url_check/response_warnings.h"
-#include "tools/info/url_check/served_by_cache.h"
+#include "tools/info/fetch/cache_lifetime.h"
+#include "tools/info/fetch/cache_on_the_way.h"
+#include "tools/info/fetch/fetch_report.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ TEST(ServedByCache, ACacheHitIsToldByItsOwnHeadersOrAnAge) {
   EXPECT_EQ(ServedByCache(squid).evidence, "Age: 5, X-Cache: HIT from p, Via: 1.1 p (squid/5.7)");
 }
 
-TEST(ResponseWarnings, NameTheCacheLifetimeACacheOnTheWayAndACompressedBody) {
+TEST(ResponseFindings, NameTheCacheLifetimeACacheOnTheWayAndACompressedBody) {
   const struct {
     ResponseHeaders served;
     const char *age, *xCache, *encoding;
@@ -141,9 +141,9 @@ TEST(ResponseWarnings, NameTheCacheLifetimeACacheOnTheWayAndACompressedBody) {
     headers.age = c.age;
     headers.xCache = c.xCache;
     headers.contentEncoding = c.encoding;
-    const std::vector<FetchWarning> warnings = ResponseWarnings(headers, kFetchedAt);
+    const Findings warnings = ResponseFindings(headers, kFetchedAt);
     std::vector<std::string> ids;
-    for (const FetchWarning& warning : warnings) ids.push_back(warning.id);
+    for (const Finding& warning : warnings) ids.push_back(warning.id);
     EXPECT_EQ(ids, c.ids) << c.served.cacheControl << c.xCache << c.encoding;
     if (!warnings.empty()) {
       EXPECT_NE(warnings.back().text.find(c.fragment), std::string::npos)

@@ -1,27 +1,11 @@
-// falwick-info: the product maker's view of an update-information file.
-//
-//   falwick-info check FILE|URL [--installed VERSION.BUILD] [--product NAME] [--json]
-//                      [--ca-file PEM]
-//   falwick-info write --version V --build B [--message1 TEXT] [--message2 TEXT]
-//                      [--message3 TEXT]
-//   falwick-info run [--dir DIR] [--json] COMMAND-LINE      (Windows build)
-//   falwick-info --version
-//
-// check prints what Falwick reads from FILE, whether that announces a newer version, the
-// notice it shows, and a warning for every trap; exit status 0 when clean, 1 with
-// warnings, 2 when the file cannot be read (or the command line is wrong). Given an http
-// or https URL it fetches the file first, as Falwick does, and reports how it was served.
-// write prints a well-formed file to standard output; exit status 0, or 2 (with the
-// reason on standard error) for content that would not read back as given.
-// run is Falwick's own run for a host's command line on this machine, as a dry run
-// (run_command.h).
-#include <cctype>
-#include <cerrno>
+// falwick-info: the product maker's and the integrator's view of what Falwick does. One
+// table of commands, each with its options and help, and one parser for all of them:
+// options and arguments in any order, "--name value" or "--name=value", "--" ends the
+// options. Every command exits as ExitCode says, with kCouldNotCheck for bad usage.
 #include <cstdio>
-#include <cstring>
+#include <map>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #ifdef _WIN32
@@ -29,256 +13,297 @@
 #include <io.h>
 
 #include "platform/deadline_win.h"
+#include "tools/info/run/run_command.h"
 #endif
 
-#include "tools/info/file_check/report_json.h"
-#include "tools/info/file_check/report_text.h"
-#include "tools/info/url_check/fetch_report.h"
-#include "tools/info/file_check/file_check.h"
-#include "tools/info/write/info_write.h"
-#include "tools/info/common/json_writer.h"
-#include "tools/info/run_check/run_command.h"
-#include "tools/info/url_check/url_fetch.h"
+#include "tools/info/fetch/fetch_report.h"
+#include "tools/info/file/file_bytes.h"
+#include "tools/info/file/info_check.h"
+#include "tools/info/write/info_writer.h"
 #include "ui/version.h"
-#include "update/download.h"
 
 namespace {
 
-constexpr const char* kDefaultInstalled = "0.0.000";
-constexpr const char* kDefaultProduct = "<Product>";
-
-constexpr const char* kUsage =
-    "usage: falwick-info check FILE|URL [--installed VERSION.BUILD] [--product NAME]\n"
-    "                          [--json] [--ca-file PEM]\n"
-    "       falwick-info write --version V --build B [--message1 TEXT] [--message2 TEXT]\n"
-    "                          [--message3 TEXT]\n"
-    "       falwick-info run [--dir DIR] [--json] COMMAND-LINE\n"
-    "       falwick-info --version\n"
-    "\n"
-    "check  shows what Falwick reads from an update-information file, whether a user with\n"
-    "       the installed version (default " "0.0.000" ", the oldest there is) gets the\n"
-    "       notice, its exact text, and every trap in the file. Exit status: 0 clean,\n"
-    "       1 with warnings, 2 when the file cannot be read. An http or https URL is\n"
-    "       fetched as Falwick fetches it (no encoding asked for, none undone), and how\n"
-    "       it is served is checked too: how long Windows' cache may answer without\n"
-    "       asking the server, a cache on the way, a compressed body; --ca-file\n"
-    "       trusts the certificates in PEM instead of the system's (native build).\n"
-    "       --json prints one JSON object instead.\n"
-    "write  prints a file that Falwick reads back exactly as given (CR-LF lines, long\n"
-    "       messages split over several lines of their key). Exit status 0, or 2 with\n"
-    "       the reason when the content cannot be written so that it reads back the same.\n"
-    "run    (Windows) goes through Falwick's run for the host's COMMAND-LINE (one argument)\n"
-    "       on this machine without changing anything, prints each step and what Falwick\n"
-    "       would do; DIR is Falwick.EXE's directory (default: this program's). Exit\n"
-    "       status: 0 a notice or the download page, 1 nothing, 2 bad usage.\n";
-
-int Usage(const char* problem) {
-  if (problem != nullptr) std::fprintf(stderr, "falwick-info: %s\n", problem);
-  std::fputs(kUsage, stderr);
-  return 2;
-}
-
-// Options after the command: "--name value" or "--name=value"; others are positional.
-struct Options {
-  std::vector<std::pair<std::string, std::string>> named;
-  std::vector<std::string> positional;
-  std::string error;
+struct Option {
+  const char* name;   // "--installed"
+  const char* value;  // what it takes ("VERSION.BUILD"); nullptr: a flag
+  const char* help;
 };
 
-// `flags` are options without a value ("--json"), given as "" in `named`.
-Options ParseOptions(int argc, char** argv, int first, const std::vector<std::string>& names,
-                     const std::vector<std::string>& flags = {}) {
-  Options options;
-  for (int i = first; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      options.positional.push_back(arg);
-      continue;
-    }
-    const size_t equals = arg.find('=');
-    const std::string name = arg.substr(0, equals);
-    bool flag = false;
-    for (const std::string& candidate : flags) flag = flag || candidate == arg;
-    if (flag) {
-      options.named.emplace_back(name, "");
-      continue;
-    }
-    bool known = false;
-    for (const std::string& candidate : names) known = known || candidate == name;
-    if (!known) {
-      options.error = "unknown option " + name;
-      return options;
-    }
-    if (equals != std::string::npos) {
-      options.named.emplace_back(name, arg.substr(equals + 1));
-    } else if (i + 1 < argc) {
-      options.named.emplace_back(name, argv[++i]);
-    } else {
-      options.error = name + " needs a value";
-      return options;
-    }
+// The arguments after the command: the options given (the last of a name counts; a flag's
+// value is empty) and the others.
+struct Invocation {
+  std::map<std::string, std::string> options;
+  std::vector<std::string> arguments;
+  const std::string* Find(const std::string& name) const {
+    const auto found = options.find(name);
+    return found == options.end() ? nullptr : &found->second;
   }
-  return options;
+};
+
+struct Command {
+  const char* name;
+  const char* argument;  // the one argument it takes ("FILE|URL"); "" for none
+  const char* help;
+  std::vector<Option> options;
+  int (*run)(const Invocation&);
+};
+
+constexpr const char* kExitStatus =
+    "Exit status: 0 nothing above a note, 1 warnings, 2 errors, 3 could not check (bad\n"
+    "usage, a file that cannot be read, a URL that cannot be fetched).\n";
+
+int Refuse(const std::string& problem) {
+  (void)std::fprintf(stderr, "falwick-info: %s\n", problem.c_str());
+  return kCouldNotCheck;
 }
 
-const std::string* Find(const Options& options, const std::string& name) {
-  const std::string* found = nullptr;
-  for (const auto& [key, value] : options.named) {
-    if (key == name) found = &value;  // the last one counts
+void Print(const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), stdout); }
+
+// The scheme of "scheme://..." in lower case; empty for text without one.
+std::string Scheme(const std::string& text) {
+  std::string scheme = text.substr(0, text.find("://"));
+  if (scheme.size() == text.size() || scheme.empty()) return {};
+  for (char& c : scheme) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if ((c < 'a' || c > 'z') && (c < '0' || c > '9') && c != '+' && c != '-' && c != '.') {
+      return {};
+    }
   }
-  return found;
+  return scheme;
 }
 
-bool ReadWholeFile(const char* path, std::string& bytes, std::string& error) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
-    error = std::strerror(errno);
-    return false;
+int Check(const Invocation& in) {
+  const std::string& source = in.arguments[0];
+  const std::string scheme = Scheme(source);
+  if (!scheme.empty() && scheme != "http" && scheme != "https") {
+    return Refuse("cannot check " + source + ": Falwick fetches http and https URLs only");
   }
-  // One byte more than the program stores, so that a larger file can be told apart.
-  const size_t limit = DownloadUpdateInfo::kMaxStoredBytes + 1;
-  char buffer[65536];
-  while (bytes.size() < limit) {
-    const size_t want = std::min(sizeof buffer, limit - bytes.size());
-    const size_t got = std::fread(buffer, 1, want, file);
-    bytes.append(buffer, got);
-    if (got < want) break;
+  const std::string* installed = in.Find("--installed");
+  const std::string* product = in.Find("--product");
+  const std::string* caFile = in.Find("--ca-file");
+  std::string error;
+  if (caFile != nullptr && !ReadFileBytes(*caFile, 1, error)) {
+    return Refuse("cannot read --ca-file " + *caFile + ": " + error);
   }
-  const bool failed = std::ferror(file) != 0;
-  if (failed) error = std::strerror(errno);
-  std::fclose(file);
-  return !failed;
-}
+  const std::string installedText = installed ? *installed : "0.0.000";
 
-bool IsUrl(const std::string& text) {
-  std::string scheme = text.substr(0, text.find(':') == std::string::npos ? 0 : text.find(':'));
-  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return (scheme == "http" || scheme == "https") && text.compare(scheme.size(), 3, "://") == 0;
-}
-
-void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-int Check(int argc, char** argv) {
-  const Options options =
-      ParseOptions(argc, argv, 2, {"--installed", "--product", "--ca-file"}, {"--json"});
-  if (!options.error.empty()) return Usage(options.error.c_str());
-  if (options.positional.size() != 1) return Usage("check needs exactly one FILE or URL");
-  const std::string& source = options.positional[0];
-  const std::string* installedOption = Find(options, "--installed");
-  const std::string* productOption = Find(options, "--product");
-  const std::string* caFile = Find(options, "--ca-file");
-  const bool json = Find(options, "--json") != nullptr;
-  const std::string installedText = installedOption ? *installedOption : kDefaultInstalled;
-  const std::string product = productOption ? *productOption : kDefaultProduct;
-
-  std::string bytes;
-  std::optional<UrlFetch> fetch;
-  std::vector<FetchWarning> fetchWarnings;
-  if (IsUrl(source)) {
-    fetch = FetchUrl(source, FetchOptions{caFile ? *caFile : std::string()});
-    fetchWarnings = FetchWarnings(*fetch);
-    bytes = fetch->body;
+  Fact report = Fact::Object();
+  report.Add("schema", Fact::Integer(1));
+  Findings findings;
+  std::optional<std::string> bytes;
+  if (!scheme.empty()) {
+    const UrlFetch fetch = FetchUrl(source, FetchOptions{caFile ? *caFile : std::string()});
+    AddFetch(report, fetch);
+    findings = FetchFindings(fetch);
+    if (fetch.opened) bytes = fetch.body;
+    error = "cannot fetch " + source + ": " + fetch.errorName + ": " + fetch.errorText;
   } else {
-    std::string error;
-    if (!ReadWholeFile(source.c_str(), bytes, error)) {
-      std::fprintf(stderr, "falwick-info: cannot read %s: %s\n", source.c_str(), error.c_str());
-      return 2;
+    report.Add("fetch", Fact());
+    // One byte more than the program stores, so that a larger file can be told apart.
+    bytes = ReadFileBytes(source, DownloadUpdateInfo::kMaxStoredBytes + 1, error);
+    const size_t slash = source.find('/');
+    const bool host = slash != std::string::npos && source[0] != '.' &&
+                      source.substr(0, slash).find('.') != std::string::npos;
+    error = "cannot read " + source + ": " + error;
+    if (!bytes) {
+      findings.push_back({"file-not-read", Severity::kError, 0, error,
+                          host ? "for a URL, write https://" + source : "", {}});
     }
   }
-  const bool opened = !fetch || fetch->opened;
-  const InfoCheck check = CheckInfoFile(bytes, ParseInstalledVersion(installedText), product);
-  const ReportSubject subject{source, bytes.size(), installedText, installedOption != nullptr};
-
-  if (json) {
-    JsonWriter out;
-    out.BeginObject();
-    if (fetch) WriteFetchJson(out.Key("fetch"), *fetch);
-    if (opened) WriteCheckMembers(out, check, subject);
-    out.Key("warnings").BeginArray();
-    WriteWarningsJson(out, fetchWarnings);
-    if (opened) WriteCheckWarnings(out, check);
-    out.EndArray();
-    out.EndObject();
-    Print(out.Text());
-  } else {
-    if (fetch) Print(FormatFetchReport(*fetch) + FormatFetchWarnings(fetchWarnings));
-    if (opened) Print(FormatCheckReport(check, subject));
+  if (installed != nullptr) {
+    const Findings traps = InstalledVersionFindings(installedText);
+    findings.insert(findings.end(), traps.begin(), traps.end());
   }
-  if (!opened) {
-    std::fprintf(stderr, "falwick-info: cannot fetch %s: %s\n", source.c_str(),
-                 fetch->errorText.c_str());
-    return 2;
+  std::optional<InfoCheck> check;
+  if (bytes) {
+    check = CheckInfoFile(*bytes, ParseInstalledVersion(installedText),
+                          product ? *product : std::string("<Product>"));
+    findings.insert(findings.end(), check->findings.begin(), check->findings.end());
   }
-  return check.warnings.empty() && fetchWarnings.empty() ? 0 : 1;
+  AddInfoCheck(report, check ? &*check : nullptr, source, bytes ? bytes->size() : 0,
+               installedText, installed != nullptr);
+  AddFindings(report, findings, check ? check->notListed : 0);
+  Print(in.Find("--json") ? JsonReport(report) : TextReport(report));
+  return bytes ? ExitCode(findings) : Refuse(error);
 }
 
-int Write(int argc, char** argv) {
-  const Options options = ParseOptions(
-      argc, argv, 2, {"--version", "--build", "--message1", "--message2", "--message3"});
-  if (!options.error.empty()) return Usage(options.error.c_str());
-  if (!options.positional.empty()) return Usage("write takes options only");
-  const std::string* version = Find(options, "--version");
-  const std::string* build = Find(options, "--build");
-  if (version == nullptr || build == nullptr) return Usage("write needs --version and --build");
-
-  InfoFileContent content;
-  content.version = *version;
-  content.build = *build;
-  const char* names[] = {"--message1", "--message2", "--message3"};
+int Write(const Invocation& in) {
+  const std::string* version = in.Find("--version");
+  const std::string* build = in.Find("--build");
+  if (version == nullptr || build == nullptr) return Refuse("write needs --version and --build");
+  InfoFileContent content{*version, *build, {}};
   for (size_t n = 0; n < kMessageCount; ++n) {
-    if (const std::string* message = Find(options, names[n])) content.messages[n] = *message;
+    const std::string* message = in.Find("--message" + std::to_string(n + 1));
+    if (message != nullptr) content.messages[n] = *message;
   }
   const WrittenInfoFile file = WriteInfoFile(content);
   if (!file.ok) {
-    std::fprintf(stderr, "falwick-info: nothing written: %s\n", file.error.c_str());
+    (void)std::fprintf(stderr, "falwick-info: nothing written: %s\n", file.error.c_str());
     return 2;
   }
-  for (const std::string& note : file.notes) {
-    std::fprintf(stderr, "falwick-info: note: %s\n", note.c_str());
+  for (const Finding& finding : file.findings) {
+    (void)std::fprintf(stderr, "falwick-info: %s [%s]: %s\n", SeverityName(finding.severity),
+                       finding.id.c_str(), finding.text.c_str());
   }
 #ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);  // CR LF as written, not CR CR LF
+  (void)_setmode(_fileno(stdout), _O_BINARY);  // CR LF as written, not CR CR LF
 #endif
-  std::fwrite(file.text.data(), 1, file.text.size(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : 2;
+  Print(file.text);
+  return std::fflush(stdout) == 0 ? ExitCode(file.findings) : kCouldNotCheck;
 }
-
 
 #ifdef _WIN32
-// A fetch whose call was abandoned at the network deadline leaves a helper thread
-// blocked inside WinINet; the process then ends as Falwick's does, without the DLLs'
-// clean-up that could wait on that call, once what was printed is out.
-int EndAfterFetch(int status) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  EndProcessIfAbandoned(static_cast<UINT>(status));
-  return status;
+int Run(const Invocation& in) {
+  const std::string* directory = in.Find("--dir");
+  return RunCommand(in.arguments[0], directory ? *directory : "", in.Find("--json") != nullptr);
 }
 #endif
+
+const std::vector<Command> kCommands = {
+    {"check", "FILE|URL",
+     "Shows what Falwick reads from an update-information file, whether the installed\n"
+     "version gets the notice, its text and every finding. A URL is fetched as Falwick\n"
+     "fetches it, and how it is served is checked too (status, caches, TLS).\n",
+     {{"--installed", "VERSION.BUILD", "the installed version (default 0.0.000, the oldest)"},
+      {"--product", "NAME", "the product name in the standard sentence"},
+#ifndef _WIN32
+      {"--ca-file", "PEM", "trust the certificates in PEM instead of the system's"},
+#endif
+      {"--json", nullptr, "one JSON object instead of the text"}},
+     Check},
+    {"write", "",
+     "Prints a file that Falwick reads back exactly as given, and on standard error what\n"
+     "the notice shows differently; refuses (status 2) what cannot read back the same.\n",
+     {{"--version", "V", "VERSION, a decimal number such as 3.5"},
+      {"--build", "B", "BUILD, a whole number"},
+      {"--message1", "TEXT", "MESSAGE1"},
+      {"--message2", "TEXT", "MESSAGE2"},
+      {"--message3", "TEXT", "MESSAGE3"}},
+     Write},
+#ifdef _WIN32
+    {"run", "COMMAND-LINE",
+     "Falwick's own run for the host's COMMAND-LINE on this machine, changing nothing:\n"
+     "each step as Falwick takes it, the findings and the outcome.\n",
+     {{"--dir", "DIR", "Falwick.EXE's directory (default: this program's)"},
+      {"--json", nullptr, "one JSON object instead of the text"}},
+     Run},
+#endif
+};
+
+std::string Spelled(const Option& option) {
+  return std::string(option.name) + (option.value ? std::string(" ") + option.value : "");
+}
+
+std::string Synopsis(const Command& command) {
+  std::string line = std::string("falwick-info ") + command.name;
+  if (*command.argument != '\0') line += std::string(" ") + command.argument;
+  for (const Option& option : command.options) line += " [" + Spelled(option) + "]";
+  return line;
+}
+
+std::string Help(const Command& command) {
+  std::string text = "usage: " + Synopsis(command) + "\n\n" + command.help + "\n";
+  for (const Option& option : command.options) {
+    std::string name = "  " + Spelled(option);
+    text += name + std::string(name.size() < 26 ? 26 - name.size() : 1, ' ') + option.help + "\n";
+  }
+  return text + "\n" + kExitStatus;
+}
+
+std::string Usage() {
+  std::string text = "usage:";
+  for (const Command& command : kCommands) text += " " + Synopsis(command) + "\n      ";
+  text += " falwick-info --help | --version | COMMAND --help\n\n";
+  for (const Command& command : kCommands) {
+    text += std::string(command.name) + ":\n" + command.help + "\n";
+  }
+  return text + kExitStatus;
+}
+
+// `args` for `command`: nothing, with the reason in `problem`, when they are wrong; an
+// empty Invocation for --help.
+std::optional<Invocation> Parse(const Command& command, const std::vector<std::string>& args,
+                                std::string& problem, bool& help) {
+  Invocation in;
+  bool optionsEnd = false;
+  for (size_t i = 0; i < args.size() && problem.empty(); ++i) {
+    const std::string& arg = args[i];
+    if (!optionsEnd && arg == "--") {
+      optionsEnd = true;
+    } else if (optionsEnd || arg.compare(0, 2, "--") != 0) {
+      in.arguments.push_back(arg);
+    }
+    if (optionsEnd || arg.compare(0, 2, "--") != 0) continue;
+    help = arg == "--help";
+    if (help) return in;
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const Option* option = nullptr;
+    for (const Option& candidate : command.options) {
+      if (name == candidate.name) option = &candidate;
+    }
+    if (option == nullptr) {
+      problem = "unknown option " + name + " for " + command.name;
+    } else if (option->value == nullptr) {
+      in.options[name] = "";
+      if (equals != std::string::npos) problem = name + " takes no value";
+    } else if (equals != std::string::npos || i + 1 < args.size()) {
+      in.options[name] = equals != std::string::npos ? arg.substr(equals + 1) : args[++i];
+    } else {
+      problem = name + " needs a value (" + option->value + ")";
+    }
+  }
+  if (problem.empty() && in.arguments.size() != (*command.argument != '\0' ? 1u : 0u)) {
+    problem = std::string(command.name) +
+              (*command.argument == '\0' ? " takes options only"
+                                         : std::string(" needs one ") + command.argument);
+  }
+  if (!problem.empty()) return std::nullopt;
+  return in;
+}
+
+int Main(int argc, char** argv) {
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (first == "--help" || first == "-h" || first == "help") {
+    Print(Usage());
+    return 0;
+  }
+  if (first == "--version") {
+    Print(std::string("falwick-info ") + FALWICK_VERSION_DOTTED + "\n");
+    return 0;
+  }
+  for (const Command& command : kCommands) {
+    if (first != command.name) continue;
+    std::string problem;
+    bool help = false;
+    const std::optional<Invocation> in =
+        Parse(command, std::vector<std::string>(argv + 2, argv + argc), problem, help);
+    if (help) {
+      Print(Help(command));
+      return 0;
+    }
+    return in ? command.run(*in)
+              : Refuse(problem + " (see falwick-info " + command.name + " --help)");
+  }
+#ifndef _WIN32
+  if (first == "run") return Refuse("run needs Windows: it runs Falwick's own Windows code");
+#endif
+  return Refuse((first.empty() ? "no command" : "unknown command " + first) +
+                std::string(" (see falwick-info --help)"));
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage(nullptr);
-  const std::string command = argv[1];
+  const int status = Main(argc, argv);
 #ifdef _WIN32
-  if (command == "check") return EndAfterFetch(Check(argc, argv));
-#else
-  if (command == "check") return Check(argc, argv);
+  // A fetch whose call was abandoned at the network deadline leaves a helper thread
+  // blocked inside WinINet; the process then ends as Falwick's does, without the DLLs'
+  // clean-up that could wait on that call, once what was printed is out.
+  (void)std::fflush(stdout);
+  (void)std::fflush(stderr);
+  EndProcessIfAbandoned(static_cast<UINT>(status));
 #endif
-  if (command == "write") return Write(argc, argv);
-#ifdef _WIN32
-  if (command == "run") return EndAfterFetch(RunCommand(argc, argv));
-#else
-  if (command == "run") return Usage("run needs Windows: it runs Falwick's own Windows code");
-#endif
-  if (command == "--version") {
-    std::puts("falwick-info " FALWICK_VERSION_DOTTED);  // Falwick's own version
-    return 0;
-  }
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  return Usage(("unknown command " + command).c_str());
+  return status;
 }

@@ -51,29 +51,16 @@ def fail(message, status=2):
 
 
 def falwick_info(wine, programs, path, args):
-    """falwick-info's report on the file; the preview ends here when it cannot read the
-    file or gives no verdict."""
-    report = InfoTool(wine, programs.falwick_info).check(
-        path, "--installed", args.installed, "--product", args.product)
-    if report.status == 2:
-        fail("falwick-info cannot read the file: " + report.error.strip())
+    """falwick-info's report on the file, and its findings as its text report prints them;
+    the preview ends here when it cannot read the file or gives no verdict."""
+    tool = InfoTool(wine, programs.falwick_info)
+    options = ("--installed", args.installed, "--product", args.product)
+    report = tool.check(path, *options)
     if report.newer is None:
-        fail("falwick-info gave no verdict:\n" + report.error)
-    return report
-
-
-def print_warnings(report):
-    """falwick-info's warnings, as its own report lists them."""
-    warnings = report.data["warnings"]
-    omitted = report.data["warnings_not_listed"]
-    if not warnings:
-        return
-    print("Warnings (%d):" % (len(warnings) + omitted))
-    for warning in warnings:
-        where = "file" if warning["line"] is None else "line %d" % warning["line"]
-        print("  %s: %s" % (where, warning["text"]))
-    if omitted:
-        print("  (%d more warnings like those above are not shown)" % omitted)
+        fail("falwick-info could not check the file: " + report.error.strip())
+    text = tool.run("check", wine.windows_path(path), *options).text.splitlines()
+    first = [i for i, line in enumerate(text) if line.split(" [")[0] in ("error", "warning", "note")]
+    return report, text[first[0]:] if first else []
 
 
 def main():
@@ -110,7 +97,7 @@ def run(args, source, body, programs, out, work):
         # Without a window manager X draws no frame: let Wine draw the caption bar itself.
         wine.reg_add(X11_DRIVER, "Decorated", "N")
         wine.reg_add(X11_DRIVER, "Managed", "N")
-        report = falwick_info(wine, programs, source, args)
+        report, findings = falwick_info(wine, programs, source, args)
 
         with tempfile.TemporaryDirectory(dir=work) as temporary, LocalServer() as server:
             temporary = Path(temporary)
@@ -144,7 +131,8 @@ def run(args, source, body, programs, out, work):
     print("No notice would appear: Falwick ended without showing anything "
           "(nothing was saved to %s)." % out)
     print("Why: " + report.data["reason"] + ".")
-    print_warnings(report)
+    if findings:
+        print("\n".join(findings))
     if expected:
         print("But falwick-info expected a notice: " + report.data["reason"] + ".")
         return 3

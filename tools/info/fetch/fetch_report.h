@@ -1,0 +1,45 @@
+// What a fetch of the published info file tells its maker or integrator: how it was
+// served, as report facts, and the findings in it (plain http, an error status, an HTML
+// page, no cache headers, how long Windows' cache may answer alone, an answer from a
+// cache, a compressed body, a TLS that Windows does not speak, a URL that cannot be
+// opened).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/info/fetch/url_fetch.h"
+#include "tools/info/report/report.h"
+#include "update/download.h"
+
+// Windows answering alone for longer than this is a warning; a release pipeline that
+// wants another bound reads the figure from the JSON ("windows_cache").
+inline constexpr int64_t kCacheLifetimeWarningSeconds = 3600;
+
+// Every finding in how `fetch` was served, in a stable order (ResponseFindings's among
+// them); "url-not-opened" when it could not be opened.
+Findings FetchFindings(const UrlFetch& fetch);
+
+// The findings that the headers of the final response decide on their own, in this order:
+//   "windows-cache-lifetime"  Windows' cache may answer alone for more than an hour
+//                             (cache_lifetime.h), the time in the text;
+//   "served-by-cache"         a cache on the way answered (cache_on_the_way.h), with the
+//                             age of its copy and the headers that show it;
+//   "content-encoding"        a Content-Encoding other than identity: Falwick stores the
+//                             body as sent, compressed.
+// `fetchedAt`: when the response arrived (UrlFetch::fetchedAt), for a response without
+// Date.
+Findings ResponseFindings(const ResponseHeaders& headers, int64_t fetchedAt);
+
+// "LAN, RAS installed" for InternetGetConnectedState's flags; "none" for 0.
+std::string DescribeConnectionFlags(uint32_t flags);
+
+// Why Connect found the machine off line, in a clause, from how it ended (the program's
+// own account) and the flags Windows gave.
+std::string OffLineCause(ConnectResult result, uint32_t flags);
+
+// The fetch as the member "fetch" of `report` (the body itself is left out: its check
+// says what it holds): the URL, each response with its status, the final URL and its
+// headers, how long Windows' cache may answer alone, a cache on the way, TLS, cache and
+// proxy, the body's size and time, or the error.
+void AddFetch(Fact& report, const UrlFetch& fetch);

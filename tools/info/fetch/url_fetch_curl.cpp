@@ -1,0 +1,197 @@
+// FetchUrl for the native build, with libcurl: for a maker's release pipeline, where
+// the published file is checked from a build machine rather than a user's Windows.
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "base/ascii_case.h"
+#include "tools/info/fetch/url_fetch.h"
+#include "tools/info/report/phrases.h"
+#include "update/download.h"
+
+namespace {
+
+// A redirect loop is followed by Falwick's platform until the deadline; here the chain
+// is cut after this many hops and reported, which is enough to show the loop.
+constexpr int kMaxResponses = 30;
+
+struct Transfer {
+  CURL* curl = nullptr;
+  UrlFetch* fetch = nullptr;
+  FetchedResponse* response = nullptr;
+};
+
+size_t OnHeader(char* data, size_t size, size_t count, void* context) {
+  auto& transfer = *static_cast<Transfer*>(context);
+  const std::string line(data, size * count);
+  ResponseHeaders& headers = transfer.response->headers;
+  if (line.rfind("HTTP/", 0) == 0) {
+    headers = ResponseHeaders{};  // a new response (after "100 Continue", say)
+    if (transfer.fetch->tlsVersion.empty()) {
+      curl_tlssessioninfo* session = nullptr;
+      if (curl_easy_getinfo(transfer.curl, CURLINFO_TLS_SSL_PTR, &session) == CURLE_OK &&
+          session != nullptr && session->backend == CURLSSLBACKEND_OPENSSL &&
+          session->internals != nullptr) {
+        transfer.fetch->tlsVersion = SSL_get_version(static_cast<SSL*>(session->internals));
+      }
+    }
+    return size * count;
+  }
+  const size_t colon = line.find(':');
+  if (colon == std::string::npos) return size * count;
+  const std::string value(TrimWhiteSpace(std::string_view(line).substr(colon + 1)));
+  for (const NamedHeader& header : KnownResponseHeaders()) {
+    if (!EqualsIgnoringAsciiCase(std::string_view(line).substr(0, colon), header.name)) continue;
+    // A header sent on several lines is one comma-separated list (Cache-Control, Via).
+    std::string& field = headers.*header.field;
+    field = field.empty() ? value : field + ", " + value;
+  }
+  return size * count;
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* context) {
+  auto& fetch = *static_cast<UrlFetch*>(context);
+  const size_t bytes = size * count;
+  const size_t room = DownloadUpdateInfo::kMaxStoredBytes - fetch.body.size();
+  if (bytes > room) {
+    fetch.body.append(data, room);
+    fetch.bodyCut = true;
+    return 0;  // ends the transfer, as Falwick stops storing
+  }
+  fetch.body.append(data, bytes);
+  return bytes;
+}
+
+const char* SchemeOf(const std::string& url) {
+  return url.rfind("https:", 0) == 0 ? "https" : "http";
+}
+
+// The proxy variable libcurl takes for `url`'s scheme, in the order it looks for them.
+std::string ProxyFromEnvironment(const std::string& url) {
+  const bool https = std::strcmp(SchemeOf(url), "https") == 0;
+  const char* names[] = {https ? "https_proxy" : "http_proxy", https ? "HTTPS_PROXY" : "",
+                         "all_proxy", "ALL_PROXY"};
+  for (const char* name : names) {
+    const char* value = *name != '\0' ? std::getenv(name) : nullptr;
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return {};
+}
+
+std::string CurlCodeName(CURLcode code) {
+  switch (code) {
+    case CURLE_UNSUPPORTED_PROTOCOL: return "CURLE_UNSUPPORTED_PROTOCOL";
+    case CURLE_URL_MALFORMAT: return "CURLE_URL_MALFORMAT";
+    case CURLE_COULDNT_RESOLVE_PROXY: return "CURLE_COULDNT_RESOLVE_PROXY";
+    case CURLE_COULDNT_RESOLVE_HOST: return "CURLE_COULDNT_RESOLVE_HOST";
+    case CURLE_COULDNT_CONNECT: return "CURLE_COULDNT_CONNECT";
+    case CURLE_OPERATION_TIMEDOUT: return "CURLE_OPERATION_TIMEDOUT";
+    case CURLE_SSL_CONNECT_ERROR: return "CURLE_SSL_CONNECT_ERROR";
+    case CURLE_GOT_NOTHING: return "CURLE_GOT_NOTHING";
+    case CURLE_RECV_ERROR: return "CURLE_RECV_ERROR";
+    case CURLE_PEER_FAILED_VERIFICATION: return "CURLE_PEER_FAILED_VERIFICATION";
+    case CURLE_SSL_CACERT_BADFILE: return "CURLE_SSL_CACERT_BADFILE";
+    default: return "CURLE_" + std::to_string(static_cast<int>(code));
+  }
+}
+
+// Whether `url` completes a TLS 1.2 handshake (and a HEAD request) offering only what
+// Windows 10's Schannel offers by default: TLS 1.2 at most, its cipher suites and curves.
+bool AcceptsWindows10Tls(CURL* curl, const std::string& url, const FetchOptions& options) {
+  curl_easy_reset(curl);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, DownloadUpdateInfo::kAgent);
+  curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+  curl_easy_setopt(curl, CURLOPT_SSLVERSION,
+                   static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+  curl_easy_setopt(curl, CURLOPT_SSL_CIPHER_LIST, kWindows10Ciphers);
+  curl_easy_setopt(curl, CURLOPT_SSL_EC_CURVES, kWindows10Curves);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 10000L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+  return curl_easy_perform(curl) == CURLE_OK;
+}
+
+}  // namespace
+
+UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
+  UrlFetch fetch;
+  fetch.url = url;
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  CURL* curl = curl_easy_init();
+  if (curl == nullptr) {
+    fetch.error = CURLE_FAILED_INIT;
+    fetch.errorName = "CURLE_FAILED_INIT";
+    fetch.errorText = curl_easy_strerror(CURLE_FAILED_INIT);
+    return fetch;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const long deadlineMs = DownloadUpdateInfo::kFetchDeadlineMs;
+  std::string next = url;
+  while (!next.empty() && static_cast<int>(fetch.responses.size()) < kMaxResponses) {
+    fetch.responses.push_back(FetchedResponse{next, 0, {}});
+    Transfer transfer{curl, &fetch, &fetch.responses.back()};
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    curl_easy_reset(curl);
+    curl_easy_setopt(curl, CURLOPT_URL, next.c_str());
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, DownloadUpdateInfo::kAgent);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, std::max(1L, deadlineMs - static_cast<long>(elapsed.count())));
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &fetch);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // The body as sent, as WinINet hands it to Falwick: no CURLOPT_ACCEPT_ENCODING, so no
+    // Accept-Encoding header is sent, and no decoding of a Content-Encoding the server
+    // applied unasked (libcurl decodes only with ACCEPT_ENCODING set; said here so that it
+    // stays so). Chunked transfer coding is still undone, as WinINet undoes it.
+    curl_easy_setopt(curl, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+    // Only the final response's body is Falwick's; the bodies of redirects are dropped.
+    fetch.body.clear();
+    fetch.bodyCut = false;
+
+    const CURLcode result = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    transfer.response->status = status;
+    if (std::strcmp(SchemeOf(next), "https") == 0 && result != CURLE_COULDNT_CONNECT &&
+        result != CURLE_COULDNT_RESOLVE_HOST && result != CURLE_OPERATION_TIMEDOUT) {
+      fetch.certificateVerified = result != CURLE_PEER_FAILED_VERIFICATION &&
+                                  result != CURLE_SSL_CACERT_BADFILE && status != 0;
+    }
+    fetch.proxy = ProxyFromEnvironment(next);
+
+    if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && fetch.bodyCut)) {
+      fetch.error = result;
+      fetch.errorName = CurlCodeName(result);
+      fetch.errorText = curl_easy_strerror(result);
+      if (result == CURLE_OPERATION_TIMEDOUT) fetch.deadlinePassed = true;
+    }
+    if (status == 0) break;  // nothing answered: the URL could not be opened
+    fetch.opened = true;
+    fetch.fetchedAt = static_cast<int64_t>(std::time(nullptr));
+    if (!fetch.error && status >= 300 && status < 400 && status != 308) {
+      char* location = nullptr;
+      curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
+      next = location != nullptr ? location : "";
+    } else {
+      next.clear();
+    }
+  }
+  fetch.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const FetchedResponse* final = fetch.Final();
+  // Whatever TLS this fetch agreed on, with OpenSSL's offer: Windows offers less.
+  if (fetch.opened && final != nullptr && fetch.tlsVersion.rfind("TLSv1.", 0) == 0) {
+    fetch.tls12Accepted = AcceptsWindows10Tls(curl, final->url, options);
+  }
+  curl_easy_cleanup(curl);
+  return fetch;
+}

@@ -1,0 +1,52 @@
+// WinINet as Falwick's download uses it, watched: every call goes to the real mirror
+// unchanged, and what it answered is kept for falwick-info (run, and check URL on
+// Windows): the connectivity flags, the Internet handle and the proxy settings it took,
+// and for the URL the HTTP status, the headers, the final URL after redirects, whether
+// the answer came from the cache, TLS, the bytes, the time, and the error by number.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "tools/info/fetch/url_fetch.h"
+#include "platform/internet_api.h"
+
+class WatchedInternetApi final : public InternetApi {
+ public:
+  explicit WatchedInternetApi(InternetApi& real) : real_(real) {}
+
+  const ConnectionSeen& connection() const { return connection_; }
+  bool fetchAsked() const { return fetchAsked_; }
+  // The URL's fetch as seen so far; the body is the caller's to add (StoreBody).
+  const UrlFetch& fetch() const { return fetch_; }
+
+  InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
+                               const char* proxyBypass, uint32_t flags) override;
+  bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
+                          uint32_t length) override;
+  bool InternetCloseHandle(InternetHandle handle) override;
+  // The real deadline, with the connectivity test, the URL and the reads watched.
+  std::unique_ptr<NetworkDeadline> ArmDeadline(uint32_t milliseconds) override;
+
+ private:
+  class Deadline;
+  using Clock = std::chrono::steady_clock;
+
+  void Connected(bool connected, uint32_t flags);
+  void OpenedUrl(InternetHandle handle);
+  void FailedUrl(long error, bool fired);
+  void Read(bool ok, long error, bool fired);
+
+  InternetApi& real_;
+  ConnectionSeen connection_;
+  bool fetchAsked_ = false;
+  UrlFetch fetch_;
+  Clock::time_point started_;
+};
+
+// The WinINet error `error` in `fetch`, with its name, meaning and fix.
+void SetError(UrlFetch& fetch, long error);
+
+// Puts the stored download into `fetch`, noting when it filled Falwick's 16 MiB.
+void StoreBody(UrlFetch& fetch, std::string body);

@@ -1,0 +1,219 @@
+#include "tools/info/run/dry_run.h"
+
+#include <cstdio>
+
+#include "tools/info/fetch/fetch_report.h"
+#include "tools/info/fetch/wininet_errors.h"
+#include "tools/info/report/phrases.h"
+#include "update/notice_text.h"
+
+namespace {
+
+constexpr uint32_t kConnectionProxy = 0x04;  // INTERNET_CONNECTION_PROXY
+constexpr long kAccessDenied = 5;
+constexpr long kPathNotFound = 3;
+constexpr long kSharingViolation = 32;
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string ErrorPhrase(long error) {
+  const WinInetErrorInfo info = DescribeWinInetError(error);
+  return std::to_string(error) + " " + info.name + ": " + info.text;
+}
+
+const std::string& Argument(const DryRun& run, RequestArgument which) {
+  static const std::string kNone;
+  return which < run.request.arguments.size() ? run.request.arguments[which] : kNone;
+}
+
+std::string NotNewerSentence(const DryRun& run) {
+  std::string why;
+  if (run.read == BodyRead::kNothing) {
+    why = "no info file is read, so the published version is the installed one";
+  } else {
+    why = "nothing newer is published: " + (run.check ? run.check->reason : std::string());
+  }
+  if (run.infoFile.probed && !run.infoFile.writable) {
+    why = "the info file " + run.infoFile.path + " cannot be written (" +
+          WriteProblemCause(run.infoFile) + "), so the download is not stored; " +
+          (run.read == BodyRead::kStaleFile ? "the stale file there is read instead and " + why
+                                            : why);
+  }
+  return why;
+}
+
+// The reason and why the run ended as it did, in a clause.
+std::string EndClause(const DryRun& run, std::string& reason) {
+  const std::string infoPath = run.paths ? run.paths->info : std::string();
+  switch (run.end) {
+    case RunEnd::kEmptyCommandLine:
+      reason = "empty-command-line";
+      return "the command line is empty, so Falwick ends at once";
+    case RunEnd::kBadCommandLine:
+      reason = "bad-command-line";
+      return "the command line has " + CommandLineProblem(run) +
+             ", so Falwick ends before it fetches or touches anything";
+    case RunEnd::kPathTooLong:
+      reason = "path-too-long";
+      return "Falwick cannot have its own path " + run.modulePath + " (" +
+             std::to_string(run.modulePath.size()) +
+             " characters) whole, so it ends before it touches anything";
+    case RunEnd::kSameFile:
+      reason = "same-file";
+      return "the info file and the settings file are the same file (" + infoPath +
+             "), so Falwick ends to keep the settings";
+    case RunEnd::kOffline:
+      if (run.connected == ConnectResult::kNoInternetHandle) {
+        reason = "no-internet-handle";
+        return "WinINet's Internet handle could not be opened (" +
+               ErrorPhrase(run.connection.handleError) + "), so Falwick fetches nothing";
+      }
+      reason = "offline";
+      return OffLineCause(run.connected.value_or(ConnectResult::kNotConnected),
+                          run.connection.flags) +
+             ", so Falwick fetches nothing";
+    case RunEnd::kUrlNotOpened:
+      reason = "url-not-opened";
+      return "the info URL " + Quoted(Argument(run, kInfoUrlArgument)) + " could not be opened" +
+             (run.fetch.error != 0 ? " (" + ErrorPhrase(run.fetch.error) + ")" : std::string()) +
+             ", so Falwick ends silently";
+    case RunEnd::kNotNewer:
+      reason = run.infoFile.probed && !run.infoFile.writable ? "info-file-not-writable"
+                                                             : "not-newer";
+      return NotNewerSentence(run) + (run.opened ? "" : "; Falwick ends without showing anything");
+    case RunEnd::kNewer:
+      break;
+  }
+  reason = "newer";
+  const NoticeDialogData notice = run.notice.value_or(NoticeDialogData{});
+  return "Falwick shows the notice dialog, as " +
+         (run.check ? run.check->reason : std::string("the file read announces more")) +
+         "; it says " +
+         Quote(ChooseNoticeText(notice.noticeText, NoticeTemplate(), notice.productName,
+                                notice.displayVersion),
+               70) +
+         ", and \"Yes\" " +
+         (run.htmProgram.empty() ? "opens nothing: no program is associated with .htm files"
+                                 : "opens " + Quoted(Argument(run, kDownloadUrlArgument)) +
+                                       " with " + run.htmProgram);
+}
+
+Finding Found(const char* id, Severity severity, std::string text, std::string fix = {}) {
+  return {id, severity, 0, std::move(text), std::move(fix), {}};
+}
+
+}  // namespace
+
+std::string CommandLineProblem(const DryRun& run) {
+  const size_t count = run.request.arguments.size();
+  switch (run.problem) {
+    case ModeProblem::kUnknownMode:
+      return "the mode " + Quoted(Argument(run, kModeArgument)) + " is neither PU nor PX";
+    case ModeProblem::kNoArguments:
+      if (run.request.productName.empty()) return "no bracketed token at all";
+      break;
+    case ModeProblem::kArgumentCount:
+    case ModeProblem::kNone:
+      break;
+  }
+  return std::to_string(count) + " argument" + (count == 1 ? "" : "s") +
+         " after the product instead of " + std::to_string(kArgumentCount);
+}
+
+std::string WriteProblemCause(const WriteProbe& probe) {
+  if (probe.path.find('?') != std::string::npos) {
+    return "the path holds a name outside the ANSI code page, which Falwick sees as \"?\" "
+           "and cannot open";
+  }
+  if (probe.readOnly) return "the file is read-only";
+  if (probe.error == kAccessDenied) {
+    if (probe.underProgramFiles) {
+      return "a standard user may not create or change files under Program Files, and "
+             "Windows redirects no writes of Falwick's";
+    }
+    return "access denied: this user may not write there";
+  }
+  if (probe.error == kSharingViolation) return "another program holds the file open";
+  if (probe.error == kPathNotFound) return "the directory does not exist";
+  return "error " + std::to_string(probe.error) +
+         (probe.errorText.empty() ? std::string() : ": " + probe.errorText);
+}
+
+DryRunVerdict JudgeDryRun(const DryRun& run) {
+  DryRunVerdict verdict;
+  std::string why = EndClause(run, verdict.reason);
+  verdict.outcome = run.end == RunEnd::kNewer ? "notice" : "nothing";
+  if (run.opened && run.end != RunEnd::kNewer) {
+    verdict.outcome = run.htmProgram.empty() ? "nothing" : "browser";
+    why += "; as an explicit check (PX) it then";
+    why += run.htmProgram.empty()
+               ? ", but no program is associated with .htm files, so nothing opens"
+               : " opens the download page " + Quoted(*run.opened) + " with " + run.htmProgram;
+  }
+  verdict.sentence = verdict.outcome + ": " + why + ".";
+  return verdict;
+}
+
+Findings DryRunFindings(const DryRun& run) {
+  Findings findings;
+  std::string reason;
+  const std::string why = EndClause(run, reason);
+  if (run.end == RunEnd::kEmptyCommandLine || run.end == RunEnd::kBadCommandLine ||
+      run.end == RunEnd::kPathTooLong || run.end == RunEnd::kSameFile ||
+      reason == "no-internet-handle") {
+    findings.push_back(Found(reason.c_str(), Severity::kError, why));
+  }
+  if (run.fetchAsked) {
+    const Findings fetched = FetchFindings(run.fetch);
+    findings.insert(findings.end(), fetched.begin(), fetched.end());
+  }
+  if (run.directory.probed && !run.directory.writable) {
+    findings.push_back(Found("program-directory-not-writable", Severity::kError,
+                             "the program directory " + run.directory.path +
+                                 " cannot be written (" + WriteProblemCause(run.directory) +
+                                 "): Falwick cannot store the download there, so it never "
+                                 "announces anything, and the box's state is not kept",
+                             "install Falwick per user (see Installing)"));
+  } else if (run.infoFile.probed && !run.infoFile.writable) {
+    findings.push_back(Found("info-file-not-writable", Severity::kError,
+                             "the info file " + run.infoFile.path + " cannot be written (" +
+                                 WriteProblemCause(run.infoFile) +
+                                 "): the download is not stored, and what lies there is read "
+                                 "in its place"));
+  }
+  if (run.settingsFile.probed && !run.settingsFile.writable && run.directory.writable) {
+    findings.push_back(Found("settings-file-not-writable", Severity::kWarning,
+                             "the settings file " + run.settingsFile.path +
+                                 " cannot be written (" + WriteProblemCause(run.settingsFile) +
+                                 "): the box's state is not kept after the notice"));
+  }
+  if (run.connected == ConnectResult::kNoModemOrLan &&
+      (run.connection.flags & kConnectionProxy) != 0) {
+    findings.push_back(Found("proxy-connection-only", Severity::kError,
+                             "Windows reports a connection through a proxy only (flags " +
+                                 Hex(run.connection.flags) +
+                                 "): Falwick counts only a modem or a LAN as on line, so it "
+                                 "never checks on this machine"));
+  }
+  const bool ansiPath = run.modulePath.find('?') == std::string::npos;
+  if (!run.falwickPresent && ansiPath && run.mode != RunMode::kNone) {
+    findings.push_back(Found("no-falwick-exe", Severity::kWarning,
+                             "there is no Falwick.EXE at " + run.modulePath,
+                             "place falwick-info.exe beside it, or name its directory with "
+                             "--dir"));
+  }
+  if (run.htmProgram.empty() && run.mode != RunMode::kNone) {
+    findings.push_back(Found("no-htm-program", Severity::kError,
+                             "no program is associated with .htm files (FindExecutableA gave " +
+                                 std::to_string(run.htmResult) +
+                                 "): Falwick cannot open the download page"));
+  }
+  if (run.mode != RunMode::kNone) {
+    const Findings installed = InstalledVersionFindings(Argument(run, kInstalledVersionArgument));
+    findings.insert(findings.end(), installed.begin(), installed.end());
+  }
+  if (run.check) {
+    findings.insert(findings.end(), run.check->findings.begin(), run.check->findings.end());
+  }
+  return findings;
+}

@@ -1,0 +1,386 @@
+#include "tools/info/run/machine_check.h"
+
+#include <algorithm>
+#include <array>
+#include <tuple>
+#include <cstdint>
+#include <cstdio>
+
+#include "base/ascii_case.h"
+#include "tools/info/report/phrases.h"
+
+namespace {
+
+struct TrustResult {
+  uint32_t code;
+  const char* name;
+  const char* meaning;
+};
+
+constexpr std::array<TrustResult, 16> kTrustResults = {{
+    {0x00000000, "ERROR_SUCCESS", "a valid signature"},
+    {0x800B0100, "TRUST_E_NOSIGNATURE", "no signature"},
+    {0x800B0003, "TRUST_E_SUBJECT_FORM_UNKNOWN", "not a file that can be signed"},
+    {0x800B0001, "TRUST_E_PROVIDER_UNKNOWN", "no trust provider for this file"},
+    {0x80096010, "TRUST_E_BAD_DIGEST", "the file was changed after it was signed"},
+    {0x800B0109, "CERT_E_UNTRUSTEDROOT", "the certificate chains to a root this machine does not trust"},
+    {0x800B010A, "CERT_E_CHAINING", "the certificate's chain could not be built"},
+    {0x800B0101, "CERT_E_EXPIRED", "the certificate has expired and the signature has no time stamp"},
+    {0x800B010C, "CERT_E_REVOKED", "the certificate was revoked"},
+    {0x800B0111, "TRUST_E_EXPLICIT_DISTRUST", "the certificate is marked as not trusted"},
+    {0x800B0004, "TRUST_E_SUBJECT_NOT_TRUSTED", "the signature is not trusted"},
+    {0x80092026, "CRYPT_E_SECURITY_SETTINGS", "the administrator's policy forbids this signature"},
+    {0x800B0110, "CERT_E_WRONG_USAGE", "the certificate is not for code signing"},
+    {0x80096019, "TRUST_E_BASIC_CONSTRAINTS", "the certificate's basic constraints are invalid"},
+    {0x80092012, "CRYPT_E_NO_REVOCATION_CHECK", "the certificate's revocation could not be checked"},
+    {0x80092013, "CRYPT_E_REVOCATION_OFFLINE", "the revocation server could not be reached"},
+}};
+
+const TrustResult* FindTrust(long result) {
+  for (const TrustResult& known : kTrustResults) {
+    if (static_cast<uint32_t>(result) == known.code) return &known;
+  }
+  return nullptr;
+}
+
+// Up to the last backslash, without it ("C:\" keeps its own).
+std::string ParentDirectory(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return "";
+  return path.substr(0, slash == 2 && path[1] == ':' ? 3 : slash);
+}
+
+bool SameText(std::string a, std::string b) {
+  for (std::string* path : {&a, &b}) std::replace(path->begin(), path->end(), '/', '\\');
+  return EqualsIgnoringAsciiCase(a, b);
+}
+
+std::string Unquoted(const std::string& path) {
+  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+    return path.substr(1, path.size() - 2);
+  }
+  return path;
+}
+
+void CheckSignature(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
+  if (!paths.falwickPresent) return;
+  SignatureSeen& seen = check.signature;
+  seen.checked = true;
+  seen.result = api.VerifySignature(paths.falwickExe);
+  seen.verdict = SignatureVerdict(seen.result);
+  const std::string code = DescribeTrustResult(seen.result);
+  const std::string blocked =
+      ": Windows 11's Smart App Control blocks unsigned programs of unknown reputation "
+      "however they are started, and virus scanners are quick to quarantine them";
+  const std::string fix =
+      "sign Falwick.EXE with an RSA code-signing certificate and a time stamp "
+      "(scripts/release --sign)";
+  const std::vector<std::pair<std::string, std::string>> fields = {
+      {"path", paths.falwickExe}, {"result", Hex(static_cast<uint32_t>(seen.result), 8)}};
+  if (seen.verdict == "unsigned") {
+    check.findings.push_back({"falwick-unsigned", Severity::kWarning, 0,
+                              paths.falwickExe + " carries no Authenticode signature (" + code +
+                                  ")" + blocked,
+                              fix, fields});
+  } else if (seen.verdict == "invalid") {
+    check.findings.push_back({"falwick-signature-invalid", Severity::kError, 0,
+                              "the signature of " + paths.falwickExe +
+                                  " does not verify on this machine (" + code + ")" + blocked,
+                              fix, fields});
+  } else if (seen.verdict == "revocation-unknown") {
+    check.findings.push_back(
+        {"falwick-signature-revocation-unknown", Severity::kWarning, 0,
+         "the signature of " + paths.falwickExe + " could not be checked for revocation (" +
+             code + "): Windows may refuse it where the revocation server cannot be reached",
+         "", fields});
+  }
+}
+
+void CheckPrograms(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
+  check.htmProgram = paths.htmProgram;
+  check.httpsProgram = api.AssociatedProgram("https", true);
+  if (check.htmProgram.empty() || check.httpsProgram.empty() ||
+      SameText(api.LongPath(Unquoted(check.htmProgram)),
+               api.LongPath(Unquoted(check.httpsProgram)))) {
+    return;
+  }
+  check.findings.push_back(
+      {"htm-program-not-https-browser", Severity::kWarning, 0,
+       ".htm files open in " + check.htmProgram + ", https links in " + check.httpsProgram +
+           ": Falwick opens the download page with the .htm program, not with the browser "
+           "chosen for links (on Windows 11 each file type and protocol keeps its own default)",
+       "set the browser for .htm in Settings, Apps, Default apps",
+       {{"htm_program", check.htmProgram}, {"https_program", check.httpsProgram}}});
+}
+
+void CheckUrl(MachineCheck& check, const std::string& downloadUrl) {
+  for (const char c : std::string(" \t\"")) {
+    if (downloadUrl.find(c) != std::string::npos) check.urlSplitters += c;
+  }
+  if (check.urlSplitters.empty()) return;
+  std::string which;
+  for (const char c : check.urlSplitters) {
+    if (!which.empty()) which += " and ";
+    which += c == ' ' ? "a space (write %20)" : c == '\t' ? "a tab (write %09)" : "a \" (write %22)";
+  }
+  check.findings.push_back(
+      {"download-url-splits", Severity::kError, 0,
+       "the download URL holds " + which +
+           ": Windows hands the URL to the browser unparsed, and the browser reads it as "
+           "several arguments",
+       "percent-encode these characters in the URL",
+       {{"url", downloadUrl}, {"characters", check.urlSplitters}}});
+}
+
+const char* SpellingName(Spelling spelling) {
+  return spelling == Spelling::kAsItIs ? "as-it-is" : spelling == Spelling::kShort ? "short" : "lossy";
+}
+
+std::string DescribeSpelling(const SpelledPath& spelled) {
+  if (spelled.spelling == Spelling::kAsItIs) return spelled.text;
+  if (spelled.spelling == Spelling::kShort) {
+    return spelled.text + " (its short name: the ANSI code page cannot spell the long one)";
+  }
+  return spelled.text + " (the ANSI code page cannot spell it, and it has no short name)";
+}
+
+// The ANSI functions see a path the code page cannot spell, and that has no short (8.3)
+// name, with "?" or look-alikes in it: it names no folder, or another one.
+void CheckSpellings(MachineCheck& check, const MachinePaths& paths) {
+  check.falwickSpelling = paths.falwickSpelling;
+  check.tempSpelling = paths.tempSpelling;
+  const char* const shortNames =
+      "short (8.3) names are off on its volume, or were when the folder was made "
+      "(fsutil 8dot3name query C:)";
+  if (paths.falwickSpelling.spelling == Spelling::kLossy) {
+    check.findings.push_back(
+        {"name-outside-ansi-code-page", Severity::kError, 0,
+         "Falwick's path cannot be spelled in the ANSI code page and has no short name (" +
+             std::string(shortNames) + "): Falwick sees it as " + paths.falwickSpelling.text +
+             ", where it can store no download, so it never announces anything",
+         "install it in a folder whose path the ANSI code page can spell",
+         {{"path", paths.falwickSpelling.text}}});
+  }
+  if (!paths.tempSpelling.text.empty() && paths.tempSpelling.spelling == Spelling::kLossy) {
+    check.findings.push_back(
+        {"temp-name-outside-ansi-code-page", Severity::kError, 0,
+         "the temporary directory cannot be spelled in the ANSI code page and has no short "
+         "name (" + std::string(shortNames) + "): Falwick sees it as " +
+             paths.tempSpelling.text +
+             ", where it cannot look the browser up, so the download page never opens",
+         "give the folder a short name (fsutil file setshortname) or point TMP to a folder "
+         "of this user's whose path the code page can spell",
+         {{"path", paths.tempSpelling.text}}});
+  }
+}
+
+std::string CodePoint(uint32_t value) {
+  char text[16];
+  (void)std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(value));
+  return text;
+}
+
+// A host's URL holding a character the code page lacks reaches Falwick with "?" or a
+// look-alike in its place: another URL, or, with a '"' for a fullwidth quotation mark,
+// one the browser reads as several arguments.
+void CheckUrlCodePage(MachineCheck& check, const PathNames& names, const MachinePaths& paths) {
+  const std::pair<const char*, const std::u16string*> urls[] = {
+      {"info", &paths.infoUrl}, {"download", &paths.downloadUrl}};
+  for (const auto& [which, url] : urls) {
+    const std::vector<CodePageChange> changes = CodePageChanges(names, *url);
+    if (changes.empty()) continue;
+    std::string list;
+    for (const CodePageChange& change : changes) {
+      if (!list.empty()) list += ", ";
+      list += change.character + " as " + change.seen;
+    }
+    check.findings.push_back(
+        {"url-changed-by-code-page", Severity::kError, 0,
+         "the " + std::string(which) + " URL holds characters the ANSI code page changes on "
+             "the way to Falwick (" + list + "): Falwick uses another URL, and a '\"' splits "
+             "it for the browser",
+         "percent-encode every non-ASCII character of the URL as UTF-8 in the host's command "
+         "line (%E2%80%9C for U+201C)",
+         {{"url", which}, {"characters", list}}});
+  }
+}
+
+void CheckSettingsStart(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
+  if (paths.settingsFile.empty()) return;
+  check.settingsBom = api.FileStart(paths.settingsFile, 3) == "\xEF\xBB\xBF";
+  if (!check.settingsBom) return;
+  check.findings.push_back(
+      {"settings-utf8-bom", Severity::kWarning, 0,
+       "the settings file " + paths.settingsFile +
+           " starts with a UTF-8 byte-order mark, which Windows' profile functions do not "
+           "recognise: a section on its first line cannot be read (when that is [" +
+           paths.settingsSection +
+           "], the stored value is never seen and a write appends a second copy of the "
+           "section)",
+       "save the file as ANSI, or as UTF-16 with its mark", {{"path", paths.settingsFile}}});
+}
+
+void CheckDirectories(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
+  std::vector<std::string> seen;
+  const std::string self = api.CurrentUserSid();
+  for (const std::string* file : {&paths.falwickExe, &paths.infoFile, &paths.settingsFile}) {
+    const std::string directory = ParentDirectory(*file);
+    if (directory.empty()) continue;
+    bool known = false;
+    for (const std::string& other : seen) known = known || SameText(other, directory);
+    if (known) continue;
+    seen.push_back(directory);
+    DirectorySeen result{api.ReadAccess(directory), {}};
+    result.access.path = directory;
+    result.writers = OtherWriters(result.access, self);
+    for (const OtherWriter& writer : result.writers) {
+      std::string text;
+      const char* appliesTo = "directory";
+      if (writer.owner) {
+        appliesTo = "owner";
+        text = "the directory " + directory + " belongs to " + writer.principal +
+               ", who may change its permissions and then write in it";
+      } else if (writer.filesOnly) {
+        appliesTo = "new-files";
+        text = "files created in " + directory + " give " + writer.principal + " " +
+               writer.right + " rights";
+      } else {
+        text = "the directory " + directory + " grants " + writer.principal + " " +
+               writer.right + " rights";
+      }
+      text +=
+          ": another user could replace Falwick.EXE or put a DLL beside it, and it would run "
+          "as the next user who starts the host";
+      check.findings.push_back({"directory-writable-by-others", Severity::kWarning, 0, text,
+                                "install per user, or keep Falwick.EXE and the settings in a "
+                                "folder that only this user (and administrators) can write",
+                                {{"directory", directory},
+                                 {"principal", writer.principal},
+                                 {"sid", writer.sid},
+                                 {"right", writer.right},
+                                 {"mask", Hex(writer.mask, 8)},
+                                 {"applies_to", appliesTo}}});
+    }
+    check.directories.push_back(std::move(result));
+  }
+}
+
+std::string DescribeAccess(const DirectorySeen& seen) {
+  if (!seen.access.read) {
+    return "not read (error " + std::to_string(seen.access.error) + ")";
+  }
+  if (seen.writers.empty()) return "only this user and administrators may write in it";
+  std::string text;
+  for (const OtherWriter& writer : seen.writers) {
+    if (!text.empty()) text += "; ";
+    text += writer.owner ? writer.principal + " owns it"
+                         : writer.principal + ": " + writer.right +
+                               (writer.filesOnly ? " (on new files)" : "");
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string SignatureVerdict(long result) {
+  switch (static_cast<uint32_t>(result)) {
+    case 0: return "valid";
+    case 0x800B0100:  // TRUST_E_NOSIGNATURE
+    case 0x800B0003:  // TRUST_E_SUBJECT_FORM_UNKNOWN
+    case 0x800B0001:  // TRUST_E_PROVIDER_UNKNOWN
+      return "unsigned";
+    case 0x80092012:  // CRYPT_E_NO_REVOCATION_CHECK
+    case 0x80092013:  // CRYPT_E_REVOCATION_OFFLINE
+      return "revocation-unknown";
+    default: return "invalid";
+  }
+}
+
+std::string DescribeTrustResult(long result) {
+  std::string code = Hex(static_cast<uint32_t>(result), 8);
+  const TrustResult* known = FindTrust(result);
+  if (known == nullptr) return code;
+  return code + " " + known->name + ", " + known->meaning;
+}
+
+std::vector<CodePageChange> CodePageChanges(const PathNames& names, std::u16string_view url) {
+  std::vector<CodePageChange> changes;
+  for (size_t i = 0; i < url.size(); ++i) {
+    // A character outside the Basic Multilingual Plane is a pair of surrogates.
+    const bool pair = url[i] >= 0xD800 && url[i] < 0xDC00 && i + 1 < url.size();
+    const std::u16string_view character = url.substr(i, pair ? 2 : 1);
+    if (!SpellsInAnsi(names, character)) {
+      const uint32_t value = pair ? 0x10000 + ((url[i] - 0xD800u) << 10) + (url[i + 1] - 0xDC00u)
+                                  : url[i];
+      changes.push_back({CodePoint(value), names.ToAnsi(character)});
+    }
+    if (pair) ++i;
+  }
+  return changes;
+}
+
+MachineCheck CheckMachine(const MachineApi& api, const PathNames& names,
+                          const MachinePaths& paths, const std::string& downloadUrl) {
+  MachineCheck check;
+  CheckSpellings(check, paths);
+  CheckUrlCodePage(check, names, paths);
+  CheckSignature(check, api, paths);
+  CheckPrograms(check, api, paths);
+  CheckUrl(check, downloadUrl);
+  CheckSettingsStart(check, api, paths);
+  CheckDirectories(check, api, paths);
+  return check;
+}
+
+Fact MachineFact(const MachineCheck& check) {
+  Fact out = Fact::Object();
+  for (const auto& [key, label, spelled] :
+       {std::tuple<const char*, const char*, const SpelledPath*>{
+            "falwick_spelling", "Falwick spelled", &check.falwickSpelling},
+        {"temp_spelling", "Temp spelled", &check.tempSpelling}}) {
+    Fact& seen = out.Add(key, spelled->text.empty() ? Fact() : Fact::Object());
+    if (!spelled->text.empty()) {
+      seen.Add("path", Fact::String(spelled->text));
+      seen.Add("spelling", Fact::String(SpellingName(spelled->spelling)));
+    }
+    seen.Row(label, spelled->text.empty() ? "none: no temporary directory"
+                                          : DescribeSpelling(*spelled));
+  }
+  const SignatureSeen& signature = check.signature;
+  Fact& seen = out.Add("signature", signature.checked ? Fact::Object() : Fact());
+  if (signature.checked) {
+    seen.Add("result", Fact::String(Hex(static_cast<uint32_t>(signature.result), 8)));
+    seen.Add("verdict", Fact::String(signature.verdict));
+    seen.Row("Signature",
+             signature.verdict + " (" + DescribeTrustResult(signature.result) + ")");
+  }
+  // The .htm program has its row already, from the run's own lookup.
+  out.Add("htm_program", Fact::OptionalString(check.htmProgram));
+  out.Add("https_program", Fact::OptionalString(check.httpsProgram))
+      .Row("https program", check.httpsProgram.empty() ? "none" : check.httpsProgram);
+  out.Add("url_splitters", Fact::String(check.urlSplitters));
+  out.Add("settings_bom", Fact::Bool(check.settingsBom))
+      .RowIf(check.settingsBom, "Settings start", "a UTF-8 byte-order mark");
+  Fact& directories = out.Add("directories", Fact::Array());
+  for (const DirectorySeen& directory : check.directories) {
+    const DirectoryAccess& access = directory.access;
+    Fact& item = directories.Add("", Fact::Object());
+    item.Add("path", Fact::String(access.path));
+    item.Add("read", Fact::Bool(access.read));
+    item.Add("error", access.read ? Fact() : Fact::Integer(access.error));
+    item.Add("owner", Fact::OptionalString(access.owner));
+    Fact& writers = item.Add("writers", Fact::Array());
+    for (const OtherWriter& writer : directory.writers) {
+      Fact& one = writers.Add("", Fact::Object());
+      one.Add("sid", Fact::String(writer.sid));
+      one.Add("principal", Fact::String(writer.principal));
+      one.Add("right", Fact::String(writer.right));
+      one.Add("mask", Fact::Integer(writer.mask));
+      one.Add("applies_to", Fact::String(writer.owner       ? "owner"
+                                         : writer.filesOnly ? "new-files"
+                                                            : "directory"));
+    }
+    item.Row("Access", access.path + ": " + DescribeAccess(directory));
+  }
+  return out;
+}

@@ -1,0 +1,93 @@
+// What falwick-info run finds out about the machine beside Falwick's own run, and the
+// findings it gives: a folder or temporary directory the ANSI code page cannot spell, a
+// URL it changes, a Falwick.EXE without a valid signature, a .htm program that is not
+// the browser for https links, a download URL that the browser would read as several
+// arguments, a settings file that starts with a UTF-8 byte-order mark, and a directory
+// that users other than the one running Falwick can write. The questions go through a
+// MachineApi; every decision here is portable.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/path_spelling.h"
+#include "tools/info/report/report.h"
+#include "tools/info/run/directory_access.h"
+#include "tools/info/run/machine_api.h"
+
+// Where the run's files lie, all full paths.
+struct MachinePaths {
+  std::string falwickExe;  // DIR\Falwick.EXE
+  bool falwickPresent = false;
+  std::string infoFile;
+  std::string settingsFile;
+  std::string settingsSection;  // the section Falwick reads and writes
+  // The program Falwick opens the download page with: FindExecutableA's answer for
+  // ".htm", as the dry run found it through the program's own DefaultBrowser (empty:
+  // none). It is taken from the run rather than asked again, so that the report names
+  // the one program Falwick would start; only the https program is asked of the api.
+  std::string htmProgram;
+  // How Falwick spells its own path and the temporary directory for the ANSI functions,
+  // by the program's own rule (platform/files_win.h); the temporary directory's text is
+  // empty when none could be had.
+  SpelledPath falwickSpelling;
+  SpelledPath tempSpelling;
+  // The info and download URLs as the host gives them (UTF-16), before the ANSI code
+  // page; empty when not known.
+  std::u16string infoUrl;
+  std::u16string downloadUrl;
+};
+
+// A character of a URL that the ANSI code page changes on its way to Falwick.
+struct CodePageChange {
+  std::string character;  // "U+201C"
+  std::string seen;       // what Falwick reads instead: "?" or a look-alike
+};
+
+// The characters of `url` that do not come back unchanged from the ANSI code page.
+std::vector<CodePageChange> CodePageChanges(const PathNames& names, std::u16string_view url);
+
+struct SignatureSeen {
+  bool checked = false;  // Falwick.EXE was there to check
+  long result = 0;       // WinVerifyTrust's
+  std::string verdict;   // "valid", "unsigned", "invalid" or "revocation-unknown"
+};
+
+struct DirectorySeen {
+  DirectoryAccess access;
+  std::vector<OtherWriter> writers;
+};
+
+struct MachineCheck {
+  SpelledPath falwickSpelling;  // MachinePaths' own, as given
+  SpelledPath tempSpelling;
+  SignatureSeen signature;
+  std::string htmProgram;    // MachinePaths::htmProgram, as given
+  std::string httpsProgram;  // AssocQueryStringA's, for the https protocol
+  std::string urlSplitters;  // the characters of the download URL that split it: " \t\""
+  bool settingsBom = false;
+  std::vector<DirectorySeen> directories;  // of Falwick.EXE, the info and settings files
+  Findings findings;  // in the order of the members above, each naming what it found
+};
+
+// Asks `api` and decides. `downloadUrl` is the command line's download URL as given;
+// `names` converts to and from the ANSI code page.
+MachineCheck CheckMachine(const MachineApi& api, const PathNames& names,
+                          const MachinePaths& paths, const std::string& downloadUrl);
+
+// WinVerifyTrust's result in words: "valid", "unsigned", "invalid" or
+// "revocation-unknown" (the certificate's revocation could not be checked).
+std::string SignatureVerdict(long result);
+
+// "0x800B0100 TRUST_E_NOSIGNATURE (no signature)" and the like.
+std::string DescribeTrustResult(long result);
+
+// The check as the report's "machine" step: {"falwick_spelling" and "temp_spelling":
+// {"path", "spelling": "as-it-is", "short" or "lossy"} (null for a temporary directory
+// that could not be had), "signature": {"result", "verdict"} or null,
+// "htm_program", "https_program", "url_splitters", "settings_bom", "directories":
+// [{"path", "read", "error", "owner", "writers": [{"sid", "principal", "right", "mask",
+// "applies_to"}]}]}, with the rows "Falwick spelled", "Temp spelled", "Signature",
+// "https program", "Settings start" and "Access" for each directory.
+Fact MachineFact(const MachineCheck& check);

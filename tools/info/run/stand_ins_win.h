@@ -1,0 +1,106 @@
+// The stand-ins of falwick-info run for the files and the profile. Falwick's run flow
+// talks to them as to its real parts, and they answer as those would on this machine,
+// but nothing of the host's is changed: no file of the program directory is deleted,
+// created or written, no setting is stored, no dialog is shown and no browser started.
+// What the files and the profile were asked is kept for the report.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/profile_api.h"
+#include "platform/shell_api.h"
+#include "tools/info/run/dry_run.h"
+#include "tools/info/run/write_probe_win.h"
+#include "ui/notice.h"
+
+// Files as the run sees them: the module path is `modulePath`, deletions are only
+// pretended (when Windows would allow them), the download is stored in `bodyPath`
+// instead of the info file, and reading the info file reads what Falwick would read.
+class DryFiles final : public Files {
+ public:
+  DryFiles(Files& real, std::string modulePath, std::string bodyPath)
+      : real_(real), modulePath_(std::move(modulePath)), bodyPath_(std::move(bodyPath)) {}
+
+  // `modulePath`, or none when the ANSI functions could not take it.
+  std::optional<std::string> ModulePath() override;
+  bool Delete(const std::string& path) override;
+  std::unique_ptr<File> OpenForReading(const std::string& path) override;
+  std::unique_ptr<File> OpenForWriting(const std::string& path) override;
+
+  // The temporary directory, the placeholder and the questions before a rewrite are the
+  // tool's own or only read: they go to the system.
+  std::optional<std::string> TempDirectory() override { return real_.TempDirectory(); }
+  bool SameName(const std::string& a, const std::string& b) override {
+    return real_.SameName(a, b);
+  }
+  std::optional<FileId> Identify(const std::string& path) override {
+    return real_.Identify(path);
+  }
+  bool CreatePlaceholder(const std::string& path) override {
+    return real_.CreatePlaceholder(path);
+  }
+  bool FreeSpace(const std::string& directory, uint64_t& freeBytes) override {
+    return real_.FreeSpace(directory, freeBytes);
+  }
+  bool FileSize(const std::string& path, uint64_t& size) override {
+    return real_.FileSize(path, size);
+  }
+
+  BodyRead read() const { return read_; }
+  bool stored() const { return stored_once_; }  // the download went to bodyPath
+
+ private:
+  Files& real_;
+  std::string modulePath_;
+  std::string bodyPath_;
+  std::set<std::string> deleted_;  // as far as the run knows
+  std::set<std::string> stored_;   // written to bodyPath_ instead
+  BodyRead read_ = BodyRead::kNothing;
+  bool stored_once_ = false;
+};
+
+// The profile calls, reading the real file and writing nothing (a write succeeds, as the
+// run expects it to).
+class ReadOnlyProfileApi final : public ProfileApi {
+ public:
+  explicit ReadOnlyProfileApi(ProfileApi& real) : real_(real) {}
+  uint32_t GetPrivateProfileStringA(const char* section, const char* key,
+                                    const char* defaultValue, char* buffer, uint32_t size,
+                                    const char* fileName) override;
+  bool WritePrivateProfileStringA(const char*, const char*, const char*, const char*) override {
+    return true;
+  }
+
+  std::string lastRead;  // the text the last read returned
+
+ private:
+  ProfileApi& real_;
+};
+
+// A notice that shows nothing and answers "No", the box as it was.
+class SilentNotice final : public Notice {
+ public:
+  NoticeAnswer Ask(NoticeDialogData& /*dialog*/) override { return NoticeAnswer::kNo; }
+  WindowHandle Window() const override { return nullptr; }
+};
+
+// The system's lookup of the program associated with a file, and no start (reported as a
+// success): the default browser as the dry run sees it.
+class LookUpOnlyShell final : public ShellApi {
+ public:
+  explicit LookUpOnlyShell(ShellApi& real) : real_(real) {}
+  intptr_t FindExecutableA(const char* file, const char* directory, char* result) override {
+    return real_.FindExecutableA(file, directory, result);
+  }
+  intptr_t ShellExecuteA(WindowHandle, const char*, const char*, const char*, const char*,
+                         int) override {
+    return 42;  // results above 32 are success
+  }
+
+ private:
+  ShellApi& real_;
+};

@@ -31,7 +31,8 @@ def host_ini(tokens):
 
 class Adopted:
     """A process that a Windows program started, once it is this process's child:
-    poll, wait, terminate and kill as for a subprocess.Popen."""
+    poll, wait, terminate and kill as for a subprocess.Popen (and a WineProcess's
+    report())."""
 
     def __init__(self, pid):
         self.pid, self.returncode = pid, None
@@ -60,6 +61,10 @@ class Adopted:
 
     def kill(self):
         self.send_signal(signal.SIGKILL)
+
+    def report(self):
+        return "pid %d, started by a Windows program: %s" % (
+            self.pid, "running" if self.returncode is None else "exit code %d" % self.returncode)
 
 
 def adopt_orphans():

@@ -21,7 +21,6 @@ from harness.falwick import BrowserLog, ProgramDirectory
 from harness.notice import NOTICE_TEXT, DialogDriver, Watcher
 from harness.peak_memory import PeakMemory
 from harness.server import LocalServer
-from harness.wine import LOADER_ATTEMPTS, loader_failed
 
 
 WINE_ERRORS = "wine-errors.txt"  # beside a run's program directory: Wine's standard error
@@ -66,8 +65,8 @@ class Outcome:
     name: str
     product: str
     exit_code: int  # None when it had not ended in time and was stopped
-    wine_errors: str  # what Wine printed on standard error (its loader's failures)
-    seconds: float
+    starts: str  # how each start under Wine went, and what Wine printed (WineProcess)
+    seconds: float  # from the harness's start of it to its end, Wine's start-up and all
     dialog: dict  # what the dialog driver saw, or None when no dialog appeared
     dialog_seconds: float  # when it was seen, counted from the start
     browser: list  # one entry per browser start: its command line
@@ -98,8 +97,8 @@ class Outcome:
         """The bytes of the notice's text, None without a notice."""
         return self.control(NOTICE_TEXT)["text"].encode("latin-1") if self.shown else None
 
-    def read_browser_log(self, wait=0.0):
-        self.browser = BrowserLog(self.browser_log).launches(wait)
+    def read_browser_log(self):
+        self.browser = BrowserLog(self.browser_log).launches()
         return self.browser
 
     def dialog_text(self):
@@ -114,8 +113,6 @@ class Outcome:
             assert self.dialog is not None, "no notice appeared: %s" % self
         else:
             assert self.dialog is None, "an unexpected notice: %s" % self.dialog
-        if browser and not self.browser:
-            self.read_browser_log(wait=15)  # a busy machine starts the browser late
         assert self.browser == ([self.download_url] if browser else []), self.browser
         expected = {"Falwick.EXE", *leftover}
         if self.settings_before is not None:
@@ -172,48 +169,22 @@ class Launch:
         self.settings_before = self.settings.read_bytes() if self.settings.exists() else None
         self.started = time.monotonic()
         self.started_wall = time.time()
-        self.errors = open(self.root / WINE_ERRORS, "w+b")
-        self.loader_failures = []  # what the loader printed at each start it failed
-        self._lock = threading.Lock()
-        self._spawn()
-        self.ended = threading.Event()
-        threading.Thread(target=self._reap, daemon=True).start()
-
-    def _spawn(self):
-        self.spawned = time.monotonic()
         if self.case.start is not None:
-            self.process = self.case.start()
+            self.process = self.case.start()  # its own start: the harness repeats none
         else:
             line = (self.case.command_line if self.tokens is None
                     else sample.command_line(self.tokens))
             self.process = self.wine.start(self.program_dir / self.case.exe,
                                            *([line] if line else []), env=self.env,
-                                           errors=self.errors)
-        self.memory = PeakMemory(self.process.pid, self.sample_period)
+                                           errors=self.root / WINE_ERRORS)
+        self.memory = PeakMemory(self.process, self.sample_period)
+        self.ended = threading.Event()
+        threading.Thread(target=self._reap, daemon=True).start()
 
     def _reap(self):
-        # Only a start of the harness's own is repeated: one a case makes is its own.
-        attempts = LOADER_ATTEMPTS if self.case.start is None else 1
-        for attempt in range(1, attempts + 1):
-            code = self.process.wait()
-            seconds = time.monotonic() - self.spawned
-            with self._lock:
-                if (self.killed or attempt == attempts or not loader_failed(
-                        code, self.wine_errors().encode("latin-1"), seconds)):
-                    break
-                self.memory.stop()  # the program never ran: it starts again
-                self.loader_failures.append("%s(ended with code %d after %.3f s: started again)\n"
-                                            % (self.wine_errors(), code, seconds))
-                self.errors.seek(0)
-                self.errors.truncate()
-                self._spawn()
+        self.process.wait()
         self.seconds = time.monotonic() - self.started
         self.ended.set()
-
-    def wine_errors(self):
-        self.errors.flush()
-        self.errors.seek(0)
-        return self.errors.read().decode("latin-1")
 
     def wait(self, deadline):
         """Waits for the end until the deadline; a run still going then is stopped."""
@@ -222,9 +193,8 @@ class Launch:
 
     def stop(self):
         if not self.ended.is_set():
-            with self._lock:
-                self.killed = True  # it did not end by itself
-                self.process.kill()
+            self.killed = self.process.poll() is None  # it did not end by itself
+            self.process.kill()
             self.ended.wait()
 
     def shows(self, dialog):
@@ -237,14 +207,12 @@ class Launch:
         run no other overlapped, any notice seen while it ran."""
         if self.own_server:
             self.server.stop()
-        wine_errors = "".join(self.loader_failures) + self.wine_errors()
-        self.errors.close()
         mine = [(found, d) for found, d in dialogs
                 if found >= self.started_wall - 1 and (self.alone or self.shows(d))]
         return Outcome(
             name=self.name, product=self.product,
             exit_code=None if self.killed else self.process.returncode,
-            wine_errors=wine_errors,
+            starts=self.process.report(),
             seconds=self.seconds, dialog=mine[0][1] if mine else None,
             dialog_seconds=mine[0][0] - self.started_wall if mine else None, browser=[],
             requests=list(self.server.requests) if self.server else [],
@@ -273,15 +241,14 @@ class Batch:
             if launch.own_server:
                 launch.server.stop()
             launch.memory.stop()
-            launch.errors.close()
         self.runner.ended(self.launches)
         self.runner.abandoned = True
         self._outcomes = {}
 
-    def finish(self, browser_grace=2.0):
+    def finish(self):
         """The outcomes, {name: Outcome}, once every run has ended or been stopped at
-        the batch's deadline; `browser_grace` seconds later, for the stand-in browser
-        writes its log on its own, just after Falwick started it."""
+        the batch's deadline, and every stand-in browser they started has ended too:
+        Falwick starts it before it ends, and it writes its log on its own."""
         if self._outcomes is not None:
             return self._outcomes
         try:
@@ -291,7 +258,7 @@ class Batch:
             for launch in self.launches:
                 launch.stop()
             self.runner.ended(self.launches)
-        time.sleep(browser_grace)
+        assert self.runner.wine.browsers_settled(), "a stand-in browser did not end"
         self._outcomes = {launch.name: launch.outcome(self.runner.dialogs)
                           for launch in self.launches}
         for outcome in self._outcomes.values():
@@ -358,9 +325,9 @@ class Runner:
                 self._watcher.stop()
                 self._watcher = None
 
-    def together(self, cases, actions=("no",), timeout=150, on_shown=None, browser_grace=2.0):
+    def together(self, cases, actions=("no",), timeout=150, on_shown=None):
         """Runs the cases at once; returns {name: Outcome}."""
-        return self.start(cases, actions, timeout, on_shown).finish(browser_grace)
+        return self.start(cases, actions, timeout, on_shown).finish()
 
     def run(self, name, case, actions=("no",), **options):
         return self.together({name: case}, actions, **options)[name]

@@ -74,8 +74,7 @@ def falwick(runner, program, browser):
     def run(tokens, *actions, raw=None, on_shown=None, timeout=150, env=None):
         line = raw if raw is not None else sample.command_line(tokens)
         case = Case(program=program, command_line=line, browser_log=browser.path, env=env)
-        return runner.run("run", case, actions or None, timeout=timeout, on_shown=on_shown,
-                          browser_grace=0)
+        return runner.run("run", case, actions or None, timeout=timeout, on_shown=on_shown)
 
     return run
 
@@ -113,10 +112,10 @@ def browser(request, tmp_path):
 
 
 @pytest.fixture
-def browser_starts(browser, wine, programs):
+def browser_starts(browser, wine):
     """browser_starts(): the test's browser starts of runs that have ended, once every
     fake browser they started has finished writing."""
-    return lambda: browser.settled(wine, programs.browser_recorder)
+    return lambda: browser.settled(wine)
 
 
 @pytest.fixture(scope="session")

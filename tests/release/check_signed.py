@@ -131,11 +131,9 @@ def check_runs_under_wine(source, exe, recorder, prefix, work):
             server.serve("/info.txt", sample.NOT_NEWER)
             case = Case(program=program, server=server, mode="PX",
                         overrides={"product": sample.PRODUCT})
-            outcome = Runner(wine, work / "runs", exe).run("signed", case, actions=None,
-                                                            browser_grace=0)
+            outcome = Runner(wine, work / "runs", exe).run("signed", case, actions=None)
             requests = [(r.path, r.user_agent) for r in server.requests]
-        # The browser is started before Falwick ends, and writes its line at once.
-        launches = outcome.read_browser_log(wait=30)
+        launches = outcome.browser
     finally:
         wine.close()
     assert outcome.exit_code == 0

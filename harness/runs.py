@@ -68,7 +68,6 @@ class Outcome:
     starts: str  # how each start under Wine went, and what Wine printed (WineProcess)
     seconds: float  # from the harness's start of it to its end, Wine's start-up and all
     dialog: dict  # what the dialog driver saw, or None when no dialog appeared
-    dialog_seconds: float  # when it was seen, counted from the start
     browser: list  # one entry per browser start: its command line
     requests: list
     connections: int
@@ -79,6 +78,27 @@ class Outcome:
     program_dir: Path = None
     browser_log: Path = None
     download_url: str = sample.DEFAULTS["download_url"]
+    life: object = None  # returns the process's own Lifetime (harness.process_clock)
+
+    @property
+    def lifetime(self):
+        """Seconds from the process's own start to its end, as Windows tells them (see
+        harness.process_clock): what a time bound of Falwick's counts. None without a
+        clock, or when it never ended."""
+        life = self._life()
+        return life and life.seconds
+
+    @property
+    def dialog_seconds(self):
+        """When its notice appeared, counted from the process's own start; None without
+        a notice or a clock."""
+        life = self._life()
+        return None if life is None or life.shown is None else life.shown - life.began
+
+    def _life(self):
+        if callable(self.life):
+            self.life = self.life()  # asked once, when first wanted
+        return self.life
 
     @property
     def shown(self):
@@ -202,26 +222,29 @@ class Launch:
         return self.product is not None and any(
             c["text"].startswith(self.product + " Version ") for c in dialog["controls"])
 
-    def outcome(self, dialogs):
+    def outcome(self, dialogs, clock):
         """The run's outcome. Its notice is the one that names its product, or, for a
         run no other overlapped, any notice seen while it ran."""
         if self.own_server:
             self.server.stop()
         mine = [(found, d) for found, d in dialogs
                 if found >= self.started_wall - 1 and (self.alone or self.shows(d))]
+        # A start of the harness's own began after it was asked for; one a case made
+        # (the sample host's, say) may have begun before the run was handed over.
+        after = self.process.began if self.case.start is None else 0
+        life = clock and (lambda: clock.lifetime(self.program_dir / self.case.exe, after))
         return Outcome(
             name=self.name, product=self.product,
             exit_code=None if self.killed else self.process.returncode,
             starts=self.process.report(),
-            seconds=self.seconds, dialog=mine[0][1] if mine else None,
-            dialog_seconds=mine[0][0] - self.started_wall if mine else None, browser=[],
+            seconds=self.seconds, dialog=mine[0][1] if mine else None, browser=[],
             requests=list(self.server.requests) if self.server else [],
             connections=self.server.connections if self.server else 0,
             files=set(os.listdir(self.program_dir)), settings_before=self.settings_before,
             settings_after=self.settings.read_bytes() if self.settings.exists() else None,
             peak_memory_kib=self.memory.stop(),
             program_dir=self.program_dir, browser_log=self.browser_log,
-            download_url=self.tokens[-1] if self.tokens else None)
+            download_url=self.tokens[-1] if self.tokens else None, life=life)
 
 
 class Batch:
@@ -259,7 +282,7 @@ class Batch:
                 launch.stop()
             self.runner.ended(self.launches)
         assert self.runner.wine.browsers_settled(), "a stand-in browser did not end"
-        self._outcomes = {launch.name: launch.outcome(self.runner.dialogs)
+        self._outcomes = {launch.name: launch.outcome(self.runner.dialogs, self.runner.clock)
                           for launch in self.launches}
         for outcome in self._outcomes.values():
             outcome.read_browser_log()
@@ -281,6 +304,9 @@ class Runner:
         answers notices; `sample_period`: seconds between samples of the memory."""
         self.wine, self.base, self.exe = wine, base, exe
         self.driver = dialog_driver and DialogDriver(wine, dialog_driver)
+        # A ProcessClock watching Falwick.EXE (harness.process_clock), set while runs are
+        # to have their lifetime and dialog_seconds.
+        self.clock = None
         self.sample_period = sample_period
         base.mkdir(parents=True, exist_ok=True)
         self.dialogs = []

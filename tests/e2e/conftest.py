@@ -1,9 +1,9 @@
 """Fixtures of the end-to-end tests, each defined here once: a Wine session with its
 prefix and a virtual display, a local server, a fresh program directory with Falwick.EXE
-for each test, the runner that runs Falwick and answers its notice, and what a run
-leaves behind: browser starts and Wine's temporary directory. The machinery is the
-harness package at the top of the tree; test modules import from it, never from here
-or from each other."""
+for each test, the runner that runs Falwick and answers its notice, the clock of
+Falwick's own start and end, and what a run leaves behind: browser starts and Wine's
+temporary directory. The machinery is the harness package at the top of the tree; test
+modules import from it, never from here or from each other."""
 
 import os
 import subprocess
@@ -19,6 +19,8 @@ if str(ROOT) not in sys.path:
 from harness import certs, offline, sample  # noqa: E402
 from harness.falwick import BrowserLog, ProgramDirectory  # noqa: E402
 from harness.info_tool import InfoTool  # noqa: E402
+from harness.notice import NOTICE_CAPTION  # noqa: E402
+from harness.process_clock import ProcessClock  # noqa: E402
 from harness.programs import Programs  # noqa: E402
 from harness.runs import Case, Runner  # noqa: E402
 from harness.server import LocalServer  # noqa: E402
@@ -62,6 +64,19 @@ def runner(wine, programs, html_association, tmp_path_factory):
                     programs.dialog_driver)
     yield runner
     runner.check_every_notice_was_claimed()
+
+
+@pytest.fixture(scope="module")
+def process_clock(wine, programs, runner, work):
+    """For a module with time bounds: when Windows says each Falwick.EXE and
+    deadline_probe.exe began and ended (harness.process_clock), which gives the runner's
+    outcomes their lifetime and dialog_seconds while the module runs."""
+    clock = ProcessClock(wine, programs.process_times, ("Falwick.EXE", "deadline_probe.exe"),
+                         work, window=NOTICE_CAPTION)
+    runner.clock = clock
+    yield clock
+    runner.clock = None
+    clock.close()
 
 
 @pytest.fixture

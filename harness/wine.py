@@ -179,13 +179,33 @@ def make_prefix(prefix, fresh=False):
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+# Wine's modules and code pages: wineboot writes them into a prefix, and programs only
+# map them. A copy of a prefix links them rather than copy some 650 MB.
+SHARED_SUFFIXES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".tlb", ".nls",
+                   ".com", ".ax")
+
+
+def _link_or_copy(source, target):
+    if source.lower().endswith(SHARED_SUFFIXES):
+        try:
+            os.link(source, target)
+            return target
+        except OSError:
+            pass  # another file system
+    return shutil.copy2(source, target)
+
+
 def copy_prefix(prefix, copy):
-    """A copy of `prefix` with a wineserver of its own (used for off-line runs)."""
+    """A fresh copy of `prefix` at `copy` (one there before removed, its wineserver
+    ended), for a Wine session of its own: a wineserver and registry of its own."""
     with _locked(copy):
-        if not (copy / "system.reg").exists():
-            subprocess.run(["wineserver", "-w"], env=base_environment(prefix),
+        if copy.exists():
+            subprocess.run(["wineserver", "-k"], env=base_environment(copy),
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            shutil.copytree(prefix, copy, symlinks=True)
+            shutil.rmtree(copy)
+        subprocess.run(["wineserver", "-w"], env=base_environment(prefix),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.copytree(prefix, copy, symlinks=True, copy_function=_link_or_copy)
 
 
 class VirtualDisplay:

@@ -36,12 +36,14 @@ class Adopted:
 
     def __init__(self, pid):
         self.pid, self.returncode = pid, None
+        self.ended_at = None  # when its end was taken (time.time())
 
     def poll(self):
         if self.returncode is None:
             pid, status = os.waitpid(self.pid, os.WNOHANG)
             if pid:
                 self.returncode = os.waitstatus_to_exitcode(status)
+                self.ended_at = time.time()
         return self.returncode
 
     def wait(self, timeout=None):

@@ -57,11 +57,13 @@ class ProcessClock:
                 lifetime.ended, lifetime.exit_code = float(fields[2]), int(fields[3])
         return entries
 
-    def lifetime(self, program, after, timeout=30):
+    def lifetime(self, program, after, ended_by=None, timeout=30):
         """The life of the first process of `program` (a Unix path) that began after
         `after` (a time.time() value), once it has ended; None when none is seen by then,
         or when it has not ended within `timeout` seconds. A process that lived only a
-        few milliseconds may go unseen."""
+        few milliseconds may go unseen. `ended_by`: when its Linux process was seen to
+        have ended, if known; the exit time is never later than that (the wineserver
+        stamps it when it gets round to it, which has been seen seconds late)."""
         name = self.wine.windows_path(program).lower()
 
         def found():
@@ -69,8 +71,12 @@ class ProcessClock:
                      if path == name and lifetime.began >= after]
             return min(lives, key=lambda lifetime: lifetime.began) if lives else None
 
-        ended = wait_until(lambda: (found() or Lifetime(0)).ended is not None, timeout)
-        return found() if ended else None
+        if not wait_until(lambda: (found() or Lifetime(0)).ended is not None, timeout):
+            return None
+        life = found()
+        if ended_by is not None:
+            life.ended = min(life.ended, ended_by)
+        return life
 
     def began(self, program, after, timeout=30):
         """When the first process of `program` that began after `after` began, once it

@@ -232,7 +232,8 @@ class Launch:
         # A start of the harness's own began after it was asked for; one a case made
         # (the sample host's, say) may have begun before the run was handed over.
         after = self.process.began if self.case.start is None else 0
-        life = clock and (lambda: clock.lifetime(self.program_dir / self.case.exe, after))
+        life = clock and (lambda: clock.lifetime(self.program_dir / self.case.exe, after,
+                                                 self.process.ended_at))
         return Outcome(
             name=self.name, product=self.product,
             exit_code=None if self.killed else self.process.returncode,

@@ -61,6 +61,7 @@ class WineProcess:
         self.attempts = LOADER_ATTEMPTS if repeat else 1
         self.errors = open(errors, "w+b") if errors is not None else tempfile.TemporaryFile()
         self.stderr = b""  # what Wine printed at the last start, once it has ended
+        self.ended_at = None  # when its end was taken (time.time())
         self.starts = []  # one line of report() for each start that has ended
         self.returncode = None
         self.killed = False  # stopped before it ended by itself
@@ -100,6 +101,7 @@ class WineProcess:
                 self._spawn()
                 return False
             self.returncode = code
+            self.ended_at = time.time()
             self.errors.close()
         log.log(logging.WARNING if len(self.starts) > 1 else logging.INFO, "%s\n  %s",
                 " ".join(str(part) for part in self.command[1:])[:400], self.report())

@@ -56,7 +56,7 @@ def test_a_call_that_never_returns_is_abandoned_and_the_process_ends_within_the_
     print("%s blocks: exit code %d, %s" % (call, code, report))
     assert code == 0
     if call != "none":  # it lives for seconds, long enough for the clock to see it
-        lifetime = process_clock.lifetime(programs.deadline_probe, run.began)
+        lifetime = process_clock.lifetime(programs.deadline_probe, run.began, run.ended_at)
         assert lifetime is not None, "the clock did not see the probe: %s" % run.report()
         print("ended %.2f s after its own start" % lifetime.seconds)
         assert DEADLINE_MS / 1000 <= lifetime.seconds < BOUND_SECONDS

@@ -57,7 +57,7 @@ class Timed:
         peak KiB)."""
         outcome = self.runner.run("bench", Case(program=program, exe=exe, server=self.server,
                                                 command_line=line),
-                                  actions=None, browser_grace=0)
+                                  actions=None)
         if outcome.exit_code != 0:
             raise RuntimeError("%s exited with %s" % (exe, outcome.exit_code))
         return outcome.seconds, outcome.peak_memory_kib

@@ -120,13 +120,10 @@ def run(wine, programs, server, host, program, desktop, browser_log):
             # Painted active, as on Windows.
             notices.photograph(wine, programs.active_frame, dialog, PICTURE, host_window)
 
-        outcome = runner.run("demo", case, ("yes",), timeout=90, on_shown=look,
-                             browser_grace=0)
-        wait_until(browser_log.path.exists, 15, 0.2)
-        return outcome
+        return runner.run("demo", case, ("yes",), timeout=90, on_shown=look)
     say("The notice is on your screen (display %s), in front of the host's window: answer "
         "it. \"Yes\" opens the download page in your default browser." % desktop)
-    outcome = runner.run("demo", case, None, timeout=24 * 3600, browser_grace=0)
+    outcome = runner.run("demo", case, None, timeout=24 * 3600)
     # The browser starts on its own after Falwick has ended: give it time.
     wait_until(lambda: any(r.path == "/download/writer.htm" for r in server.requests),
                15, 0.2)

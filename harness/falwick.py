@@ -4,9 +4,6 @@ with the exe and whatever the host keeps beside it; the record of the stand-in b
 
 import os
 import shutil
-import time
-
-from harness.wine import wait_until
 
 # WinINet's own URL cache in the prefix: every fetch goes through it (Falwick asks for
 # no INTERNET_FLAG_NO_CACHE_WRITE), as it does on Windows.
@@ -53,19 +50,16 @@ class BrowserLog:
         or to put into wine.env."""
         return {self.VARIABLE: wine.windows_path(self.path)}
 
-    def launches(self, wait=0.0):
-        """One entry per start, after waiting up to `wait` seconds for the first."""
-        deadline = time.monotonic() + wait
-        while not self.path.exists() and time.monotonic() < deadline:
-            time.sleep(0.1)
+    def launches(self):
+        """One entry per start so far."""
         if not self.path.exists():
             return []
         return self.path.read_text(encoding="latin-1").splitlines()
 
-    def settled(self, wine, recorder):
-        """The starts of runs that have ended, once every stand-in browser (`recorder`)
-        they started has finished writing: Falwick starts it before it ends."""
-        assert wait_until(lambda: not wine.running(recorder)), "a fake browser did not end"
+    def settled(self, wine):
+        """The starts of runs that have ended, once every stand-in browser they started
+        has finished writing (Wine.browsers_settled)."""
+        assert wine.browsers_settled(), "a fake browser did not end"
         return self.launches()
 
 

@@ -31,16 +31,19 @@ def host_ini(tokens):
 
 class Adopted:
     """A process that a Windows program started, once it is this process's child:
-    poll, wait, terminate and kill as for a subprocess.Popen."""
+    poll, wait, terminate and kill as for a subprocess.Popen (and a WineProcess's
+    report())."""
 
     def __init__(self, pid):
         self.pid, self.returncode = pid, None
+        self.ended_at = None  # when its end was taken (time.time())
 
     def poll(self):
         if self.returncode is None:
             pid, status = os.waitpid(self.pid, os.WNOHANG)
             if pid:
                 self.returncode = os.waitstatus_to_exitcode(status)
+                self.ended_at = time.time()
         return self.returncode
 
     def wait(self, timeout=None):
@@ -60,6 +63,10 @@ class Adopted:
 
     def kill(self):
         self.send_signal(signal.SIGKILL)
+
+    def report(self):
+        return "pid %d, started by a Windows program: %s" % (
+            self.pid, "running" if self.returncode is None else "exit code %d" % self.returncode)
 
 
 def adopt_orphans():

@@ -4,11 +4,10 @@ to install, upgrade and uninstall, and the host they installed, started where th
 put it."""
 
 import re
-import time
 from pathlib import Path
 
 from harness.host import SampleHost
-from harness.wine import process_running
+from harness.wine import process_running, wait_until
 
 PRODUCT_FOLDER = ("Programs", "Writer")  # under the user's %LOCALAPPDATA%
 VERSIONS = ("3.0.012", "3.5.014")  # the first install, then its upgrade
@@ -61,11 +60,9 @@ class Installer:
         if self.kind == "nsis":
             status, _ = self.wine.run(self.folder / "Uninstall.exe", "/S")
             # The uninstaller hands over to its copy in Temp and returns at once.
-            deadline = time.monotonic() + timeout
-            while process_running(NSIS_UNINSTALLER_COPY.search):
-                if time.monotonic() >= deadline:
-                    raise RuntimeError("the NSIS uninstaller did not end")
-                time.sleep(0.1)
+            if not wait_until(lambda: not process_running(NSIS_UNINSTALLER_COPY.search,
+                                                          self.wine.prefix), timeout):
+                raise RuntimeError("the NSIS uninstaller did not end")
             return status
         # The package the product was installed from is the one Windows keeps; any
         # version's package names the same product for /x once installed.

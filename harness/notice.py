@@ -6,6 +6,7 @@ import subprocess
 import threading
 import time
 
+NOTICE_CAPTION = "New Program Update Available"
 NOTICE_TEXT = 1001  # the id of the control that shows the notice's text
 
 

@@ -61,7 +61,7 @@ def main():
             run = runner.run("offline", Case(program=ProgramDirectory(program_dir, None),
                                              server=server,
                                              command_line=sample.command_line(tokens)),
-                             actions=None, browser_grace=0)
+                             actions=None)
         finally:
             wine.close()
         requests = [request.path for request in server.requests]

@@ -21,7 +21,6 @@ from harness.falwick import BrowserLog, ProgramDirectory
 from harness.notice import NOTICE_TEXT, DialogDriver, Watcher
 from harness.peak_memory import PeakMemory
 from harness.server import LocalServer
-from harness.wine import LOADER_ATTEMPTS, loader_failed
 
 
 WINE_ERRORS = "wine-errors.txt"  # beside a run's program directory: Wine's standard error
@@ -66,10 +65,9 @@ class Outcome:
     name: str
     product: str
     exit_code: int  # None when it had not ended in time and was stopped
-    wine_errors: str  # what Wine printed on standard error (its loader's failures)
-    seconds: float
+    starts: str  # how each start under Wine went, and what Wine printed (WineProcess)
+    seconds: float  # from the harness's start of it to its end, Wine's start-up and all
     dialog: dict  # what the dialog driver saw, or None when no dialog appeared
-    dialog_seconds: float  # when it was seen, counted from the start
     browser: list  # one entry per browser start: its command line
     requests: list
     connections: int
@@ -80,6 +78,27 @@ class Outcome:
     program_dir: Path = None
     browser_log: Path = None
     download_url: str = sample.DEFAULTS["download_url"]
+    life: object = None  # returns the process's own Lifetime (harness.process_clock)
+
+    @property
+    def lifetime(self):
+        """Seconds from the process's own start to its end, as Windows tells them (see
+        harness.process_clock): what a time bound of Falwick's counts. None without a
+        clock, or when it never ended."""
+        life = self._life()
+        return life and life.seconds
+
+    @property
+    def dialog_seconds(self):
+        """When its notice appeared, counted from the process's own start; None without
+        a notice or a clock."""
+        life = self._life()
+        return None if life is None or life.shown is None else life.shown - life.began
+
+    def _life(self):
+        if callable(self.life):
+            self.life = self.life()  # asked once, when first wanted
+        return self.life
 
     @property
     def shown(self):
@@ -98,8 +117,8 @@ class Outcome:
         """The bytes of the notice's text, None without a notice."""
         return self.control(NOTICE_TEXT)["text"].encode("latin-1") if self.shown else None
 
-    def read_browser_log(self, wait=0.0):
-        self.browser = BrowserLog(self.browser_log).launches(wait)
+    def read_browser_log(self):
+        self.browser = BrowserLog(self.browser_log).launches()
         return self.browser
 
     def dialog_text(self):
@@ -114,8 +133,6 @@ class Outcome:
             assert self.dialog is not None, "no notice appeared: %s" % self
         else:
             assert self.dialog is None, "an unexpected notice: %s" % self.dialog
-        if browser and not self.browser:
-            self.read_browser_log(wait=15)  # a busy machine starts the browser late
         assert self.browser == ([self.download_url] if browser else []), self.browser
         expected = {"Falwick.EXE", *leftover}
         if self.settings_before is not None:
@@ -172,48 +189,22 @@ class Launch:
         self.settings_before = self.settings.read_bytes() if self.settings.exists() else None
         self.started = time.monotonic()
         self.started_wall = time.time()
-        self.errors = open(self.root / WINE_ERRORS, "w+b")
-        self.loader_failures = []  # what the loader printed at each start it failed
-        self._lock = threading.Lock()
-        self._spawn()
-        self.ended = threading.Event()
-        threading.Thread(target=self._reap, daemon=True).start()
-
-    def _spawn(self):
-        self.spawned = time.monotonic()
         if self.case.start is not None:
-            self.process = self.case.start()
+            self.process = self.case.start()  # its own start: the harness repeats none
         else:
             line = (self.case.command_line if self.tokens is None
                     else sample.command_line(self.tokens))
             self.process = self.wine.start(self.program_dir / self.case.exe,
                                            *([line] if line else []), env=self.env,
-                                           errors=self.errors)
-        self.memory = PeakMemory(self.process.pid, self.sample_period)
+                                           errors=self.root / WINE_ERRORS)
+        self.memory = PeakMemory(self.process, self.sample_period)
+        self.ended = threading.Event()
+        threading.Thread(target=self._reap, daemon=True).start()
 
     def _reap(self):
-        # Only a start of the harness's own is repeated: one a case makes is its own.
-        attempts = LOADER_ATTEMPTS if self.case.start is None else 1
-        for attempt in range(1, attempts + 1):
-            code = self.process.wait()
-            seconds = time.monotonic() - self.spawned
-            with self._lock:
-                if (self.killed or attempt == attempts or not loader_failed(
-                        code, self.wine_errors().encode("latin-1"), seconds)):
-                    break
-                self.memory.stop()  # the program never ran: it starts again
-                self.loader_failures.append("%s(ended with code %d after %.3f s: started again)\n"
-                                            % (self.wine_errors(), code, seconds))
-                self.errors.seek(0)
-                self.errors.truncate()
-                self._spawn()
+        self.process.wait()
         self.seconds = time.monotonic() - self.started
         self.ended.set()
-
-    def wine_errors(self):
-        self.errors.flush()
-        self.errors.seek(0)
-        return self.errors.read().decode("latin-1")
 
     def wait(self, deadline):
         """Waits for the end until the deadline; a run still going then is stopped."""
@@ -222,9 +213,8 @@ class Launch:
 
     def stop(self):
         if not self.ended.is_set():
-            with self._lock:
-                self.killed = True  # it did not end by itself
-                self.process.kill()
+            self.killed = self.process.poll() is None  # it did not end by itself
+            self.process.kill()
             self.ended.wait()
 
     def shows(self, dialog):
@@ -232,28 +222,30 @@ class Launch:
         return self.product is not None and any(
             c["text"].startswith(self.product + " Version ") for c in dialog["controls"])
 
-    def outcome(self, dialogs):
+    def outcome(self, dialogs, clock):
         """The run's outcome. Its notice is the one that names its product, or, for a
         run no other overlapped, any notice seen while it ran."""
         if self.own_server:
             self.server.stop()
-        wine_errors = "".join(self.loader_failures) + self.wine_errors()
-        self.errors.close()
         mine = [(found, d) for found, d in dialogs
                 if found >= self.started_wall - 1 and (self.alone or self.shows(d))]
+        # A start of the harness's own began after it was asked for; one a case made
+        # (the sample host's, say) may have begun before the run was handed over.
+        after = self.process.began if self.case.start is None else 0
+        life = clock and (lambda: clock.lifetime(self.program_dir / self.case.exe, after,
+                                                 self.process.ended_at))
         return Outcome(
             name=self.name, product=self.product,
             exit_code=None if self.killed else self.process.returncode,
-            wine_errors=wine_errors,
-            seconds=self.seconds, dialog=mine[0][1] if mine else None,
-            dialog_seconds=mine[0][0] - self.started_wall if mine else None, browser=[],
+            starts=self.process.report(),
+            seconds=self.seconds, dialog=mine[0][1] if mine else None, browser=[],
             requests=list(self.server.requests) if self.server else [],
             connections=self.server.connections if self.server else 0,
             files=set(os.listdir(self.program_dir)), settings_before=self.settings_before,
             settings_after=self.settings.read_bytes() if self.settings.exists() else None,
             peak_memory_kib=self.memory.stop(),
             program_dir=self.program_dir, browser_log=self.browser_log,
-            download_url=self.tokens[-1] if self.tokens else None)
+            download_url=self.tokens[-1] if self.tokens else None, life=life)
 
 
 class Batch:
@@ -273,15 +265,14 @@ class Batch:
             if launch.own_server:
                 launch.server.stop()
             launch.memory.stop()
-            launch.errors.close()
         self.runner.ended(self.launches)
         self.runner.abandoned = True
         self._outcomes = {}
 
-    def finish(self, browser_grace=2.0):
+    def finish(self):
         """The outcomes, {name: Outcome}, once every run has ended or been stopped at
-        the batch's deadline; `browser_grace` seconds later, for the stand-in browser
-        writes its log on its own, just after Falwick started it."""
+        the batch's deadline, and every stand-in browser they started has ended too:
+        Falwick starts it before it ends, and it writes its log on its own."""
         if self._outcomes is not None:
             return self._outcomes
         try:
@@ -291,8 +282,8 @@ class Batch:
             for launch in self.launches:
                 launch.stop()
             self.runner.ended(self.launches)
-        time.sleep(browser_grace)
-        self._outcomes = {launch.name: launch.outcome(self.runner.dialogs)
+        assert self.runner.wine.browsers_settled(), "a stand-in browser did not end"
+        self._outcomes = {launch.name: launch.outcome(self.runner.dialogs, self.runner.clock)
                           for launch in self.launches}
         for outcome in self._outcomes.values():
             outcome.read_browser_log()
@@ -314,6 +305,9 @@ class Runner:
         answers notices; `sample_period`: seconds between samples of the memory."""
         self.wine, self.base, self.exe = wine, base, exe
         self.driver = dialog_driver and DialogDriver(wine, dialog_driver)
+        # A ProcessClock watching Falwick.EXE (harness.process_clock), set while runs are
+        # to have their lifetime and dialog_seconds.
+        self.clock = None
         self.sample_period = sample_period
         base.mkdir(parents=True, exist_ok=True)
         self.dialogs = []
@@ -358,9 +352,9 @@ class Runner:
                 self._watcher.stop()
                 self._watcher = None
 
-    def together(self, cases, actions=("no",), timeout=150, on_shown=None, browser_grace=2.0):
+    def together(self, cases, actions=("no",), timeout=150, on_shown=None):
         """Runs the cases at once; returns {name: Outcome}."""
-        return self.start(cases, actions, timeout, on_shown).finish(browser_grace)
+        return self.start(cases, actions, timeout, on_shown).finish()
 
     def run(self, name, case, actions=("no",), **options):
         return self.together({name: case}, actions, **options)[name]

@@ -17,6 +17,7 @@ import base64
 import email.utils
 import http.client
 import itertools
+import logging
 import os
 import pwd
 import shutil
@@ -144,7 +145,7 @@ class Squid:
             self.directory.chmod(0o700)
 
     def start(self, attempts=3):
-        for _ in range(attempts):
+        for attempt in range(1, attempts + 1):
             self.port = _free_port()
             self._write_files()
             started = time.monotonic()
@@ -157,6 +158,13 @@ class Squid:
                 self.startup_seconds = time.monotonic() - started
                 return self
             self.process.wait()
+            # Shown in the suite's output as it happens, like a repeated Wine start.
+            logging.getLogger("harness.squid").warning(
+                "squid on port %d ended after %.3f s with code %s%s:\n%s%s",
+                self.port, time.monotonic() - started, self.process.returncode,
+                ", started again" if attempt < attempts else "",
+                (self.directory / "console.log").read_text(errors="replace"),
+                self.cache_log()[-2000:])
         console = (self.directory / "console.log").read_text(errors="replace")
         raise RuntimeError("squid did not start:\n" + console + self.cache_log()[-2000:])
 

@@ -3,15 +3,20 @@ told), a wineserver kept alive between runs, and runs of Windows programs with a
 controlled environment. Off-line runs, in a network namespace, are in harness.offline."""
 
 import fcntl
+import logging
 import os
 import shutil
 import subprocess
 import tempfile
+import threading
 import time
 from contextlib import contextmanager
 from pathlib import Path
 
 WINE = "wine"
+# Every start of a Windows program is logged here when it has ended (INFO; a start that
+# was repeated, WARNING): the tests show the log of a test that fails.
+log = logging.getLogger("harness.wine")
 
 # WinINet takes its proxy from these (with or without http://): a proxy some machine
 # has configured must never see the harness's loopback requests.
@@ -38,6 +43,100 @@ def loader_failed(code, errors, seconds):
     (bytes) on standard error, never got to run its program."""
     return code != 0 and (seconds < FASTEST_RUN
                           or any(marker in errors for marker in LOADER_FAILURES))
+
+
+class WineProcess:
+    """A Windows program started under Wine, the one way the harness starts one: Falwick,
+    the helpers, the sample host and Wine's own tools alike. What Wine prints on standard
+    error goes to a file of its own (`errors`: a path, or None for a temporary file);
+    with `repeat`, a start that Wine's loader failed (loader_failed) is started again, at
+    most LOADER_ATTEMPTS times in all. Every start is timed; report() tells how each
+    went and what Wine printed, and is logged once the last start has ended. pid,
+    poll(), wait(), kill() and returncode are the last start's; the pid is the Windows
+    program's own (Wine's loader runs it in place)."""
+
+    def __init__(self, command, env, errors=None, stdout=subprocess.DEVNULL, repeat=True):
+        self.command, self.env, self.stdout = command, env, stdout
+        self.name = os.path.basename(str(command[1]).replace("\\", "/"))
+        self.attempts = LOADER_ATTEMPTS if repeat else 1
+        self.errors = open(errors, "w+b") if errors is not None else tempfile.TemporaryFile()
+        self.stderr = b""  # what Wine printed at the last start, once it has ended
+        self.ended_at = None  # when its end was taken (time.time())
+        self.starts = []  # one line of report() for each start that has ended
+        self.returncode = None
+        self.killed = False  # stopped before it ended by itself
+        self._lock = threading.Lock()
+        self._spawn()
+
+    def _spawn(self):
+        for output in (self.errors, self.stdout):
+            if hasattr(output, "truncate"):  # a file: what an earlier start wrote goes
+                output.seek(0)
+                output.truncate()
+        self.began = time.time()
+        self._began = time.monotonic()
+        self._process = subprocess.Popen(self.command, env=self.env, stdin=subprocess.DEVNULL,
+                                         stdout=self.stdout, stderr=self.errors)
+
+    @property
+    def pid(self):
+        return self._process.pid
+
+    def _ended(self, code):
+        """Takes the end of the current start; True when it is the last."""
+        with self._lock:
+            if self.returncode is not None:
+                return True
+            seconds = time.monotonic() - self._began
+            self.errors.seek(0)
+            self.stderr = self.errors.read()
+            again = (not self.killed and len(self.starts) + 1 < self.attempts
+                     and loader_failed(code, self.stderr, seconds))
+            self.starts.append("%s started %s.%03d: %s after %.3f s%s%s" % (
+                self.name, time.strftime("%H:%M:%S", time.localtime(self.began)),
+                self.began % 1 * 1000, "stopped" if self.killed else "exit code %d" % code,
+                seconds, ", Wine's loader failed: started again" if again else "",
+                "".join("\n  | " + line for line in self.stderr.decode("latin-1").splitlines())))
+            if again:
+                self._spawn()
+                return False
+            self.returncode = code
+            self.ended_at = time.time()
+            self.errors.close()
+        log.log(logging.WARNING if len(self.starts) > 1 else logging.INFO, "%s\n  %s",
+                " ".join(str(part) for part in self.command[1:])[:400], self.report())
+        return True
+
+    def poll(self):
+        while self.returncode is None:
+            code = self._process.poll()
+            if code is None or self._ended(code):
+                break
+        return self.returncode
+
+    def wait(self, timeout=None):
+        """The exit code once the last start has ended; subprocess.TimeoutExpired when
+        that has not come within `timeout` seconds."""
+        deadline = None if timeout is None else time.monotonic() + timeout
+        while self.returncode is None:
+            left = None if deadline is None else max(0.0, deadline - time.monotonic())
+            self._ended(self._process.wait(left))
+        return self.returncode
+
+    def kill(self):
+        """Stops it for good (no start follows) and waits for its end."""
+        with self._lock:
+            if self.returncode is None:
+                self.killed = True
+                self._process.kill()
+        return self.wait()
+
+    terminate = kill
+
+    def report(self):
+        """Each start that has ended: when, how it ended, how long it took, and what Wine
+        printed on standard error."""
+        return "\n  ".join(self.starts) if self.starts else "%s: running" % self.name
 
 
 def base_environment(prefix, display=None):
@@ -82,13 +181,33 @@ def make_prefix(prefix, fresh=False):
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+# Wine's modules and code pages: wineboot writes them into a prefix, and programs only
+# map them. A copy of a prefix links them rather than copy some 650 MB.
+SHARED_SUFFIXES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".tlb", ".nls",
+                   ".com", ".ax")
+
+
+def _link_or_copy(source, target):
+    if source.lower().endswith(SHARED_SUFFIXES):
+        try:
+            os.link(source, target)
+            return target
+        except OSError:
+            pass  # another file system
+    return shutil.copy2(source, target)
+
+
 def copy_prefix(prefix, copy):
-    """A copy of `prefix` with a wineserver of its own (used for off-line runs)."""
+    """A fresh copy of `prefix` at `copy` (one there before removed, its wineserver
+    ended), for a Wine session of its own: a wineserver and registry of its own."""
     with _locked(copy):
-        if not (copy / "system.reg").exists():
-            subprocess.run(["wineserver", "-w"], env=base_environment(prefix),
+        if copy.exists():
+            subprocess.run(["wineserver", "-k"], env=base_environment(copy),
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            shutil.copytree(prefix, copy, symlinks=True)
+            shutil.rmtree(copy)
+        subprocess.run(["wineserver", "-w"], env=base_environment(prefix),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        shutil.copytree(prefix, copy, symlinks=True, copy_function=_link_or_copy)
 
 
 class VirtualDisplay:
@@ -134,7 +253,8 @@ class Wine:
         self.prefix = Path(prefix)
         self.display = display  # the X display's name
         self.screen = None  # the VirtualDisplay, when the session has one of its own
-        self.env = base_environment(prefix, display)
+        self.browser = None  # the program use_browser() made the ".htm" program
+        self.env = base_environment(self.prefix, display)
         subprocess.run(["wineserver", "-p"], env=self.env, check=True)
 
     def environment(self, **changes):
@@ -152,13 +272,12 @@ class Wine:
     def command(program, *args):
         return [WINE, str(program), *(str(arg) for arg in args)]
 
-    def start(self, program, *args, env=None, errors=subprocess.DEVNULL):
-        """Starts the program; returns its process (the pid is the Windows program's:
-        Wine's loader runs it in place). `errors`: where Wine's standard error goes (a
-        file), to tell a start the loader failed (loader_failed)."""
-        return subprocess.Popen(self.command(program, *args), env=env or self.env,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=errors)
+    def start(self, program, *args, env=None, errors=None, stdout=subprocess.DEVNULL,
+              repeat=True):
+        """Starts the program: a WineProcess (see there for `errors`, `stdout` and
+        `repeat`)."""
+        return WineProcess(self.command(program, *args), env or self.env, errors, stdout,
+                           repeat)
 
     def run(self, program, *args, timeout=150, env=None):
         """Runs the program to its end; returns (exit code, seconds it took)."""
@@ -167,23 +286,19 @@ class Wine:
         return code, time.monotonic() - started
 
     def output(self, program, *args, timeout=120, env=None):
-        """Runs the program to its end (started again when the loader failed); returns
-        (exit code, standard output, standard error) as bytes. They go through files:
-        Wine's services, when this run starts them, inherit its pipes and would hold
-        them open."""
-        for _ in range(LOADER_ATTEMPTS):
-            with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-                started = time.monotonic()
-                completed = subprocess.run(
-                    self.command(program, *args), env=env or self.env,
-                    stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
-                seconds = time.monotonic() - started
-                out.seek(0)
-                err.seek(0)
-                result = completed.returncode, out.read(), err.read()
-            if not loader_failed(result[0], result[2], seconds):
-                break
-        return result
+        """Runs the program to its end; returns (exit code, standard output, standard
+        error) as bytes. Standard output goes through a file: Wine's services, when this
+        run starts them, inherit the run's pipes and would hold them open. One that has
+        not ended within `timeout` seconds is stopped: subprocess.TimeoutExpired."""
+        with tempfile.TemporaryFile() as out:
+            process = self.start(program, *args, env=env, stdout=out)
+            try:
+                code = process.wait(timeout)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                raise
+            out.seek(0)
+            return code, out.read(), process.stderr
 
     def cmd(self, *command):
         """What `cmd /c COMMAND` prints (standard output, then error), as text."""
@@ -226,12 +341,21 @@ class Wine:
     def use_browser(self, program, class_name="falwicktest.htm"):
         """Makes `program` (a Unix path) the program for ".htm" files, started with the
         file as its argument; with None, Wine's own association (its browser launcher)."""
+        self.browser = program
         if program is None:
             self.reg_add(r"HKCR\.htm", data="htmlfile")
             return
         self.reg_add(r"HKCR\.htm", data=class_name)
         self.reg_add(r"HKCR\%s\shell\open\command" % class_name,
                      data='"%s" "%%1"' % self.windows_path(program))
+
+    def browsers_settled(self, timeout=30):
+        """Waits until no process of the program use_browser() made the ".htm" program
+        runs in this prefix; False when one still runs after `timeout` seconds. Once a
+        Windows program has ended, every program it started is running or done: Wine's
+        CreateProcess returns when the new process has started."""
+        return self.browser is None or wait_until(lambda: not self.running(self.browser),
+                                                  timeout)
 
     # Paths and processes.
 
@@ -256,9 +380,9 @@ class Wine:
         return "Access denied" not in self.cmd("echo", "x>", self.windows_path(path))
 
     def running(self, program):
-        """Whether a process of the Windows program (a Unix path) runs."""
+        """Whether a process of the Windows program (a Unix path) runs in this prefix."""
         name = self.windows_path(program).lower()
-        return process_running(lambda first: first == name)
+        return process_running(lambda first: first == name, self.prefix)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env,
@@ -284,18 +408,25 @@ def session(prefix, display=None):
             screen.close()
 
 
-def process_running(matches):
+def process_running(matches, prefix=None):
     """Whether a process runs whose program satisfies `matches`: Wine shows a process's
     command line with its program's Windows path first, which `matches` is given in lower
-    case."""
+    case. With `prefix`, only processes of that Wine prefix count (by their WINEPREFIX,
+    which Wine hands on to every process it starts)."""
+    wanted = None if prefix is None else ("WINEPREFIX=%s" % prefix).encode()
     for entry in os.listdir("/proc"):
         try:
             with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
                 first = cmdline.read().split(b"\0")[0].decode("latin-1").lower()
+            if not first or not matches(first):
+                continue
+            if wanted is not None:
+                with open("/proc/%s/environ" % entry, "rb") as environ:
+                    if wanted not in environ.read().split(b"\0"):
+                        continue
         except OSError:
             continue
-        if first and matches(first):
-            return True
+        return True
     return False
 
 

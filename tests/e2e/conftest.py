@@ -1,9 +1,13 @@
 """Fixtures of the end-to-end tests, each defined here once: a Wine session with its
 prefix and a virtual display, a local server, a fresh program directory with Falwick.EXE
-for each test, the runner that runs Falwick and answers its notice, and what a run
-leaves behind: browser starts and Wine's temporary directory. The machinery is the
-harness package at the top of the tree; test modules import from it, never from here
-or from each other."""
+for each test, the runner that runs Falwick and answers its notice, the clock of
+Falwick's own start and end, and what a run leaves behind: browser starts and Wine's
+temporary directory. The machinery is the harness package at the top of the tree; test
+modules import from it, never from here or from each other.
+
+ctest runs the suites (one pytest run each) side by side: each has a work directory of
+its own (FALWICK_E2E_WORK), with its own copies of the prepared prefix (harness.prepare),
+each with its own wineserver, and its own virtual display."""
 
 import os
 import subprocess
@@ -19,6 +23,9 @@ if str(ROOT) not in sys.path:
 from harness import certs, offline, sample  # noqa: E402
 from harness.falwick import BrowserLog, ProgramDirectory  # noqa: E402
 from harness.info_tool import InfoTool  # noqa: E402
+from harness.notice import NOTICE_CAPTION  # noqa: E402
+from harness.prepare import prefix_copy  # noqa: E402
+from harness.process_clock import ProcessClock  # noqa: E402
 from harness.programs import Programs  # noqa: E402
 from harness.runs import Case, Runner  # noqa: E402
 from harness.server import LocalServer  # noqa: E402
@@ -33,13 +40,13 @@ def programs():
 
 @pytest.fixture(scope="session")
 def work(programs):
-    """The e2e work directory of the build tree: the prefixes, pictures to look at."""
-    return Path(os.environ.get("FALWICK_E2E_WORK", programs.build_dir / "e2e"))
+    """The suite's own work directory: its prefixes, pictures to look at."""
+    return Path(os.environ.get("FALWICK_E2E_WORK", programs.build_dir / "e2e" / "pytest"))
 
 
 @pytest.fixture(scope="session")
-def wine(work):
-    with session(work / "prefix") as wine:
+def wine(programs, work):
+    with session(prefix_copy(programs.build_dir, work / "prefix")) as wine:
         yield wine
 
 
@@ -64,6 +71,19 @@ def runner(wine, programs, html_association, tmp_path_factory):
     runner.check_every_notice_was_claimed()
 
 
+@pytest.fixture(scope="module")
+def process_clock(wine, programs, runner, work):
+    """For a module with time bounds: when Windows says each Falwick.EXE and
+    deadline_probe.exe began and ended (harness.process_clock), which gives the runner's
+    outcomes their lifetime and dialog_seconds while the module runs."""
+    clock = ProcessClock(wine, programs.process_times, ("Falwick.EXE", "deadline_probe.exe"),
+                         work, window=NOTICE_CAPTION)
+    runner.clock = clock
+    yield clock
+    runner.clock = None
+    clock.close()
+
+
 @pytest.fixture
 def falwick(runner, program, browser):
     """falwick(tokens, *actions, raw=None, on_shown=None, timeout=150, env=None): one run
@@ -74,8 +94,7 @@ def falwick(runner, program, browser):
     def run(tokens, *actions, raw=None, on_shown=None, timeout=150, env=None):
         line = raw if raw is not None else sample.command_line(tokens)
         case = Case(program=program, command_line=line, browser_log=browser.path, env=env)
-        return runner.run("run", case, actions or None, timeout=timeout, on_shown=on_shown,
-                          browser_grace=0)
+        return runner.run("run", case, actions or None, timeout=timeout, on_shown=on_shown)
 
     return run
 
@@ -86,12 +105,19 @@ def info_tool(wine, programs):
     return InfoTool(wine, programs.falwick_info)
 
 
+@pytest.fixture(scope="session")
+def offline_prefix(programs, work):
+    """A copy of the prepared prefix for runs off line, which start a wineserver of
+    their own inside a network namespace (harness.offline)."""
+    return prefix_copy(programs.build_dir, work / "prefix-offline")
+
+
 @pytest.fixture
-def offline_run(programs, work, tmp_path):
+def offline_run(programs, offline_prefix, tmp_path):
     """Runs Falwick off line (in a network namespace) in the given mode; returns the
     exit code, the paths the namespace's own server was asked for and the files left."""
-    return lambda mode: offline.run(work / "prefix-offline", programs.falwick,
-                                    tmp_path / "offline", mode)
+    return lambda mode: offline.run(offline_prefix, programs.falwick, tmp_path / "offline",
+                                    mode)
 
 
 @pytest.fixture(scope="session")
@@ -113,10 +139,10 @@ def browser(request, tmp_path):
 
 
 @pytest.fixture
-def browser_starts(browser, wine, programs):
+def browser_starts(browser, wine):
     """browser_starts(): the test's browser starts of runs that have ended, once every
     fake browser they started has finished writing."""
-    return lambda: browser.settled(wine, programs.browser_recorder)
+    return lambda: browser.settled(wine)
 
 
 @pytest.fixture(scope="session")

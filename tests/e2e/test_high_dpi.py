@@ -2,20 +2,18 @@
 the user's LogPixels), beside the 96 of an unscaled screen: the dialog grows with the
 scale, keeps every control inside its client area with none overlapping another, and
 cuts no text short, each text measured in its control's own font. A picture of each is
-kept in the e2e work directory's artifacts/ (notice-<dpi>dpi.png).
+kept in the suite's work directory's artifacts/ (notice-<dpi>dpi.png).
 
-The runs go in a copy of the prefix with a wineserver of its own, so that the scaling
-never reaches the other suites; Wine applies LogPixels to every program started after
-it is set."""
+The suite's prefix is its own, so that the scaling never reaches other suites; Wine
+applies LogPixels to every program started after it is set."""
 
 import pytest
 
 from harness.falwick import ProgramDirectory
 from harness.notice import photograph
-from harness.runs import Case, Runner
+from harness.runs import Case
 from harness.sample import NEWER
 from harness.server import LocalServer
-from harness.wine import session
 
 DESKTOP = r"HKCU\Control Panel\Desktop"
 X11_DRIVER = r"HKCU\Software\Wine\X11 Driver"
@@ -24,13 +22,12 @@ IDC_DISABLE_CHECKING = 1000
 
 
 @pytest.fixture(scope="module")
-def notices(programs, work, tmp_path_factory):
+def notices(wine, runner, programs, work, tmp_path_factory):
     """{dpi: the dialog as the driver described it}, answered "No"."""
     place = tmp_path_factory.mktemp("dpi")
     seen = {}
-    with session(work / "prefix-dpi") as wine, LocalServer() as server:
+    with LocalServer() as server:
         server.serve("/info.txt", NEWER)
-        runner = Runner(wine, place / "runs", programs.falwick, programs.dialog_driver)
         program = ProgramDirectory(place / "Program Files" / "Writer", programs.falwick)
         before = wine.reg_value(DESKTOP, "LogPixels")
         # Without a window manager X draws no frame: Wine draws the caption bar itself.
@@ -46,7 +43,6 @@ def notices(programs, work, tmp_path_factory):
                                      wine, programs.active_frame, dialog, picture))
                 assert run.shown and run.exit_code == 0, "no notice at %d DPI" % dpi
                 seen[dpi] = run.dialog
-            runner.check_every_notice_was_claimed()
         finally:
             if before is None:
                 wine.reg_delete(DESKTOP, "LogPixels")

@@ -175,8 +175,8 @@ def check_details(name, report, server):
         assert ids[-len(UNDER_WINE):] == UNDER_WINE
 
 
-def test_off_line_the_dry_run_and_falwick_both_fetch_nothing(programs, work, tmp_path):
-    outcome = offline.run(work / "prefix-offline", programs.falwick, tmp_path, "PX",
+def test_off_line_the_dry_run_and_falwick_both_fetch_nothing(programs, offline_prefix, tmp_path):
+    outcome = offline.run(offline_prefix, programs.falwick, tmp_path, "PX",
                           info_tool=programs.falwick_info)
     report = outcome["tool_report"]
     assert (report["outcome"], report["reason"]) == ("nothing", "offline"), report["sentence"]

@@ -25,7 +25,10 @@ from harness.wine import wait_until
 
 AGENT = "Orvanel Program Update"
 THROUGH_THE_PROXY = {"no_proxy": None}
-BEFORE_THE_DEADLINE = 55  # seconds: the fetch deadline ends a run after 60
+# Seconds from Falwick's own start (Outcome.lifetime): the fetch deadline ends a run
+# after 60, and the run's bound is 65 (update/download.h).
+BEFORE_THE_DEADLINE = 55
+BOUND_SECONDS = 65
 
 
 @pytest.fixture(scope="module")
@@ -51,7 +54,7 @@ def cache_scenario(squid):
 
 
 @pytest.fixture(scope="module")
-def runs(runner, wine, certificates, office_proxy, cache_scenario):
+def runs(runner, process_clock, wine, certificates, office_proxy, cache_scenario):
     """{name: (outcome, what squid's access log holds for that case's server)}: the
     cases through squid at once (with the cached release's second run as soon as its
     first has been answered), then those with the proxy down."""
@@ -155,7 +158,7 @@ def test_the_proxys_own_answer_is_read_at_once_like_an_error_page(
     outcome.check(dialog=False, browser=browser)
     assert asked(entries) == [answered]  # asked once, no retry
     assert outcome.requests == []
-    assert outcome.seconds < BEFORE_THE_DEADLINE
+    assert outcome.lifetime < BEFORE_THE_DEADLINE
 
 
 def test_the_proxy_asks_credentials_that_it_would_accept(office_proxy):
@@ -177,8 +180,8 @@ def test_a_proxy_that_never_answers_is_given_up_at_the_fetch_deadline(runs, name
     outcome, entries = runs[name]
     outcome.check(dialog=False, browser=False)
     assert asked(entries) == [("TCP_MISS_ABORTED", 0, "GET", AGENT)]  # Falwick hung up
-    assert 58 <= outcome.seconds <= 90
-    print("%s: ended after %.1f s" % (name, outcome.seconds))
+    assert 58 <= outcome.lifetime <= BOUND_SECONDS
+    print("%s: ended after %.1f s" % (name, outcome.lifetime))
 
 
 @pytest.mark.parametrize("name", ["down", "down_px"])
@@ -186,7 +189,7 @@ def test_a_proxy_that_is_down_ends_the_run_at_once(runs, name):
     outcome, entries = runs[name]
     outcome.check(dialog=False, browser=False)
     assert entries == [] and outcome.requests == []
-    assert outcome.seconds < BEFORE_THE_DEADLINE
+    assert outcome.lifetime < BEFORE_THE_DEADLINE
 
 
 def test_a_cached_release_is_announced_after_a_newer_one_is_published(runs, stale_copy):

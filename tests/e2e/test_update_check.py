@@ -20,7 +20,7 @@ def test_modes_are_accepted_without_regard_to_case(falwick, server, browser):
         assert run.exit_code == 0
     assert len(server.requests) == 3
     # Nothing newer: only the explicit check opens the download page.
-    assert browser.launches(wait=10) == ["http://127.0.0.1:9/download page.htm"]
+    assert browser.launches() == ["http://127.0.0.1:9/download page.htm"]
 
 
 def test_unusable_command_lines_make_no_request_and_touch_no_file(falwick, program, server):
@@ -56,7 +56,7 @@ def test_error_pages_are_read_and_announce_nothing(falwick, server, browser):
     assert run.exit_code == 0
     assert [r.path for r in server.requests] == ["/info.txt"]
     assert run.files == {"Falwick.EXE"}
-    assert browser.launches(wait=1) == []
+    assert browser.launches() == []
 
 
 def test_off_line_neither_mode_asks_for_anything(offline_run):

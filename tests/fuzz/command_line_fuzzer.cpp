@@ -1,9 +1,18 @@
-// The host's command line: arbitrary bytes through ParseCommandLine and DecideRunMode,
-// checked against a plain character-by-character reading of the bracket rules.
+// The host's command line: tokens and the text between them made from arbitrary bytes,
+// written into brackets and read back through ParseCommandLine and DecideRunMode. What
+// must hold: the tokens written come back (empty ones before the product's name aside),
+// text outside the brackets changes nothing, and a last token without its ">" is dropped.
+//
+// Input: the number of tokens (the last byte), then for each token the text before it
+// and the token itself, then the text after the last one, each as FuzzedDataProvider's
+// random-length string (ended by a backslash and another character); what remains
+// follows a final "<".
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "app/command_line.h"
@@ -11,24 +20,13 @@
 
 namespace {
 
-// One character at a time: "<" opens a token (inside one it is an ordinary character),
-// ">" closes it; a token still open at the end is dropped.
-std::vector<std::string> ReferenceTokens(std::string_view text) {
-  std::vector<std::string> tokens;
-  std::string token;
-  bool inside = false;
-  for (const char c : text) {
-    if (!inside) {
-      inside = c == '<';
-      token.clear();
-    } else if (c == '>') {
-      tokens.push_back(token);
-      inside = false;
-    } else {
-      token += c;
-    }
-  }
-  return tokens;
+std::string Without(char removed, std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), removed), text.end());
+  return text;
+}
+
+bool SameRequest(const UpdateRequest& a, const UpdateRequest& b) {
+  return a.productName == b.productName && a.arguments == b.arguments;
 }
 
 bool IsMode(const std::string& text, char second) {
@@ -39,18 +37,30 @@ bool IsMode(const std::string& text, char second) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
-  UpdateRequest request = ParseCommandLine(text);
+  FuzzedDataProvider provider(data, size);
+  const size_t count = provider.ConsumeIntegralInRange<size_t>(0, 12);
+  std::vector<std::string> tokens;
+  std::string bare;      // the tokens in brackets, nothing between them
+  std::string written;   // the same with text outside the brackets
+  for (size_t i = 0; i < count; ++i) {
+    // Outside a token "<" would open one; inside, ">" would close it.
+    written += Without('<', provider.ConsumeRandomLengthString(64));
+    tokens.push_back(Without('>', provider.ConsumeRandomLengthString(64)));
+    bare += "<" + tokens.back() + ">";
+    written += "<" + tokens.back() + ">";
+  }
+  written += Without('<', provider.ConsumeRandomLengthString(64));
+  const std::string unterminated = "<" + Without('>', provider.ConsumeRemainingBytesAsString());
 
   // Empty tokens before the first non-empty one are dropped; all later ones count.
-  std::vector<std::string> expected = ReferenceTokens(text);
-  std::string expectedName;
-  size_t first = 0;
-  while (first < expected.size() && expected[first].empty()) ++first;
-  if (first < expected.size()) expectedName = expected[first++];
-  expected.erase(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(first));
-  FUZZ_CHECK(request.productName == expectedName);
-  FUZZ_CHECK(request.arguments == expected);
+  const auto name = std::find_if(tokens.begin(), tokens.end(),
+                                 [](const std::string& token) { return !token.empty(); });
+  UpdateRequest request = ParseCommandLine(bare);
+  FUZZ_CHECK(request.productName == (name != tokens.end() ? *name : ""));
+  FUZZ_CHECK(request.arguments ==
+             std::vector<std::string>(name != tokens.end() ? name + 1 : name, tokens.end()));
+  FUZZ_CHECK(SameRequest(ParseCommandLine(written), request));
+  FUZZ_CHECK(SameRequest(ParseCommandLine(written + unterminated), request));
 
   const std::vector<std::string> before = request.arguments;
   const RunMode mode = DecideRunMode(request);

@@ -7,7 +7,7 @@ Falwick.EXE runs an explicit check under Wine against a local server, ending wit
 download page opened in the (fake) browser. No network: no time-stamp server.
 
 Usage: python3 check_signed.py SOURCE_DIR FALWICK_EXE FALWICK_INFO_EXE BROWSER_RECORDER
-                               E2E_WORK_DIR WORK_DIR"""
+                               WINDOWS_BUILD_DIR WORK_DIR"""
 
 import hashlib
 import shutil
@@ -115,27 +115,26 @@ def check_refusals(source, work, exe):
             assert "Smart App Control" in result.stderr, result.stderr
 
 
-def check_runs_under_wine(source, exe, recorder, prefix, work):
+def check_runs_under_wine(source, exe, recorder, build_dir, work):
     sys.path.insert(0, str(source))
     from harness import sample
     from harness.falwick import ProgramDirectory
+    from harness.prepare import prefix_copy
     from harness.runs import Case, Runner
     from harness.server import LocalServer
     from harness.wine import Wine
 
     program = ProgramDirectory(work / "Program Files" / "Writer", exe)
-    wine = Wine(prefix)
+    wine = Wine(prefix_copy(build_dir, work / "prefix"))
     try:
         wine.use_browser(recorder)
         with LocalServer() as server:
             server.serve("/info.txt", sample.NOT_NEWER)
             case = Case(program=program, server=server, mode="PX",
                         overrides={"product": sample.PRODUCT})
-            outcome = Runner(wine, work / "runs", exe).run("signed", case, actions=None,
-                                                            browser_grace=0)
+            outcome = Runner(wine, work / "runs", exe).run("signed", case, actions=None)
             requests = [(r.path, r.user_agent) for r in server.requests]
-        # The browser is started before Falwick ends, and writes its line at once.
-        launches = outcome.read_browser_log(wait=30)
+        launches = outcome.browser
     finally:
         wine.close()
     assert outcome.exit_code == 0
@@ -145,7 +144,7 @@ def check_runs_under_wine(source, exe, recorder, prefix, work):
 
 
 def main():
-    source, exe, info_exe, recorder, e2e, work = (Path(a).resolve() for a in sys.argv[1:7])
+    source, exe, info_exe, recorder, build_dir, work = (Path(a).resolve() for a in sys.argv[1:7])
     shutil.rmtree(work, ignore_errors=True)
     work.mkdir(parents=True)
     make_certificates(work)
@@ -160,7 +159,7 @@ def main():
 
     check_signatures(work, programs, folder, archive)
     check_refusals(source, work, exe)
-    check_runs_under_wine(source, signed[0], recorder, e2e / "prefix", work)
+    check_runs_under_wine(source, signed[0], recorder, build_dir, work)
     print("release.signed: %s signed, verified and run under Wine" % archive.name)
     shutil.rmtree(work, ignore_errors=True)
 

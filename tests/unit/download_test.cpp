@@ -1,18 +1,88 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_system.h"
 #include "update/download.h"
 
 namespace {
 
 const std::string kPath = "C:\\p\\info.txt";
+constexpr size_t kMiB = size_t{1} << 20;
 
-// A download on fakes that share one log.
+// FakeInternet seen from the network's side: how many bytes it has handed over, and the
+// most the download ever held between the network and the file (handed over, not yet
+// stored at kPath), looked at before every read.
+class WatchedNetwork : public InternetApi {
+ public:
+  WatchedNetwork(FakeInternet& internet, const FakeFiles& files)
+      : internet_(internet), files_(files) {}
+
+  size_t handedOver = 0;
+  size_t mostHeld = 0;
+
+  InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
+                               const char* proxyBypass, uint32_t flags) override {
+    return internet_.InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
+  }
+  bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
+                          uint32_t length) override {
+    return internet_.InternetSetOptionA(handle, option, buffer, length);
+  }
+  bool InternetCloseHandle(InternetHandle handle) override {
+    return internet_.InternetCloseHandle(handle);
+  }
+  std::unique_ptr<NetworkDeadline> ArmDeadline(uint32_t milliseconds) override {
+    return std::make_unique<Deadline>(*this, internet_.ArmDeadline(milliseconds));
+  }
+
+ private:
+  class Deadline : public NetworkDeadline {
+   public:
+    Deadline(WatchedNetwork& network, std::unique_ptr<NetworkDeadline> inner)
+        : network_(network), inner_(std::move(inner)) {}
+    bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override {
+      return inner_->InternetGetConnectedState(flags, reserved);
+    }
+    InternetHandle InternetOpenUrlA(InternetHandle internet, const char* url,
+                                    const char* headers, uint32_t headersLength,
+                                    uint32_t flags, uintptr_t context) override {
+      return inner_->InternetOpenUrlA(internet, url, headers, headersLength, flags, context);
+    }
+    bool InternetReadFile(InternetHandle file, void* buffer, uint32_t bytesToRead,
+                          uint32_t* bytesRead) override {
+      const auto found = network_.files_.files.find(kPath);
+      const size_t stored = found != network_.files_.files.end() ? found->second.size() : 0;
+      network_.mostHeld = std::max(network_.mostHeld, network_.handedOver - stored);
+      const bool read = inner_->InternetReadFile(file, buffer, bytesToRead, bytesRead);
+      network_.handedOver += *bytesRead;
+      return read;
+    }
+    bool Fired() const override { return inner_->Fired(); }
+
+   private:
+    WatchedNetwork& network_;
+    std::unique_ptr<NetworkDeadline> inner_;
+  };
+
+  FakeInternet& internet_;
+  const FakeFiles& files_;
+};
+
+// A body of `size` bytes in which a byte out of place shows.
+std::string Body(size_t size) {
+  std::string body(size, '\0');
+  for (size_t i = 0; i < size; ++i) body[i] = static_cast<char>((i * 7) ^ (i >> 11));
+  return body;
+}
+
+// A download on fakes that share one log; the network watched.
 struct Fixture {
   CallLog log;
   FakeInternet internet{log};
   FakeFiles files{log};
-  DownloadUpdateInfo download{internet, files};
+  WatchedNetwork network{internet, files};
+  DownloadUpdateInfo download{network, files};
 
   // Connects, forgets the calls that took, and fetches `url`.
   bool ConnectAndFetch(const std::string& url = "http://h/i") {
@@ -20,6 +90,7 @@ struct Fixture {
     log.clear();
     return download.Fetch(url, kPath);
   }
+  const std::string& Stored() { return files.files[kPath]; }
   CallLog Closed() const { return CallsNamed(log, "InternetCloseHandle"); }
 };
 
@@ -65,24 +136,25 @@ TEST(DownloadConnect, AFailedOpenEndsWithoutAHandleToClose) {
   EXPECT_TRUE(CallsNamed(log, "InternetSetOptionA").empty());
 }
 
-TEST(DownloadFetch, CopiesTheBodyIn1024ByteReadsAnd4096ByteWritesUnderTheDeadline) {
-  Fixture f;
-  for (int i = 0; i < 10000; ++i) f.internet.body += static_cast<char>(i * 7);
-  ASSERT_TRUE(f.ConnectAndFetch("http://h/info.txt"));
-  f.download.Close();
-
-  EXPECT_EQ(f.files.files[kPath], f.internet.body);
-  EXPECT_EQ(f.files.writeSizes, (std::vector<size_t>{4096, 4096, 1808}));
-  const CallLog reads = CallsNamed(f.log, "InternetReadFile");
-  EXPECT_EQ(reads.size(), 11u);  // ten with data, one with none
-  for (const auto& read : reads) EXPECT_EQ(read, "InternetReadFile(0x200, 1024)");
-  EXPECT_EQ(f.log.front(), "InternetOpenUrlA(0x100, http://h/info.txt, null, 0, 0x20000000, 0)");
-  // The URL handle is closed by the fetch, the Internet handle by Close, each once; the
-  // deadline that Connect armed ends last.
-  EXPECT_EQ(f.Closed(), (CallLog{"InternetCloseHandle(0x200)", "InternetCloseHandle(0x100)"}));
-  EXPECT_EQ(f.log.back(), "DisarmDeadline()");
-  EXPECT_TRUE(f.internet.handleFaults.empty());
-  EXPECT_TRUE(f.internet.openHandles.empty());
+// Whatever its size, the body is stored byte for byte up to 16 MiB and cut exactly there,
+// and it passes through a small buffer: the file never lags far behind the network.
+TEST(DownloadFetch, StoresTheBodyUpTo16MiBThroughABufferThatDoesNotGrowWithIt) {
+  constexpr size_t kCap = DownloadUpdateInfo::kMaxStoredBytes;
+  static_assert(kCap == 16 * kMiB, "the documented cap");
+  for (const size_t size : {size_t{0}, size_t{1}, size_t{10000}, kMiB, kCap, kCap + 1}) {
+    Fixture f;
+    f.internet.body = Body(size);
+    ASSERT_TRUE(f.ConnectAndFetch("http://h/info.txt")) << size;
+    f.download.Close();
+    EXPECT_TRUE(f.Stored() == f.internet.body.substr(0, kCap)) << size;
+    EXPECT_LE(f.network.mostHeld, 64u * 1024) << size;
+    // The URL is opened as given, over the connection Connect opened and through the
+    // cache; each handle is closed once, the URL's by the fetch, the connection's by Close.
+    EXPECT_EQ(f.log.front(), "InternetOpenUrlA(0x100, http://h/info.txt, null, 0, 0x20000000, 0)");
+    EXPECT_EQ(f.Closed(), (CallLog{"InternetCloseHandle(0x200)", "InternetCloseHandle(0x100)"}));
+    EXPECT_TRUE(f.internet.handleFaults.empty()) << size;
+    EXPECT_TRUE(f.internet.openHandles.empty()) << size;
+  }
 }
 
 TEST(DownloadFetch, AnURLThatCannotBeOpenedFails) {
@@ -98,75 +170,70 @@ TEST(DownloadFetch, AnUnwritableFileSkipsTheBodyButSucceeds) {
   f.files.readOnly.insert(kPath);
   f.internet.body = "VERSION=9";
   EXPECT_TRUE(f.ConnectAndFetch());
-  EXPECT_EQ(IndexOf(f.log, "InternetReadFile"), -1);
+  EXPECT_EQ(f.network.handedOver, 0u);
   EXPECT_EQ(f.Closed(), CallLog{"InternetCloseHandle(0x200)"});
 }
 
-TEST(DownloadFetch, AFailedReadEndsTheCopyKeepingWhatArrived) {
+TEST(DownloadFetch, AFailedReadEndsTheCopyKeepingWhatArrivedBefore) {
   Fixture f;
-  f.internet.body = std::string(3000, 'b');
-  f.internet.readFails = true;
+  f.internet.body = Body(300000);
+  f.internet.readFails = true;  // every read after the first fails
   EXPECT_TRUE(f.ConnectAndFetch());
-  EXPECT_EQ(f.files.files[kPath], std::string(1024, 'b'));
+  EXPECT_FALSE(f.Stored().empty());
+  EXPECT_EQ(f.Stored(), f.internet.body.substr(0, f.network.handedOver));
+  EXPECT_LT(f.Stored().size(), f.internet.body.size());
 }
 
 TEST(DownloadFetch, AFullDiskStopsTheCopyKeepingWhatWasWritten) {
   Fixture f;
-  f.internet.body = std::string(20000, 'd');
+  f.internet.body = Body(4 * kMiB);
   f.files.writeCapacity = 5000;
   EXPECT_TRUE(f.ConnectAndFetch());
-  EXPECT_EQ(f.files.files[kPath].size(), 5000u);
-  // The failed write ends the copy: no reading through the rest of the body.
-  EXPECT_LT(CallsNamed(f.log, "InternetReadFile").size(), 12u);
-}
-
-TEST(DownloadFetch, StoresAtMost16MiB) {
-  Fixture f;
-  f.internet.body = std::string(DownloadUpdateInfo::kMaxStoredBytes + 5000, 'z');
-  EXPECT_TRUE(f.ConnectAndFetch());
-  EXPECT_EQ(f.files.files[kPath].size(), DownloadUpdateInfo::kMaxStoredBytes);
+  EXPECT_EQ(f.Stored(), f.internet.body.substr(0, 5000));
+  // The failed write ends the copy: the rest of the body is not read through.
+  EXPECT_LT(f.network.handedOver, kMiB);
 }
 
 // Each call that can wait blocks for ever in turn. The deadline abandons it; the run goes
-// on with what was stored, and no handle is closed after that, so none is closed while
-// the blocked call may use it, nor twice. A download destroyed without Close (the end of
-// the program) closes nothing either.
+// on with what arrived before, and no handle is closed after that, so none is closed
+// while the blocked call may use it, nor twice. A download destroyed without Close (the
+// end of the program) closes nothing either.
 TEST(DownloadDeadline, ACallThatNeverReturnsIsAbandonedAndItsHandlesAreLeftAlone) {
   struct Case {
     const char* blocked;
     int call;  // through the deadline: 0 the connectivity test, 1 the open, 2... reads
     bool connected;
     bool opened;
-    std::string stored;
   };
-  const std::string arrived(2048, 'v');  // two reads' worth before the stall
-  for (const Case& c : {Case{"connectivity test", 0, false, false, "(none)"},
-                        Case{"open", 1, true, false, "(none)"},
-                        Case{"first read", 2, true, true, ""},
-                        Case{"third read", 4, true, true, arrived}}) {
+  for (const Case& c : {Case{"connectivity test", 0, false, false},
+                        Case{"open", 1, true, false}, Case{"first read", 2, true, true},
+                        Case{"third read", 4, true, true}}) {
     for (const bool closed : {true, false}) {
-      CallLog log;
-      FakeInternet internet(log);
-      FakeFiles files(log);
-      internet.body = std::string(5000, 'v');
-      internet.deadlineFiresAt = c.call;
+      Fixture f;
+      f.internet.body = Body(100000);
+      f.internet.deadlineFiresAt = c.call;
       bool opened = false;
       {
-        DownloadUpdateInfo download(internet, files);
+        DownloadUpdateInfo download(f.network, f.files);
         const bool connected = download.Connect();
         EXPECT_EQ(connected, c.connected) << c.blocked;
         if (connected) opened = download.Fetch("http://h/i", kPath);
         if (closed) download.Close();
       }
       EXPECT_EQ(opened, c.opened) << c.blocked;
-      const auto file = files.files.find(kPath);
-      EXPECT_EQ(file != files.files.end() ? file->second : "(none)", c.stored) << c.blocked;
-      EXPECT_TRUE(CallsNamed(log, "InternetCloseHandle").empty()) << c.blocked;
-      EXPECT_EQ(internet.handleFaults, std::vector<std::string>{}) << c.blocked;
+      // Every byte handed over before the blocked call is stored; none after it is asked.
+      if (c.opened) {
+        EXPECT_EQ(f.Stored(), f.internet.body.substr(0, f.network.handedOver)) << c.blocked;
+        EXPECT_EQ(f.network.handedOver == 0, c.call == 2) << c.blocked;
+      } else {
+        EXPECT_EQ(f.files.files.count(kPath), 0u) << c.blocked;
+      }
+      EXPECT_TRUE(f.Closed().empty()) << c.blocked;
+      EXPECT_EQ(f.internet.handleFaults, std::vector<std::string>{}) << c.blocked;
       // The blocked call is the last one made through the deadline.
-      EXPECT_EQ(CallsNamed(log, "InternetReadFile").size(),
+      EXPECT_EQ(CallsNamed(f.log, "InternetReadFile").size(),
                 static_cast<size_t>(c.call > 1 ? c.call - 1 : 0)) << c.blocked;
-      EXPECT_EQ(log.back(), "DisarmDeadline()") << c.blocked;
+      EXPECT_EQ(f.log.back(), "DisarmDeadline()") << c.blocked;
     }
   }
 }

@@ -113,7 +113,7 @@ def run(args, source, body, programs, out, work):
                 saved["size"] = notices.photograph(wine, programs.active_frame, dialog, out)
 
             outcome = runner.run("preview", case, ("no",), timeout=args.timeout,
-                                 on_shown=look, browser_grace=0)
+                                 on_shown=look)
 
     expected = report.newer
     if outcome.shown:

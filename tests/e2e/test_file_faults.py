@@ -171,8 +171,9 @@ def test_a_module_path_that_fills_260_characters_ends_the_run_before_anything(ru
     assert (too_long.program_dir / "info.txt").read_bytes() == MUCH_NEWER
 
 
-# Names Windows resolves to the host's settings file, given as the info file. Wine has
-# no data streams, and makes up a short name for every long one.
+# Names Windows resolves to the host's settings file, given as the info file, and the
+# other names the file itself has (its short name, links). Wine has no data streams, and
+# makes up a short name for every long one.
 LONG_SETTINGS = "writer settings.ini"
 SAME_FILE_NAMES = {
     "same_name": "writer.ini",
@@ -183,6 +184,8 @@ SAME_FILE_NAMES = {
     "dot_step": ".\\writer.ini",
     "dot_dot_step": "sub\\..\\writer.ini",  # no "sub" folder
     "short_name": "WRIT~WLI.INI",  # of LONG_SETTINGS
+    "hard_link": "linked.ini",
+    "symbolic_link": "pointer.ini",
 }
 
 
@@ -194,21 +197,30 @@ def test_every_name_of_the_settings_file_as_the_info_file_ends_the_run_untouched
         print(listing)
         assert "WRIT~WLI.INI " + LONG_SETTINGS in listing
 
+    def linked(directory):
+        os.link(directory / "writer.ini", directory / "linked.ini")
+
+    def pointer(directory):
+        os.symlink("writer.ini", directory / "pointer.ini")
+
+    prepare = {"short_name": long_settings, "hard_link": linked, "symbolic_link": pointer}
+    other_name = {"short_name": LONG_SETTINGS, "hard_link": "linked.ini",
+                  "symbolic_link": "pointer.ini"}
     outcomes = runner.together({
         name: Case(response(MUCH_NEWER), mode="PX", settings=REALISTIC_SETTINGS,
-                   prepare=long_settings if name == "short_name" else None,
+                   prepare=prepare.get(name),
                    overrides={"info_file": info_file,
                               "settings_file": LONG_SETTINGS if name == "short_name"
                               else "writer.ini"})
         for name, info_file in SAME_FILE_NAMES.items()})
     for name, outcome in outcomes.items():
         # Nothing requested, nothing deleted or written, nothing opened.
-        outcome.check(dialog=False, browser=False,
-                      leftover={LONG_SETTINGS} if name == "short_name" else ())
+        leftover = {other_name[name]} if name in other_name else set()
+        outcome.check(dialog=False, browser=False, leftover=leftover)
         assert outcome.requests == [], name
         assert outcome.settings_after == REALISTIC_SETTINGS, name
-        if name == "short_name":
-            assert (outcome.program_dir / LONG_SETTINGS).read_bytes() == REALISTIC_SETTINGS
+        for left in leftover:
+            assert (outcome.program_dir / left).read_bytes() == REALISTIC_SETTINGS, name
 
 
 def test_two_runs_started_together_in_one_directory_both_end_and_keep_the_settings(

@@ -222,13 +222,16 @@ class Launch:
         return self.product is not None and any(
             c["text"].startswith(self.product + " Version ") for c in dialog["controls"])
 
-    def outcome(self, dialogs, clock):
+    def outcome(self, dialogs, clock, claimed=frozenset()):
         """The run's outcome. Its notice is the one that names its product, or, for a
         run no other overlapped, any notice seen while it ran."""
         if self.own_server:
             self.server.stop()
+        # A notice an earlier run claimed is not this one's, though it may have been found
+        # within the second before this run began that the file time is allowed.
         mine = [(found, d) for found, d in dialogs
-                if found >= self.started_wall - 1 and (self.alone or self.shows(d))]
+                if found >= self.started_wall - 1 and id(d) not in claimed
+                and (self.alone or self.shows(d))]
         # A start of the harness's own began after it was asked for; one a case made
         # (the sample host's, say) may have begun before the run was handed over.
         after = self.process.began if self.case.start is None else 0
@@ -283,8 +286,10 @@ class Batch:
                 launch.stop()
             self.runner.ended(self.launches)
         assert self.runner.wine.browsers_settled(), "a stand-in browser did not end"
-        self._outcomes = {launch.name: launch.outcome(self.runner.dialogs, self.runner.clock)
-                          for launch in self.launches}
+        self._outcomes = {
+            launch.name: launch.outcome(self.runner.dialogs, self.runner.clock,
+                                        self.runner.claimed)
+            for launch in self.launches}
         for outcome in self._outcomes.values():
             outcome.read_browser_log()
             if outcome.dialog is not None:

@@ -113,16 +113,27 @@ class Watcher {
     std::fprintf(out_, "began %lu %.6f %s\n", id, UnixSeconds(created), Utf8(path).c_str());
   }
 
+  // One snapshot of the top-level windows (EnumWindows): a FindWindowEx walk that goes on
+  // after the window found last misses windows the dialog driver moves above it meanwhile.
   void FindWindows() {
-    for (HWND window = FindWindowExW(nullptr, nullptr, nullptr, caption_); window != nullptr;
-         window = FindWindowExW(nullptr, window, nullptr, caption_)) {
-      DWORD id = 0;
-      GetWindowThreadProcessId(window, &id);
-      const auto found = running_.find(id);
-      if (found == running_.end() || found->second.shown || !IsWindowVisible(window)) continue;
-      found->second.shown = true;
-      std::fprintf(out_, "shown %lu %.6f\n", id, Now());
-    }
+    EnumWindows(
+        [](HWND window, LPARAM self) -> BOOL {
+          reinterpret_cast<Watcher*>(self)->LookAt(window);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(this));
+  }
+
+  void LookAt(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    const auto found = running_.find(id);
+    if (found == running_.end() || found->second.shown || !IsWindowVisible(window)) return;
+    wchar_t title[256] = {};
+    GetWindowTextW(window, title, sizeof title / sizeof title[0]);
+    if (wcscmp(title, caption_) != 0) return;
+    found->second.shown = true;
+    std::fprintf(out_, "shown %lu %.6f\n", id, Now());
   }
 
   void FindEnded() {

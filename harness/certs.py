@@ -129,3 +129,13 @@ def trusted(wine, ca):
         yield key
     finally:
         wine.reg_delete(key)
+
+
+def root_store_listing(wine, ca):
+    """What the prefix's user root store holds, beside the key `ca` is trusted by: said
+    when a run did not trust a certificate of `ca`, so that such a failure tells whether
+    the entry was there."""
+    key, _ = root_store_entry(ca.der)
+    return "\nthe root store should hold %s; it holds:\n%s" % (
+        key.rsplit("\\", 1)[1], wine.cmd("reg", "query", ROOT_STORE_KEY))
+

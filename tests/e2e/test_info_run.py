@@ -87,8 +87,8 @@ def falwick_outcome(falwick, line, browser_starts):
 
 @pytest.mark.parametrize("name", list(SETTINGS))
 def test_the_dry_run_says_what_falwick_then_does(name, wine, programs, program, falwick,
-                                                 browser_starts, tls_contexts, tmp_path,
-                                                 immutable):
+                                                 browser_starts, tls_contexts, certificates,
+                                                 tmp_path, immutable):
     setting, outcome, reason = SETTINGS[name]
     tool = InfoTool(wine, program.path / "falwick-info.exe")
     ProgramDirectory(program.path, None, {"writer.ini": sample.HOST_SETTINGS},
@@ -118,7 +118,8 @@ def test_the_dry_run_says_what_falwick_then_does(name, wine, programs, program, 
         requests_by_tool = len(server.requests)
 
         report = run.data
-        assert (report["outcome"], report["reason"]) == (outcome, reason), report["sentence"]
+        assert (report["outcome"], report["reason"]) == (outcome, reason), report["sentence"] + (
+            certs.root_store_listing(wine, certificates["ca"]) if setting.tls == "trusted" else "")
         assert (report["schema"], run.status) == (1, run.worst)  # the answer is not the code
         assert falwick_outcome(falwick, line, browser_starts) == outcome
         assert len(server.requests) == 2 * requests_by_tool  # the same fetch, once each
@@ -206,7 +207,7 @@ CHECKS = [
 ]
 
 
-def test_check_url_fetches_with_falwicks_own_download(info_tool, tls_contexts):
+def test_check_url_fetches_with_falwicks_own_download(info_tool, tls_contexts, certificates):
     servers = {"plain": LocalServer(), "trusted": LocalServer(tls=tls_contexts["trusted"],
                                                               host="localhost"),
                "untrusted": LocalServer(tls=tls_contexts["untrusted"], host="localhost")}
@@ -219,7 +220,9 @@ def test_check_url_fetches_with_falwicks_own_download(info_tool, tls_contexts):
         for name, path, code, status, expected in CHECKS:
             url = servers[name].url(path)
             report = info_tool.check(url, "--installed", sample.INSTALLED)
-            assert report.status == code, (url, report.data, report.error)
+            assert report.status == code, (url, report.data, report.error) + (
+                (certs.root_store_listing(info_tool.wine, certificates["ca"]),)
+                if name == "trusted" else ())
             assert report.data is not None, (url, report.output[-2000:], report.error)
             fetch = report.data["fetch"]
             assert fetch["status"] == status, (url, fetch)

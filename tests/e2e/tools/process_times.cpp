@@ -16,7 +16,8 @@
 // SECONDS is the creation time, the time of the look that saw the window, or the exit
 // time, in seconds since 1970 (UTC); PATH the program's full path in UTF-8; CODE its exit
 // code. A process or window that comes and goes between two looks is not seen: the
-// bounds are those of processes that live for seconds. Runs until it is ended; exit
+// bounds are those of processes that live for seconds. A look that took over half a
+// second adds "slow SECONDS DURATION". Runs until it is ended; exit
 // status 1 for a bad command line or an output file that cannot be written.
 #include <windows.h>
 #include <tlhelp32.h>
@@ -176,6 +177,16 @@ int wmain(int argc, wchar_t** argv) {
   FILE* out = _wfopen(argv[1], L"ab");
   if (out == nullptr) return 1;
   Watcher watcher(out, std::vector<std::wstring>(argv + first, argv + argc), caption);
-  while (watcher.Look()) Sleep(kPollMs);
+  // A look that takes long is said (the bounds' "shown" is only as good as the looks).
+  for (;;) {
+    const ULONGLONG start = GetTickCount64();
+    if (!watcher.Look()) break;
+    const ULONGLONG took = GetTickCount64() - start;
+    if (took > 500) {
+      std::fprintf(out, "slow %.6f %.3f\n", Now(), static_cast<double>(took) / 1000);
+      std::fflush(out);
+    }
+    Sleep(kPollMs);
+  }
   return 1;
 }

@@ -13,7 +13,7 @@
 #include <io.h>
 
 #include "platform/deadline_win.h"
-#include "tools/info/run/run_command.h"
+#include "tools/info/run/dry_run.h"
 #endif
 
 #include "tools/info/fetch/fetch_report.h"
@@ -59,6 +59,11 @@ int Refuse(const std::string& problem) {
 }
 
 void Print(const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), stdout); }
+
+// A command's report on standard output: the text, or (--json) the JSON.
+void Show(const Invocation& in, const Fact& report) {
+  Print(in.Find("--json") != nullptr ? JsonReport(report) : TextReport(report));
+}
 
 // The scheme of "scheme://..." in lower case; empty for text without one.
 std::string Scheme(const std::string& text) {
@@ -111,20 +116,17 @@ int Check(const Invocation& in) {
                           host ? "for a URL, write https://" + source : "", {}});
     }
   }
-  if (installed != nullptr) {
-    const Findings traps = InstalledVersionFindings(installedText);
-    findings.insert(findings.end(), traps.begin(), traps.end());
-  }
+  if (installed != nullptr) Append(findings, InstalledVersionFindings(installedText));
   std::optional<InfoCheck> check;
   if (bytes) {
     check = CheckInfoFile(*bytes, ParseInstalledVersion(installedText),
                           product ? *product : std::string("<Product>"));
-    findings.insert(findings.end(), check->findings.begin(), check->findings.end());
+    Append(findings, check->findings);
   }
   AddInfoCheck(report, check ? &*check : nullptr, source, bytes ? bytes->size() : 0,
                installedText, installed != nullptr);
   AddFindings(report, findings, check ? check->notListed : 0);
-  Print(in.Find("--json") ? JsonReport(report) : TextReport(report));
+  Show(in, report);
   return bytes ? ExitCode(findings) : Refuse(error);
 }
 
@@ -156,7 +158,12 @@ int Write(const Invocation& in) {
 #ifdef _WIN32
 int Run(const Invocation& in) {
   const std::string* directory = in.Find("--dir");
-  return RunCommand(in.arguments[0], directory ? *directory : "", in.Find("--json") != nullptr);
+  Findings findings;
+  const std::optional<Fact> report =
+      RunCommand(in.arguments[0], directory ? *directory : "", findings);
+  if (!report) return Refuse("no temporary file for the download could be created");
+  Show(in, *report);
+  return ExitCode(findings);
 }
 #endif
 
@@ -229,14 +236,14 @@ std::optional<Invocation> Parse(const Command& command, const std::vector<std::s
   bool optionsEnd = false;
   for (size_t i = 0; i < args.size() && problem.empty(); ++i) {
     const std::string& arg = args[i];
-    if (!optionsEnd && arg == "--") {
-      optionsEnd = true;
-    } else if (optionsEnd || arg.compare(0, 2, "--") != 0) {
+    if (optionsEnd || arg.compare(0, 2, "--") != 0) {
       in.arguments.push_back(arg);
+      continue;
     }
-    if (optionsEnd || arg.compare(0, 2, "--") != 0) continue;
+    optionsEnd = arg == "--";
     help = arg == "--help";
     if (help) return in;
+    if (optionsEnd) continue;
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
     const Option* option = nullptr;

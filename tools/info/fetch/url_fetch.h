@@ -18,10 +18,10 @@ struct ResponseHeaders {
   std::string lastModified;
   std::string location;
   std::string contentEncoding;
-  // What decides how long a cache may answer alone (cache_lifetime.h).
+  // What decides how long a cache may answer alone (caches.h).
   std::string date;
   std::string pragma;
-  // What a cache on the way adds to the copy it answers with (served_by_cache.h).
+  // What a cache on the way adds to the copy it answers with (caches.h).
   std::string age;
   std::string via;
   std::string xCache;        // squid, Varnish, CloudFront, Fastly, Akamai: "HIT from ..."
@@ -38,7 +38,24 @@ struct NamedHeader {
   std::string ResponseHeaders::*field;
   bool always;
 };
-const std::vector<NamedHeader>& KnownResponseHeaders();
+inline const NamedHeader kKnownResponseHeaders[] = {
+    {"Content-Type", &ResponseHeaders::contentType, true},
+    {"Content-Length", &ResponseHeaders::contentLength, true},
+    {"Content-Encoding", &ResponseHeaders::contentEncoding, true},
+    {"Cache-Control", &ResponseHeaders::cacheControl, true},
+    {"Expires", &ResponseHeaders::expires, true},
+    {"Pragma", &ResponseHeaders::pragma, false},
+    {"Date", &ResponseHeaders::date, false},
+    {"ETag", &ResponseHeaders::etag, true},
+    {"Last-Modified", &ResponseHeaders::lastModified, true},
+    {"Age", &ResponseHeaders::age, false},
+    {"Via", &ResponseHeaders::via, false},
+    {"X-Cache", &ResponseHeaders::xCache, false},
+    {"X-Cache-Lookup", &ResponseHeaders::xCacheLookup, false},
+    {"X-Cache-Status", &ResponseHeaders::xCacheStatus, false},
+    {"CF-Cache-Status", &ResponseHeaders::cfCacheStatus, false},
+    {"Location", &ResponseHeaders::location, false},
+};
 
 struct FetchedResponse {
   std::string url;  // the URL this response answered

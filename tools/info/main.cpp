@@ -39,6 +39,10 @@ struct Invocation {
     const auto found = options.find(name);
     return found == options.end() ? nullptr : &found->second;
   }
+  std::string Value(const std::string& name, const char* fallback = "") const {
+    const std::string* value = Find(name);
+    return value != nullptr ? *value : fallback;
+  }
 };
 
 struct Command {
@@ -85,20 +89,19 @@ int Check(const Invocation& in) {
     return Refuse("cannot check " + source + ": Falwick fetches http and https URLs only");
   }
   const std::string* installed = in.Find("--installed");
-  const std::string* product = in.Find("--product");
   const std::string* caFile = in.Find("--ca-file");
   std::string error;
   if (caFile != nullptr && !ReadFileBytes(*caFile, 1, error)) {
     return Refuse("cannot read --ca-file " + *caFile + ": " + error);
   }
-  const std::string installedText = installed ? *installed : "0.0.000";
+  const std::string installedText = in.Value("--installed", "0.0.000");
 
   Fact report = Fact::Object();
   report.Add("schema", Fact::Integer(1));
   Findings findings;
   std::optional<std::string> bytes;
   if (!scheme.empty()) {
-    const UrlFetch fetch = FetchUrl(source, FetchOptions{caFile ? *caFile : std::string()});
+    const UrlFetch fetch = FetchUrl(source, FetchOptions{in.Value("--ca-file")});
     AddFetch(report, fetch);
     findings = FetchFindings(fetch);
     if (fetch.opened) bytes = fetch.body;
@@ -120,7 +123,7 @@ int Check(const Invocation& in) {
   std::optional<InfoCheck> check;
   if (bytes) {
     check = CheckInfoFile(*bytes, ParseInstalledVersion(installedText),
-                          product ? *product : std::string("<Product>"));
+                          in.Value("--product", "<Product>"));
     Append(findings, check->findings);
   }
   AddInfoCheck(report, check ? &*check : nullptr, source, bytes ? bytes->size() : 0,
@@ -136,8 +139,7 @@ int Write(const Invocation& in) {
   if (version == nullptr || build == nullptr) return Refuse("write needs --version and --build");
   InfoFileContent content{*version, *build, {}};
   for (size_t n = 0; n < kMessageCount; ++n) {
-    const std::string* message = in.Find("--message" + std::to_string(n + 1));
-    if (message != nullptr) content.messages[n] = *message;
+    content.messages[n] = in.Value("--message" + std::to_string(n + 1));
   }
   const WrittenInfoFile file = WriteInfoFile(content);
   if (!file.ok) {
@@ -157,10 +159,8 @@ int Write(const Invocation& in) {
 
 #ifdef _WIN32
 int Run(const Invocation& in) {
-  const std::string* directory = in.Find("--dir");
   Findings findings;
-  const std::optional<Fact> report =
-      RunCommand(in.arguments[0], directory ? *directory : "", findings);
+  const std::optional<Fact> report = RunCommand(in.arguments[0], in.Value("--dir"), findings);
   if (!report) return Refuse("no temporary file for the download could be created");
   Show(in, *report);
   return ExitCode(findings);

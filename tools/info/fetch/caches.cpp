@@ -222,10 +222,8 @@ std::string FormatDuration(int64_t seconds) {
 
 std::string DescribeCacheLifetime(const CacheLifetime& lifetime) {
   switch (lifetime.rule) {
-    case CacheRule::kNoStore:
-      return "none: Cache-Control no-store, nothing is stored";
-    case CacheRule::kNoCache:
-      return "none: no-cache, the server is asked on every run";
+    case CacheRule::kNoStore: return "none: Cache-Control no-store, nothing is stored";
+    case CacheRule::kNoCache: return "none: no-cache, the server is asked on every run";
     case CacheRule::kNone:
       return "none: no Cache-Control, Expires or Last-Modified, the server is asked on every "
              "run";

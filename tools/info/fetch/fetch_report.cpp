@@ -176,8 +176,7 @@ std::string OffLineCause(ConnectResult result, uint32_t flags) {
                   : "");
     case ConnectResult::kOnLine:
     case ConnectResult::kNotConnected:
-    case ConnectResult::kNoInternetHandle:
-      break;
+    case ConnectResult::kNoInternetHandle: break;
   }
   return "Windows reports the machine off line (" + seen + ")";
 }

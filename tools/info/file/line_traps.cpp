@@ -97,19 +97,12 @@ void InfoChecker::CheckKeyLine(const InfoLine& parts, int line, const UpdateInfo
              ": Falwick takes a line for a key when it starts with the key's name");
   }
   switch (parts.key) {
-    case InfoKey::kVersion:
-      CheckVersion(parts.value, line);
-      break;
-    case InfoKey::kBuild:
-      CheckBuild(parts.value, line);
-      break;
+    case InfoKey::kVersion: CheckVersion(parts.value, line); break;
+    case InfoKey::kBuild: CheckBuild(parts.value, line); break;
     case InfoKey::kMessage1:
     case InfoKey::kMessage2:
-    case InfoKey::kMessage3:
-      CheckMessage(parts, line, info);
-      break;
-    case InfoKey::kNone:
-      break;
+    case InfoKey::kMessage3: CheckMessage(parts, line, info); break;
+    case InfoKey::kNone: break;
   }
 }
 

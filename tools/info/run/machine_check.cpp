@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <tuple>
 
 #include "base/ascii_case.h"
@@ -212,12 +211,6 @@ void CheckSpellings(MachineCheck& check, const MachinePaths& paths) {
   }
 }
 
-std::string CodePoint(uint32_t value) {
-  char text[16];
-  (void)std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(value));
-  return text;
-}
-
 // A host's URL holding a character the code page lacks reaches Falwick with "?" or a
 // look-alike in its place: another URL, or, with a '"' for a fullwidth quotation mark,
 // one the browser reads as several arguments.
@@ -338,7 +331,7 @@ std::vector<CodePageChange> CodePageChanges(const PathNames& names, std::u16stri
     if (!SpellsInAnsi(names, character)) {
       const uint32_t value = pair ? 0x10000 + ((url[i] - 0xD800u) << 10) + (url[i + 1] - 0xDC00u)
                                   : url[i];
-      changes.push_back({CodePoint(value), names.ToAnsi(character)});
+      changes.push_back({"U+" + Hex(value, 4).substr(2), names.ToAnsi(character)});
     }
     if (pair) ++i;
   }

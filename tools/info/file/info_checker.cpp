@@ -128,18 +128,13 @@ void InfoChecker::CheckSize() {
 
 void InfoChecker::CheckEncoding() {
   const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes_[i]); };
-  bool utf16 = false;
-  if (bytes_.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) ||
-                             (byte(0) == 0xFE && byte(1) == 0xFF))) {
-    utf16 = true;
-  } else {
-    // Without a byte-order mark: ASCII text in UTF-16 has a NUL in every other byte.
-    const size_t pairs = std::min<size_t>(bytes_.size(), 512) / 2;
-    size_t evenNuls = 0, oddNuls = 0;
-    for (size_t i = 0; i < pairs * 2; ++i) (i % 2 == 0 ? evenNuls : oddNuls) += byte(i) == 0;
-    utf16 = pairs >= 2 && std::max(evenNuls, oddNuls) * 2 >= pairs;
-  }
-  utf16_ = utf16_ && utf16;
+  // With a byte-order mark, or without: ASCII text in UTF-16 has a NUL in every other byte.
+  const bool mark = bytes_.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) ||
+                                           (byte(0) == 0xFE && byte(1) == 0xFF));
+  const size_t pairs = std::min<size_t>(bytes_.size(), 512) / 2;
+  size_t evenNuls = 0, oddNuls = 0;
+  for (size_t i = 0; i < pairs * 2; ++i) (i % 2 == 0 ? evenNuls : oddNuls) += byte(i) == 0;
+  utf16_ = utf16_ && (mark || (pairs >= 2 && std::max(evenNuls, oddNuls) * 2 >= pairs));
   if (utf16_) {
     Warn(Trap::kUtf16, 1,
          "the file is UTF-16 text (two bytes a character): the NUL byte in nearly every "

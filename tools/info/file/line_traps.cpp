@@ -242,8 +242,7 @@ void InfoChecker::CheckLoneCr(std::string_view text, int first, int last) {
            "end: it reads them as one line" +
            (hidden == 0 ? std::string()
                         : ", so " + keys + (hidden == 1 ? " is" : " are") +
-                              " not read as a line of its own") +
-           "",
+                              " not read as a line of its own"),
        "end lines with CR LF or LF", hidden == 0 ? Severity::kWarning : Severity::kError);
 }
 

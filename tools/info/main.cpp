@@ -101,7 +101,7 @@ int Check(const Invocation& in) {
   Findings findings;
   std::optional<std::string> bytes;
   if (!scheme.empty()) {
-    const UrlFetch fetch = FetchUrl(source, FetchOptions{in.Value("--ca-file")});
+    const UrlFetch fetch = FetchUrl(source, in.Value("--ca-file"));
     AddFetch(report, fetch);
     findings = FetchFindings(fetch);
     if (fetch.opened) bytes = fetch.body;

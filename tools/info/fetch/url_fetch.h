@@ -126,10 +126,7 @@ inline constexpr const char* kWindows10Ciphers =
     "DES-CBC3-SHA";
 inline constexpr const char* kWindows10Curves = "X25519:P-256:P-384";
 
-struct FetchOptions {
-  std::string caFile;  // trusted roots for https instead of the system's (native build)
-};
-
 // Fetches `url` with Falwick's agent string and bounds (16 MiB stored, 60 s in all),
-// following redirects as Falwick's platform does.
-UrlFetch FetchUrl(const std::string& url, const FetchOptions& options);
+// following redirects as Falwick's platform does. `caFile`: trusted roots for https
+// instead of the system's (the native build; empty: the system's).
+UrlFetch FetchUrl(const std::string& url, const std::string& caFile);

@@ -98,19 +98,19 @@ std::string CurlCodeName(CURLcode code) {
 }
 
 // `curl` made ready for a request of `url` with Falwick's agent string, within `timeoutMs`.
-void Prepare(CURL* curl, const std::string& url, long timeoutMs, const FetchOptions& options) {
+void Prepare(CURL* curl, const std::string& url, long timeoutMs, const std::string& caFile) {
   curl_easy_reset(curl);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_USERAGENT, DownloadUpdateInfo::kAgent);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMs);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+  if (!caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
 }
 
 // Whether `url` completes a TLS 1.2 handshake (and a HEAD request) offering only what
 // Windows 10's Schannel offers by default: TLS 1.2 at most, its cipher suites and curves.
-bool AcceptsWindows10Tls(CURL* curl, const std::string& url, const FetchOptions& options) {
-  Prepare(curl, url, 10000L, options);
+bool AcceptsWindows10Tls(CURL* curl, const std::string& url, const std::string& caFile) {
+  Prepare(curl, url, 10000L, caFile);
   curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(curl, CURLOPT_SSLVERSION,
                    static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
@@ -121,7 +121,7 @@ bool AcceptsWindows10Tls(CURL* curl, const std::string& url, const FetchOptions&
 
 }  // namespace
 
-UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
+UrlFetch FetchUrl(const std::string& url, const std::string& caFile) {
   UrlFetch fetch;
   fetch.url = url;
   curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -140,7 +140,7 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
     Transfer transfer{curl, &fetch, &fetch.responses.back()};
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    Prepare(curl, next, std::max(1L, deadlineMs - static_cast<long>(elapsed.count())), options);
+    Prepare(curl, next, std::max(1L, deadlineMs - static_cast<long>(elapsed.count())), caFile);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
@@ -187,7 +187,7 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
   const FetchedResponse* final = fetch.Final();
   // Whatever TLS this fetch agreed on, with OpenSSL's offer: Windows offers less.
   if (fetch.opened && final != nullptr && fetch.tlsVersion.rfind("TLSv1.", 0) == 0) {
-    fetch.tls12Accepted = AcceptsWindows10Tls(curl, final->url, options);
+    fetch.tls12Accepted = AcceptsWindows10Tls(curl, final->url, caFile);
   }
   curl_easy_cleanup(curl);
   return fetch;

@@ -1,6 +1,7 @@
 #include "tools/info/fetch/fetch_report.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "tools/info/fetch/caches.h"
 #include "base/ascii_case.h"
@@ -148,16 +149,12 @@ Findings FetchFindings(const UrlFetch& fetch) {
 }
 
 std::string DescribeConnectionFlags(uint32_t flags) {
-  static const struct {
-    uint32_t bit;
-    const char* name;
-  } kNames[] = {{0x01, "modem"},         {0x02, "LAN"},     {0x04, "proxy"},
-                {0x08, "modem busy"},    {0x10, "RAS installed"},
-                {0x20, "off line"},      {0x40, "configured"}};
+  static const std::pair<uint32_t, const char*> kNames[] = {
+      {0x01, "modem"},         {0x02, "LAN"},      {0x04, "proxy"},     {0x08, "modem busy"},
+      {0x10, "RAS installed"}, {0x20, "off line"}, {0x40, "configured"}};
   std::string names;
-  for (const auto& named : kNames) {
-    if ((flags & named.bit) == 0) continue;
-    names += (names.empty() ? "" : ", ") + std::string(named.name);
+  for (const auto& [bit, name] : kNames) {
+    if ((flags & bit) != 0) names += (names.empty() ? "" : ", ") + std::string(name);
   }
   return names.empty() ? "none" : names;
 }

@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr char kCtrlZ = 26;
+constexpr char kCtrlZ = TextModeReader::kCtrlZ;
 
 // Index of the first LF, CR or Ctrl-Z in [data, data + size), or size. Eight bytes at a
 // time: reading pieces is the whole cost of reading a file, so this loop is the hot one.

@@ -44,6 +44,7 @@ class TextModeReader {
  public:
   static constexpr size_t kLineBufferSize = 260;  // as passed to fgets
   static constexpr size_t kMaxPieceLength = kLineBufferSize - 1;
+  static constexpr char kCtrlZ = 26;  // ends the file
 
   explicit TextModeReader(File& source);
   TextModeReader(const TextModeReader&) = delete;

@@ -35,13 +35,12 @@ DryRun Account(const std::string& line, bool online = true, const std::string& b
   FakeBrowser browser{log};
   CUpdateCheckApp app{files, download, setting, notice, browser};
   DryRun run;
-  RunAccount account(run);
-  app.Observe(&account);
+  app.Observe(&run);
   run.end = app.Run(line.c_str());
   return run;
 }
 
-TEST(RunAccount, IsWhatTheRunFlowDecidedAtEachStep) {
+TEST(DryRun, KeepsWhatTheRunFlowDecidedAtEachStep) {
   const DryRun bad = Account("<Writer><PQ><a><b><c><d><e><f><g>");
   EXPECT_EQ(bad.problem, ModeProblem::kUnknownMode);
   EXPECT_EQ(bad.request.arguments[0], "PQ");
@@ -181,12 +180,14 @@ TEST(DryRun, FaultsOfTheRunAreFindingsWithTheirSeverity) {
 
 TEST(DryRun, TheMachineCheckIsAStepAndItsFindingsFollowTheRunsOwn) {
   const DryRun run = RunThatEnded(RunEnd::kNotNewer);
-  MachineCheck machine;
-  machine.signature = {true, static_cast<long>(0x800B0100L), "unsigned"};
+  Fact machine = Fact::Object();
+  machine.Add("signature", Fact::Object())
+      .Row("Signature", "unsigned")
+      .Add("verdict", Fact::String("unsigned"));
   Findings findings = {{"http-not-https", Severity::kWarning, 0, "plain http", "", {}}};
   findings.push_back({"falwick-unsigned", Severity::kWarning, 0, "no signature", "",
                       {{"result", "0x800B0100"}}});
-  const Fact report = DryRunReport(run, JudgeDryRun(run), findings, MachineFact(machine));
+  const Fact report = DryRunReport(run, JudgeDryRun(run), findings, machine);
   const std::string text = TextReport(report);
   const size_t signature = text.find("Signature");
   EXPECT_LT(signature, text.find("warning [http-not-https]: plain http\nwarning [falwick-unsigned]"))

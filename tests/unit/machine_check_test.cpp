@@ -157,7 +157,7 @@ TEST(MachineCheck, AnUnsafeDirectoryNamesThePrincipalAndTheRightInTextAndJson) {
       << check.findings[0].text;
 
   Fact report = Fact::Object();
-  report.Add("machine", MachineFact(check));
+  report.Add("machine", check.fact);
   AddFindings(report, check.findings);
   const std::string text = JsonReport(report);
   for (const char* member : {R"("id": "directory-writable-by-others")", R"("directory": "C:\\W")",

@@ -2,8 +2,7 @@
 // answer from a cache on the way, and the findings check URL and run give for them.
 #include <gtest/gtest.h>
 
-#include "tools/info/fetch/cache_lifetime.h"
-#include "tools/info/fetch/cache_on_the_way.h"
+#include "tools/info/fetch/caches.h"
 #include "tools/info/fetch/fetch_report.h"
 
 namespace {

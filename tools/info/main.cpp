@@ -13,7 +13,7 @@
 #include <io.h>
 
 #include "platform/deadline_win.h"
-#include "tools/info/run/run_command.h"
+#include "tools/info/run/dry_run.h"
 #endif
 
 #include "tools/info/fetch/fetch_report.h"
@@ -39,6 +39,10 @@ struct Invocation {
     const auto found = options.find(name);
     return found == options.end() ? nullptr : &found->second;
   }
+  std::string Value(const std::string& name, const char* fallback = "") const {
+    const std::string* value = Find(name);
+    return value != nullptr ? *value : fallback;
+  }
 };
 
 struct Command {
@@ -60,6 +64,11 @@ int Refuse(const std::string& problem) {
 
 void Print(const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), stdout); }
 
+// A command's report on standard output: the text, or (--json) the JSON.
+void Show(const Invocation& in, const Fact& report) {
+  Print(in.Find("--json") != nullptr ? JsonReport(report) : TextReport(report));
+}
+
 // The scheme of "scheme://..." in lower case; empty for text without one.
 std::string Scheme(const std::string& text) {
   std::string scheme = text.substr(0, text.find("://"));
@@ -80,20 +89,19 @@ int Check(const Invocation& in) {
     return Refuse("cannot check " + source + ": Falwick fetches http and https URLs only");
   }
   const std::string* installed = in.Find("--installed");
-  const std::string* product = in.Find("--product");
   const std::string* caFile = in.Find("--ca-file");
   std::string error;
   if (caFile != nullptr && !ReadFileBytes(*caFile, 1, error)) {
     return Refuse("cannot read --ca-file " + *caFile + ": " + error);
   }
-  const std::string installedText = installed ? *installed : "0.0.000";
+  const std::string installedText = in.Value("--installed", "0.0.000");
 
   Fact report = Fact::Object();
   report.Add("schema", Fact::Integer(1));
   Findings findings;
   std::optional<std::string> bytes;
   if (!scheme.empty()) {
-    const UrlFetch fetch = FetchUrl(source, FetchOptions{caFile ? *caFile : std::string()});
+    const UrlFetch fetch = FetchUrl(source, in.Value("--ca-file"));
     AddFetch(report, fetch);
     findings = FetchFindings(fetch);
     if (fetch.opened) bytes = fetch.body;
@@ -111,20 +119,17 @@ int Check(const Invocation& in) {
                           host ? "for a URL, write https://" + source : "", {}});
     }
   }
-  if (installed != nullptr) {
-    const Findings traps = InstalledVersionFindings(installedText);
-    findings.insert(findings.end(), traps.begin(), traps.end());
-  }
+  if (installed != nullptr) Append(findings, InstalledVersionFindings(installedText));
   std::optional<InfoCheck> check;
   if (bytes) {
     check = CheckInfoFile(*bytes, ParseInstalledVersion(installedText),
-                          product ? *product : std::string("<Product>"));
-    findings.insert(findings.end(), check->findings.begin(), check->findings.end());
+                          in.Value("--product", "<Product>"));
+    Append(findings, check->findings);
   }
   AddInfoCheck(report, check ? &*check : nullptr, source, bytes ? bytes->size() : 0,
                installedText, installed != nullptr);
   AddFindings(report, findings, check ? check->notListed : 0);
-  Print(in.Find("--json") ? JsonReport(report) : TextReport(report));
+  Show(in, report);
   return bytes ? ExitCode(findings) : Refuse(error);
 }
 
@@ -134,8 +139,7 @@ int Write(const Invocation& in) {
   if (version == nullptr || build == nullptr) return Refuse("write needs --version and --build");
   InfoFileContent content{*version, *build, {}};
   for (size_t n = 0; n < kMessageCount; ++n) {
-    const std::string* message = in.Find("--message" + std::to_string(n + 1));
-    if (message != nullptr) content.messages[n] = *message;
+    content.messages[n] = in.Value("--message" + std::to_string(n + 1));
   }
   const WrittenInfoFile file = WriteInfoFile(content);
   if (!file.ok) {
@@ -155,8 +159,11 @@ int Write(const Invocation& in) {
 
 #ifdef _WIN32
 int Run(const Invocation& in) {
-  const std::string* directory = in.Find("--dir");
-  return RunCommand(in.arguments[0], directory ? *directory : "", in.Find("--json") != nullptr);
+  Findings findings;
+  const std::optional<Fact> report = RunCommand(in.arguments[0], in.Value("--dir"), findings);
+  if (!report) return Refuse("no temporary file for the download could be created");
+  Show(in, *report);
+  return ExitCode(findings);
 }
 #endif
 
@@ -229,14 +236,14 @@ std::optional<Invocation> Parse(const Command& command, const std::vector<std::s
   bool optionsEnd = false;
   for (size_t i = 0; i < args.size() && problem.empty(); ++i) {
     const std::string& arg = args[i];
-    if (!optionsEnd && arg == "--") {
-      optionsEnd = true;
-    } else if (optionsEnd || arg.compare(0, 2, "--") != 0) {
+    if (optionsEnd || arg.compare(0, 2, "--") != 0) {
       in.arguments.push_back(arg);
+      continue;
     }
-    if (optionsEnd || arg.compare(0, 2, "--") != 0) continue;
+    optionsEnd = arg == "--";
     help = arg == "--help";
     if (help) return in;
+    if (optionsEnd) continue;
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
     const Option* option = nullptr;

@@ -1,9 +1,9 @@
 #include "tools/info/fetch/fetch_report.h"
 
 #include <cstdio>
+#include <utility>
 
-#include "tools/info/fetch/cache_lifetime.h"
-#include "tools/info/fetch/cache_on_the_way.h"
+#include "tools/info/fetch/caches.h"
 #include "base/ascii_case.h"
 #include "tools/info/report/phrases.h"
 #include "update/download.h"
@@ -22,7 +22,8 @@ std::string Seconds(double seconds) {
   return text;
 }
 
-constexpr uint32_t kConnectionProxy = 0x04;  // INTERNET_CONNECTION_PROXY
+constexpr const char* kCacheFix =
+    "serve the file with \"Cache-Control: no-cache\" or a short max-age";
 
 Finding Warning(const char* id, std::string text, std::string fix = {}) {
   return {id, Severity::kWarning, 0, std::move(text), std::move(fix), {}};
@@ -34,31 +35,8 @@ Finding Error(const char* id, std::string text, std::string fix = {}) {
 
 }  // namespace
 
-const std::vector<NamedHeader>& KnownResponseHeaders() {
-  static const std::vector<NamedHeader> kHeaders = {
-      {"Content-Type", &ResponseHeaders::contentType, true},
-      {"Content-Length", &ResponseHeaders::contentLength, true},
-      {"Content-Encoding", &ResponseHeaders::contentEncoding, true},
-      {"Cache-Control", &ResponseHeaders::cacheControl, true},
-      {"Expires", &ResponseHeaders::expires, true},
-      {"Pragma", &ResponseHeaders::pragma, false},
-      {"Date", &ResponseHeaders::date, false},
-      {"ETag", &ResponseHeaders::etag, true},
-      {"Last-Modified", &ResponseHeaders::lastModified, true},
-      {"Age", &ResponseHeaders::age, false},
-      {"Via", &ResponseHeaders::via, false},
-      {"X-Cache", &ResponseHeaders::xCache, false},
-      {"X-Cache-Lookup", &ResponseHeaders::xCacheLookup, false},
-      {"X-Cache-Status", &ResponseHeaders::xCacheStatus, false},
-      {"CF-Cache-Status", &ResponseHeaders::cfCacheStatus, false},
-      {"Location", &ResponseHeaders::location, false},
-  };
-  return kHeaders;
-}
-
 Findings ResponseFindings(const ResponseHeaders& headers, int64_t fetchedAt) {
   Findings findings;
-  const std::string fix = "serve the file with \"Cache-Control: no-cache\" or a short max-age";
   const CacheLifetime lifetime = WindowsCacheLifetime(headers, fetchedAt);
   if (lifetime.seconds > kCacheLifetimeWarningSeconds) {
     findings.push_back(Warning("windows-cache-lifetime",
@@ -66,7 +44,7 @@ Findings ResponseFindings(const ResponseHeaders& headers, int64_t fetchedAt) {
                                    DescribeCacheLifetime(lifetime) +
                                    " without asking the server: a user who fetched the file "
                                    "before a release is told of the old one until then",
-                               fix));
+                               kCacheFix));
   }
   const CacheOnTheWay cache = ServedByCache(headers);
   if (cache.hit) {
@@ -132,12 +110,9 @@ Findings FetchFindings(const UrlFetch& fetch) {
                                "Last-Modified), proxies and CDN edges (by rules of their own) "
                                "then decide alone how long to answer from their caches after "
                                "a new file is published, so users see a release late",
-                               "serve the file with \"Cache-Control: no-cache\" or a short "
-                               "max-age"));
+                               kCacheFix));
   }
-  for (Finding& finding : ResponseFindings(final->headers, fetch.fetchedAt)) {
-    findings.push_back(std::move(finding));
-  }
+  Append(findings, ResponseFindings(final->headers, fetch.fetchedAt));
   if (fetch.tls12Accepted == false) {
     const bool tls13 = fetch.tlsVersion > "TLSv1.2";  // "TLSv1.3" and later sort after it
     findings.push_back(Error(
@@ -174,16 +149,12 @@ Findings FetchFindings(const UrlFetch& fetch) {
 }
 
 std::string DescribeConnectionFlags(uint32_t flags) {
-  static const struct {
-    uint32_t bit;
-    const char* name;
-  } kNames[] = {{0x01, "modem"},         {0x02, "LAN"},     {0x04, "proxy"},
-                {0x08, "modem busy"},    {0x10, "RAS installed"},
-                {0x20, "off line"},      {0x40, "configured"}};
+  static const std::pair<uint32_t, const char*> kNames[] = {
+      {0x01, "modem"},         {0x02, "LAN"},      {0x04, "proxy"},     {0x08, "modem busy"},
+      {0x10, "RAS installed"}, {0x20, "off line"}, {0x40, "configured"}};
   std::string names;
-  for (const auto& named : kNames) {
-    if ((flags & named.bit) == 0) continue;
-    names += (names.empty() ? "" : ", ") + std::string(named.name);
+  for (const auto& [bit, name] : kNames) {
+    if ((flags & bit) != 0) names += (names.empty() ? "" : ", ") + std::string(name);
   }
   return names.empty() ? "none" : names;
 }
@@ -202,8 +173,7 @@ std::string OffLineCause(ConnectResult result, uint32_t flags) {
                   : "");
     case ConnectResult::kOnLine:
     case ConnectResult::kNotConnected:
-    case ConnectResult::kNoInternetHandle:
-      break;
+    case ConnectResult::kNoInternetHandle: break;
   }
   return "Windows reports the machine off line (" + seen + ")";
 }
@@ -239,7 +209,7 @@ void AddFetch(Fact& report, const UrlFetch& fetch) {
   Fact cacheOnTheWay;
   if (final != nullptr) {
     status.Row("Status", std::to_string(final->status));
-    for (const NamedHeader& header : KnownResponseHeaders()) {
+    for (const NamedHeader& header : kKnownResponseHeaders) {
       if (header.field == &ResponseHeaders::location) continue;  // in "responses"
       const std::string& value = final->headers.*header.field;
       headers.Add(header.name, Fact::OptionalString(value))

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "tools/info/fetch/url_fetch.h"
 #include "tools/info/report/report.h"
@@ -20,16 +19,14 @@ inline constexpr int64_t kCacheLifetimeWarningSeconds = 3600;
 // them); "url-not-opened" when it could not be opened.
 Findings FetchFindings(const UrlFetch& fetch);
 
-// The findings that the headers of the final response decide on their own, in this order:
-//   "windows-cache-lifetime"  Windows' cache may answer alone for more than an hour
-//                             (cache_lifetime.h), the time in the text;
-//   "served-by-cache"         a cache on the way answered (cache_on_the_way.h), with the
-//                             age of its copy and the headers that show it;
-//   "content-encoding"        a Content-Encoding other than identity: Falwick stores the
-//                             body as sent, compressed.
-// `fetchedAt`: when the response arrived (UrlFetch::fetchedAt), for a response without
-// Date.
+// The findings that the headers of the final response decide on their own (caches.h), in
+// this order: "windows-cache-lifetime" (Windows' cache may answer alone for more than an
+// hour), "served-by-cache" (a cache on the way answered) and "content-encoding" (Falwick
+// stores a compressed body as sent). `fetchedAt`: UrlFetch::fetchedAt, for a response
+// without Date.
 Findings ResponseFindings(const ResponseHeaders& headers, int64_t fetchedAt);
+
+constexpr uint32_t kConnectionProxy = 0x04;  // INTERNET_CONNECTION_PROXY
 
 // "LAN, RAS installed" for InternetGetConnectedState's flags; "none" for 0.
 std::string DescribeConnectionFlags(uint32_t flags);

@@ -18,10 +18,10 @@ struct ResponseHeaders {
   std::string lastModified;
   std::string location;
   std::string contentEncoding;
-  // What decides how long a cache may answer alone (cache_lifetime.h).
+  // What decides how long a cache may answer alone (caches.h).
   std::string date;
   std::string pragma;
-  // What a cache on the way adds to the copy it answers with (served_by_cache.h).
+  // What a cache on the way adds to the copy it answers with (caches.h).
   std::string age;
   std::string via;
   std::string xCache;        // squid, Varnish, CloudFront, Fastly, Akamai: "HIT from ..."
@@ -38,7 +38,24 @@ struct NamedHeader {
   std::string ResponseHeaders::*field;
   bool always;
 };
-const std::vector<NamedHeader>& KnownResponseHeaders();
+inline const NamedHeader kKnownResponseHeaders[] = {
+    {"Content-Type", &ResponseHeaders::contentType, true},
+    {"Content-Length", &ResponseHeaders::contentLength, true},
+    {"Content-Encoding", &ResponseHeaders::contentEncoding, true},
+    {"Cache-Control", &ResponseHeaders::cacheControl, true},
+    {"Expires", &ResponseHeaders::expires, true},
+    {"Pragma", &ResponseHeaders::pragma, false},
+    {"Date", &ResponseHeaders::date, false},
+    {"ETag", &ResponseHeaders::etag, true},
+    {"Last-Modified", &ResponseHeaders::lastModified, true},
+    {"Age", &ResponseHeaders::age, false},
+    {"Via", &ResponseHeaders::via, false},
+    {"X-Cache", &ResponseHeaders::xCache, false},
+    {"X-Cache-Lookup", &ResponseHeaders::xCacheLookup, false},
+    {"X-Cache-Status", &ResponseHeaders::xCacheStatus, false},
+    {"CF-Cache-Status", &ResponseHeaders::cfCacheStatus, false},
+    {"Location", &ResponseHeaders::location, false},
+};
 
 struct FetchedResponse {
   std::string url;  // the URL this response answered
@@ -109,10 +126,7 @@ inline constexpr const char* kWindows10Ciphers =
     "DES-CBC3-SHA";
 inline constexpr const char* kWindows10Curves = "X25519:P-256:P-384";
 
-struct FetchOptions {
-  std::string caFile;  // trusted roots for https instead of the system's (native build)
-};
-
 // Fetches `url` with Falwick's agent string and bounds (16 MiB stored, 60 s in all),
-// following redirects as Falwick's platform does.
-UrlFetch FetchUrl(const std::string& url, const FetchOptions& options);
+// following redirects as Falwick's platform does. `caFile`: trusted roots for https
+// instead of the system's (the native build; empty: the system's).
+UrlFetch FetchUrl(const std::string& url, const std::string& caFile);

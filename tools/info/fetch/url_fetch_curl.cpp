@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "base/ascii_case.h"
 #include "tools/info/fetch/url_fetch.h"
@@ -45,7 +46,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* context) {
   const size_t colon = line.find(':');
   if (colon == std::string::npos) return size * count;
   const std::string value(TrimWhiteSpace(std::string_view(line).substr(colon + 1)));
-  for (const NamedHeader& header : KnownResponseHeaders()) {
+  for (const NamedHeader& header : kKnownResponseHeaders) {
     if (!EqualsIgnoringAsciiCase(std::string_view(line).substr(0, colon), header.name)) continue;
     // A header sent on several lines is one comma-separated list (Cache-Control, Via).
     std::string& field = headers.*header.field;
@@ -67,13 +68,11 @@ size_t OnBody(char* data, size_t size, size_t count, void* context) {
   return bytes;
 }
 
-const char* SchemeOf(const std::string& url) {
-  return url.rfind("https:", 0) == 0 ? "https" : "http";
-}
+bool IsHttps(const std::string& url) { return url.rfind("https:", 0) == 0; }
 
 // The proxy variable libcurl takes for `url`'s scheme, in the order it looks for them.
 std::string ProxyFromEnvironment(const std::string& url) {
-  const bool https = std::strcmp(SchemeOf(url), "https") == 0;
+  const bool https = IsHttps(url);
   const char* names[] = {https ? "https_proxy" : "http_proxy", https ? "HTTPS_PROXY" : "",
                          "all_proxy", "ALL_PROXY"};
   for (const char* name : names) {
@@ -84,42 +83,45 @@ std::string ProxyFromEnvironment(const std::string& url) {
 }
 
 std::string CurlCodeName(CURLcode code) {
-  switch (code) {
-    case CURLE_UNSUPPORTED_PROTOCOL: return "CURLE_UNSUPPORTED_PROTOCOL";
-    case CURLE_URL_MALFORMAT: return "CURLE_URL_MALFORMAT";
-    case CURLE_COULDNT_RESOLVE_PROXY: return "CURLE_COULDNT_RESOLVE_PROXY";
-    case CURLE_COULDNT_RESOLVE_HOST: return "CURLE_COULDNT_RESOLVE_HOST";
-    case CURLE_COULDNT_CONNECT: return "CURLE_COULDNT_CONNECT";
-    case CURLE_OPERATION_TIMEDOUT: return "CURLE_OPERATION_TIMEDOUT";
-    case CURLE_SSL_CONNECT_ERROR: return "CURLE_SSL_CONNECT_ERROR";
-    case CURLE_GOT_NOTHING: return "CURLE_GOT_NOTHING";
-    case CURLE_RECV_ERROR: return "CURLE_RECV_ERROR";
-    case CURLE_PEER_FAILED_VERIFICATION: return "CURLE_PEER_FAILED_VERIFICATION";
-    case CURLE_SSL_CACERT_BADFILE: return "CURLE_SSL_CACERT_BADFILE";
-    default: return "CURLE_" + std::to_string(static_cast<int>(code));
+#define NAMED(code) {code, #code}
+  static const std::pair<CURLcode, const char*> kNames[] = {
+      NAMED(CURLE_UNSUPPORTED_PROTOCOL), NAMED(CURLE_URL_MALFORMAT),
+      NAMED(CURLE_COULDNT_RESOLVE_PROXY), NAMED(CURLE_COULDNT_RESOLVE_HOST),
+      NAMED(CURLE_COULDNT_CONNECT), NAMED(CURLE_OPERATION_TIMEDOUT),
+      NAMED(CURLE_SSL_CONNECT_ERROR), NAMED(CURLE_GOT_NOTHING), NAMED(CURLE_RECV_ERROR),
+      NAMED(CURLE_PEER_FAILED_VERIFICATION), NAMED(CURLE_SSL_CACERT_BADFILE)};
+#undef NAMED
+  for (const auto& [known, name] : kNames) {
+    if (known == code) return name;
   }
+  return "CURLE_" + std::to_string(static_cast<int>(code));
+}
+
+// `curl` made ready for a request of `url` with Falwick's agent string, within `timeoutMs`.
+void Prepare(CURL* curl, const std::string& url, long timeoutMs, const std::string& caFile) {
+  curl_easy_reset(curl);
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, DownloadUpdateInfo::kAgent);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMs);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  if (!caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.c_str());
 }
 
 // Whether `url` completes a TLS 1.2 handshake (and a HEAD request) offering only what
 // Windows 10's Schannel offers by default: TLS 1.2 at most, its cipher suites and curves.
-bool AcceptsWindows10Tls(CURL* curl, const std::string& url, const FetchOptions& options) {
-  curl_easy_reset(curl);
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, DownloadUpdateInfo::kAgent);
+bool AcceptsWindows10Tls(CURL* curl, const std::string& url, const std::string& caFile) {
+  Prepare(curl, url, 10000L, caFile);
   curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
   curl_easy_setopt(curl, CURLOPT_SSLVERSION,
                    static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
   curl_easy_setopt(curl, CURLOPT_SSL_CIPHER_LIST, kWindows10Ciphers);
   curl_easy_setopt(curl, CURLOPT_SSL_EC_CURVES, kWindows10Curves);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 10000L);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
   return curl_easy_perform(curl) == CURLE_OK;
 }
 
 }  // namespace
 
-UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
+UrlFetch FetchUrl(const std::string& url, const std::string& caFile) {
   UrlFetch fetch;
   fetch.url = url;
   curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -138,22 +140,17 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
     Transfer transfer{curl, &fetch, &fetch.responses.back()};
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    curl_easy_reset(curl);
-    curl_easy_setopt(curl, CURLOPT_URL, next.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, DownloadUpdateInfo::kAgent);
+    Prepare(curl, next, std::max(1L, deadlineMs - static_cast<long>(elapsed.count())), caFile);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, std::max(1L, deadlineMs - static_cast<long>(elapsed.count())));
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &fetch);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     // The body as sent, as WinINet hands it to Falwick: no CURLOPT_ACCEPT_ENCODING, so no
     // Accept-Encoding header is sent, and no decoding of a Content-Encoding the server
     // applied unasked (libcurl decodes only with ACCEPT_ENCODING set; said here so that it
     // stays so). Chunked transfer coding is still undone, as WinINet undoes it.
     curl_easy_setopt(curl, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-    if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
     // Only the final response's body is Falwick's; the bodies of redirects are dropped.
     fetch.body.clear();
     fetch.bodyCut = false;
@@ -162,7 +159,7 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     transfer.response->status = status;
-    if (std::strcmp(SchemeOf(next), "https") == 0 && result != CURLE_COULDNT_CONNECT &&
+    if (IsHttps(next) && result != CURLE_COULDNT_CONNECT &&
         result != CURLE_COULDNT_RESOLVE_HOST && result != CURLE_OPERATION_TIMEDOUT) {
       fetch.certificateVerified = result != CURLE_PEER_FAILED_VERIFICATION &&
                                   result != CURLE_SSL_CACERT_BADFILE && status != 0;
@@ -190,7 +187,7 @@ UrlFetch FetchUrl(const std::string& url, const FetchOptions& options) {
   const FetchedResponse* final = fetch.Final();
   // Whatever TLS this fetch agreed on, with OpenSSL's offer: Windows offers less.
   if (fetch.opened && final != nullptr && fetch.tlsVersion.rfind("TLSv1.", 0) == 0) {
-    fetch.tls12Accepted = AcceptsWindows10Tls(curl, final->url, options);
+    fetch.tls12Accepted = AcceptsWindows10Tls(curl, final->url, caFile);
   }
   curl_easy_cleanup(curl);
   return fetch;

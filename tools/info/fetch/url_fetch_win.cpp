@@ -14,7 +14,7 @@
 #include "tools/info/file/file_bytes.h"
 #include "update/download.h"
 
-UrlFetch FetchUrl(const std::string& url, const FetchOptions& /*options*/) {
+UrlFetch FetchUrl(const std::string& url, const std::string& /*caFile*/) {
   Win32InternetApi wininet;
   WatchedInternetApi internet(wininet);
   Win32Files files;

@@ -24,7 +24,7 @@ bool IsHttps(const std::string& url) {
 
 // A header of the response, or empty when it has none. With `name`, the header of that
 // name (HTTP_QUERY_CUSTOM: the buffer holds the name on the way in).
-std::string QueryHeader(HINTERNET url, DWORD query, const char* name) {
+std::string QueryHeader(HINTERNET url, DWORD query, const char* name = nullptr) {
   std::string value(256, '\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (name != nullptr) {
@@ -41,12 +41,6 @@ std::string QueryHeader(HINTERNET url, DWORD query, const char* name) {
     value.assign(length + 1, '\0');
   }
   return {};
-}
-
-std::string Header(HINTERNET url, DWORD query) { return QueryHeader(url, query, nullptr); }
-
-std::string NamedHeaderValue(HINTERNET url, const char* name) {
-  return QueryHeader(url, HTTP_QUERY_CUSTOM, name);
 }
 
 // A text option of a handle (INTERNET_OPTION_URL), or empty.
@@ -163,15 +157,6 @@ InternetHandle WatchedInternetApi::InternetOpenA(const char* agent, uint32_t acc
   return internet;
 }
 
-bool WatchedInternetApi::InternetSetOptionA(InternetHandle handle, uint32_t option,
-                                              void* buffer, uint32_t length) {
-  return real_.InternetSetOptionA(handle, option, buffer, length);
-}
-
-bool WatchedInternetApi::InternetCloseHandle(InternetHandle handle) {
-  return real_.InternetCloseHandle(handle);
-}
-
 std::unique_ptr<NetworkDeadline> WatchedInternetApi::ArmDeadline(uint32_t milliseconds) {
   return std::make_unique<Deadline>(*this, real_.ArmDeadline(milliseconds));
 }
@@ -192,17 +177,17 @@ void WatchedInternetApi::OpenedUrl(InternetHandle handle) {
     response.status = static_cast<long>(status);
   }
   ResponseHeaders& headers = response.headers;
-  headers.contentType = Header(url, HTTP_QUERY_CONTENT_TYPE);
-  headers.contentLength = Header(url, HTTP_QUERY_CONTENT_LENGTH);
-  headers.cacheControl = Header(url, HTTP_QUERY_CACHE_CONTROL);
-  headers.expires = Header(url, HTTP_QUERY_EXPIRES);
-  headers.etag = Header(url, HTTP_QUERY_ETAG);
-  headers.lastModified = Header(url, HTTP_QUERY_LAST_MODIFIED);
+  headers.contentType = QueryHeader(url, HTTP_QUERY_CONTENT_TYPE);
+  headers.contentLength = QueryHeader(url, HTTP_QUERY_CONTENT_LENGTH);
+  headers.cacheControl = QueryHeader(url, HTTP_QUERY_CACHE_CONTROL);
+  headers.expires = QueryHeader(url, HTTP_QUERY_EXPIRES);
+  headers.etag = QueryHeader(url, HTTP_QUERY_ETAG);
+  headers.lastModified = QueryHeader(url, HTTP_QUERY_LAST_MODIFIED);
   // The rest by name, as the native fetch reads them (the same list).
-  for (const NamedHeader& header : KnownResponseHeaders()) {
+  for (const NamedHeader& header : kKnownResponseHeaders) {
     std::string& field = headers.*header.field;
     if (field.empty() && header.field != &ResponseHeaders::location) {
-      field = NamedHeaderValue(url, header.name);
+      field = QueryHeader(url, HTTP_QUERY_CUSTOM, header.name);
     }
   }
   fetch_.fetchedAt = static_cast<int64_t>(std::time(nullptr));

@@ -24,8 +24,10 @@ class WatchedInternetApi final : public InternetApi {
   InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
                                const char* proxyBypass, uint32_t flags) override;
   bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
-                          uint32_t length) override;
-  bool InternetCloseHandle(InternetHandle handle) override;
+                          uint32_t length) override {
+    return real_.InternetSetOptionA(handle, option, buffer, length);
+  }
+  bool InternetCloseHandle(InternetHandle h) override { return real_.InternetCloseHandle(h); }
   // The real deadline, with the connectivity test, the URL and the reads watched.
   std::unique_ptr<NetworkDeadline> ArmDeadline(uint32_t milliseconds) override;
 

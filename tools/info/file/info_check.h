@@ -16,35 +16,14 @@
 #include "update/info_file.h"
 #include "update/program_version.h"
 
-// The kinds of trap a file can hold; each has a stable id (TrapId) and a severity.
+// The kinds of trap a file can hold, each with a stable id (TrapId) and a severity; what
+// each one is, is said beside its id (info_checker.cpp).
 enum class Trap {
-  kFileTooLarge,          // more than Falwick stores of a download
-  kByteOrderMark,         // UTF-8 byte-order mark before the first key
-  kUtf16,                 // UTF-16 text: NUL bytes end every line
-  kNulByte,               // a NUL byte cuts a line short
-  kHtml,                  // a web page rather than key lines
-  kCtrlZ,                 // Ctrl-Z ends the file early
-  kCrLineEnds,            // CR alone, which does not end a line
-  kLongLine,              // more than 259 characters: read in pieces
-  kKeyAfterTab,           // a key after a tab or other white space than spaces
-  kKeyInWrongCase,        // "Version=" and the like
-  kUnknownKey,            // MESSAGE4=, MESSAGE0=
-  kKeyWithoutEquals,      // "VERSION 3.5"
-  kKeyReadAsAnother,      // "MESSAGE12=" is MESSAGE1, "VERSIONS=" is VERSION
-  kValueDoesNotConvert,   // "VERSION=three"
-  kValuePartlyRead,       // "VERSION=3,5" reads 3
-  kVersionDecimals,       // "VERSION=3.10" is 3.1, smaller than 3.9
-  kRepeatedKey,           // a second VERSION or BUILD replaces the first
-  kNoVersionNoBuild,      // never announces anything
-  kVersionWithoutBuild,   // the standard sentence shows each user's own build
-  kBuildWithoutVersion,   // compared with each user's own version
-  kVersionFraction,       // the standard sentence's display version drops it
-  kNegativeBuild,         // the standard sentence shows "3.0.-01"
-  kAmpersand,             // "&" underlines instead of showing
-  kNonAscii,              // shown in the user's ANSI code page
-  kMessageTooLong,        // cut at kMaxMessageLength
-  kNoticeTooLong,         // more text than the dialog's text area shows
-  kCount
+  kFileTooLarge, kByteOrderMark, kUtf16, kNulByte, kHtml, kCtrlZ, kCrLineEnds, kLongLine,
+  kKeyAfterTab, kKeyInWrongCase, kUnknownKey, kKeyWithoutEquals, kKeyReadAsAnother,
+  kValueDoesNotConvert, kValuePartlyRead, kVersionDecimals, kRepeatedKey, kNoVersionNoBuild,
+  kVersionWithoutBuild, kBuildWithoutVersion, kVersionFraction, kNegativeBuild, kAmpersand,
+  kNonAscii, kMessageTooLong, kNoticeTooLong, kCount
 };
 
 std::string_view TrapId(Trap trap);  // "byte-order-mark"
@@ -89,9 +68,6 @@ Findings InstalledVersionFindings(std::string_view text);
 // `installedText` is the installed version as given; `installedGiven` false: the default.
 void AddInfoCheck(Fact& report, const InfoCheck* check, const std::string& source,
                   size_t bytes, const std::string& installedText, bool installedGiven);
-
-// The notice dialog's standard sentence, from the header the resource script uses.
-std::string_view NoticeTemplate();
 
 // About how many lines `noticeText` takes in the dialog's text area: it breaks lines at
 // CR LF and at a CR or LF alone, and wraps at spaces; "&" prefixes take no room.

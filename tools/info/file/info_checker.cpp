@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/number_scan.h"
+#include "tools/info/report/phrases.h"
 #include "update/download.h"
 
 namespace {
@@ -12,19 +14,32 @@ struct TrapKind {
 };
 
 constexpr TrapKind kTraps[] = {
-    {"file-too-large", Severity::kWarning},        {"byte-order-mark", Severity::kError},
-    {"utf-16", Severity::kError},                  {"nul-byte", Severity::kWarning},
-    {"html-page", Severity::kError},               {"ctrl-z", Severity::kError},
-    {"cr-line-ends", Severity::kError},            {"long-line", Severity::kWarning},
-    {"key-after-tab", Severity::kError},           {"key-in-wrong-case", Severity::kError},
-    {"unknown-key", Severity::kWarning},           {"key-without-equals", Severity::kError},
-    {"key-read-as-another", Severity::kWarning},   {"value-does-not-convert", Severity::kError},
-    {"value-partly-read", Severity::kError},       {"version-decimals", Severity::kWarning},
-    {"repeated-key", Severity::kWarning},          {"no-version-no-build", Severity::kError},
-    {"version-without-build", Severity::kWarning}, {"build-without-version", Severity::kWarning},
-    {"version-fraction", Severity::kNote},         {"negative-build", Severity::kWarning},
-    {"ampersand", Severity::kWarning},             {"non-ascii", Severity::kWarning},
-    {"message-too-long", Severity::kWarning},      {"notice-too-long", Severity::kWarning},
+    {"file-too-large", Severity::kWarning},  // more than Falwick stores of a download
+    {"byte-order-mark", Severity::kError},  // UTF-8 byte-order mark before the first key
+    {"utf-16", Severity::kError},  // UTF-16 text: NUL bytes end every line
+    {"nul-byte", Severity::kWarning},  // a NUL byte cuts a line short
+    {"html-page", Severity::kError},  // a web page rather than key lines
+    {"ctrl-z", Severity::kError},  // Ctrl-Z ends the file early
+    {"cr-line-ends", Severity::kError},  // CR alone, which does not end a line
+    {"long-line", Severity::kWarning},  // more than 259 characters: read in pieces
+    {"key-after-tab", Severity::kError},  // a key after a tab or other white space
+    {"key-in-wrong-case", Severity::kError},  // "Version=" and the like
+    {"unknown-key", Severity::kWarning},  // MESSAGE4=, MESSAGE0=
+    {"key-without-equals", Severity::kError},  // "VERSION 3.5"
+    {"key-read-as-another", Severity::kWarning},  // "MESSAGE12=" is MESSAGE1
+    {"value-does-not-convert", Severity::kError},  // "VERSION=three"
+    {"value-partly-read", Severity::kError},  // "VERSION=3,5" reads 3
+    {"version-decimals", Severity::kWarning},  // "VERSION=3.10" is 3.1, smaller than 3.9
+    {"repeated-key", Severity::kWarning},  // a second VERSION or BUILD replaces the first
+    {"no-version-no-build", Severity::kError},  // never announces anything
+    {"version-without-build", Severity::kWarning},  // the notice shows each user's build
+    {"build-without-version", Severity::kWarning},  // compared with each user's own version
+    {"version-fraction", Severity::kNote},  // the display version drops it
+    {"negative-build", Severity::kWarning},  // the standard sentence shows "3.0.-01"
+    {"ampersand", Severity::kWarning},  // "&" underlines instead of showing
+    {"non-ascii", Severity::kWarning},  // shown in the user's ANSI code page
+    {"message-too-long", Severity::kWarning},  // cut at kMaxMessageLength
+    {"notice-too-long", Severity::kWarning},  // more text than the dialog's text area shows
 };
 static_assert(std::size(kTraps) == static_cast<size_t>(Trap::kCount), "one kind a trap");
 
@@ -100,4 +115,80 @@ InfoCheck CheckInfoFile(std::string_view bytes, const ProgramVersion& installed,
     check = InfoChecker(bytes, installed, productName, false).Run();
   }
   return check;
+}
+
+// The traps of the file as a whole: its size, its encoding, a Ctrl-Z, a web page.
+
+void InfoChecker::CheckSize() {
+  if (fileSize_ <= bytes_.size()) return;
+  Warn(Trap::kFileTooLarge, 0,
+       "the file is larger than " + std::to_string(DownloadUpdateInfo::kMaxStoredBytes) +
+           " bytes (16 MiB): Falwick stores and reads only that much of a download");
+}
+
+void InfoChecker::CheckEncoding() {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes_[i]); };
+  // With a byte-order mark, or without: ASCII text in UTF-16 has a NUL in every other byte.
+  const bool mark = bytes_.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) ||
+                                           (byte(0) == 0xFE && byte(1) == 0xFF));
+  const size_t pairs = std::min<size_t>(bytes_.size(), 512) / 2;
+  size_t evenNuls = 0, oddNuls = 0;
+  for (size_t i = 0; i < pairs * 2; ++i) (i % 2 == 0 ? evenNuls : oddNuls) += byte(i) == 0;
+  utf16_ = utf16_ && (mark || (pairs >= 2 && std::max(evenNuls, oddNuls) * 2 >= pairs));
+  if (utf16_) {
+    Warn(Trap::kUtf16, 1,
+         "the file is UTF-16 text (two bytes a character): the NUL byte in nearly every "
+         "character ends a line for Falwick, so it reads no key at all",
+         "save the file as plain text (ASCII or ANSI)");
+    return;
+  }
+  if (bytes_.substr(0, 3) == "\xEF\xBB\xBF") {
+    const InfoLine first = SplitInfoLine(lines_.RestOfLine(3));
+    const bool hides = first.key != InfoKey::kNone;
+    Warn(Trap::kByteOrderMark, 1,
+         "the file starts with a UTF-8 byte-order mark (bytes EF BB BF), which Falwick reads "
+         "as three characters in front of the first line" +
+             (hides ? ", so " + Quote(first.text) + " is not read as " +
+                          std::string(InfoKeyName(first.key))
+                    : std::string(" (harmless only while that line holds no key)")),
+         "save the file without a byte-order mark",
+         hides ? Severity::kError : Severity::kWarning);
+  }
+}
+
+void InfoChecker::CheckCtrlZ() {
+  if (!ctrlZ_) return;  // the reader met none
+  const size_t at = *ctrlZ_;
+  const std::string_view hidden = bytes_.substr(at + 1);
+  const bool hidesSomething = std::any_of(hidden.begin(), hidden.end(), [](char c) {
+    return !IsScanSpace(c) && c != TextModeReader::kCtrlZ;
+  });
+  if (!hidesSomething) return;  // a Ctrl-Z that closes the file, as old editors write
+  size_t keyCount = 0;
+  const std::string keys = lines_.KeyLinesIn(at + 1, bytes_.size(), keyCount);
+  Warn(Trap::kCtrlZ, LineAt(at),
+       "a Ctrl-Z character (code 26) ends the file for Falwick: the " +
+           std::to_string(hidden.size()) + " bytes after it (to line " +
+           std::to_string(lines_.Count()) + ") are never read" +
+           (keyCount == 0 ? std::string() : ", among them " + keys),
+       "remove the Ctrl-Z", keyCount == 0 ? Severity::kWarning : Severity::kError);
+}
+
+void InfoChecker::CheckHtml() {
+  // A page starts with a tag (after white space, perhaps a byte-order mark) and names
+  // itself early on; a message that mentions a tag is no page.
+  size_t tag = bytes_.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  while (tag < bytes_.size() && IsScanSpace(bytes_[tag])) ++tag;
+  if (tag == bytes_.size() || bytes_[tag] != '<') return;
+  const std::string head = Upper(bytes_, size_t{64} * 1024);
+  const bool html = head.find("<HTML") != std::string::npos ||
+                    head.find("<!DOCTYPE") != std::string::npos ||
+                    head.find("<BODY") != std::string::npos ||
+                    head.find("<HEAD") != std::string::npos;
+  if (!html) return;
+  Warn(Trap::kHtml, LineAt(tag),
+       "the file is an HTML page (" + Quote(lines_.RestOfLine(tag)) +
+           "), not lines of KEY=value: Falwick reads only lines that start with a key",
+       "publish the info file itself at this address, not a web page or a server's error "
+       "page");
 }

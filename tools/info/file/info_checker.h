@@ -1,7 +1,7 @@
 // The checker behind CheckInfoFile, one object that the program's reader tells about
-// every piece it reads. Its parts live by concern: info_checker.cpp (the run and the
-// pieces), file_traps.cpp (the file as a whole), line_traps.cpp (keys and values),
-// notice_traps.cpp (the verdict and what the notice shows).
+// every piece it reads. Its parts live by concern: info_checker.cpp (the run, the pieces
+// and the file as a whole), line_traps.cpp (keys and values), notice_traps.cpp (the
+// verdict and what the notice shows).
 #pragma once
 
 #include <array>
@@ -40,7 +40,7 @@ class InfoChecker : public InfoReadObserver {
             std::optional<Severity> severity = std::nullopt);
   int LineAt(size_t offset) const { return lines_.LineAt(offset); }
 
-  // file_traps.cpp
+  // the file as a whole
   void CheckSize();
   void CheckEncoding();
   void CheckCtrlZ();

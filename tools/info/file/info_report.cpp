@@ -6,12 +6,8 @@
 namespace {
 
 const char* DecidedBy(VersionCase versionCase) {
-  switch (versionCase) {
-    case VersionCase::kVersionLarger: return "version-larger";
-    case VersionCase::kVersionSmaller: return "version-smaller";
-    case VersionCase::kBuildsDecide: break;
-  }
-  return "builds-decide";
+  static const char* const kNames[] = {"version-larger", "builds-decide", "version-smaller"};
+  return kNames[static_cast<size_t>(versionCase)];
 }
 
 Fact LineOf(int line) { return line != 0 ? Fact::Integer(line) : Fact(); }

@@ -43,32 +43,25 @@ void InfoChecker::CheckPiece(const TextPiece& piece, const UpdateInfo& info) {
 // A line that sets nothing: say so if it looks as if it should.
 void InfoChecker::CheckLineWithoutKey(std::string_view text, int line) {
   size_t start = 0;
-  std::string blank;  // what stands before the key
-  while (start < text.size()) {
+  std::string blank;  // the first white space other than a space before the key
+  for (size_t width = 1; start < text.size(); start += width) {
     const char c = text[start];
-    if (c == ' ') {
-      ++start;
-    } else if (c == '\t' || c == '\v' || c == '\f') {
-      if (blank.empty()) {
-        blank = c == '\t' ? "a tab" : "a " + Quote(text.substr(start, 1)) + " character";
-      }
-      ++start;
-    } else if (static_cast<unsigned char>(c) == 0xA0) {
-      if (blank.empty()) blank = "a non-breaking space (byte A0)";
-      ++start;
-    } else if (text.substr(start, 2) == "\xC2\xA0") {
-      if (blank.empty()) blank = "a non-breaking space (UTF-8 C2 A0)";
-      start += 2;
-    } else {
-      break;
-    }
+    width = text.compare(start, 2, "\xC2\xA0") == 0 ? 2 : 1;
+    const std::string seen =
+        c == '\t'                               ? "a tab"
+        : c == '\v' || c == '\f'                ? "a " + Quote(text.substr(start, 1)) + " character"
+        : static_cast<unsigned char>(c) == 0xA0 ? "a non-breaking space (byte A0)"
+        : width == 2                            ? "a non-breaking space (UTF-8 C2 A0)"
+                                                : "";
+    if (seen.empty() && c != ' ') break;
+    if (blank.empty()) blank = seen;
   }
   const std::string_view rest = text.substr(start);
   const size_t equals = rest.find('=');
   if (equals == std::string_view::npos) return;  // no key and no value: not meant as one
   const std::string_view written = TrimWhiteSpace(rest.substr(0, equals));
   const InfoKey exact = MatchInfoKey(rest);
-  const std::string upper = UpperPrefix(rest, 8);
+  const std::string upper = Upper(rest, 8);
   const InfoKey folded = MatchInfoKey(upper);
   if (exact != InfoKey::kNone) {
     Warn(Trap::kKeyAfterTab, line,
@@ -104,19 +97,12 @@ void InfoChecker::CheckKeyLine(const InfoLine& parts, int line, const UpdateInfo
              ": Falwick takes a line for a key when it starts with the key's name");
   }
   switch (parts.key) {
-    case InfoKey::kVersion:
-      CheckVersion(parts.value, line);
-      break;
-    case InfoKey::kBuild:
-      CheckBuild(parts.value, line);
-      break;
+    case InfoKey::kVersion: CheckVersion(parts.value, line); break;
+    case InfoKey::kBuild: CheckBuild(parts.value, line); break;
     case InfoKey::kMessage1:
     case InfoKey::kMessage2:
-    case InfoKey::kMessage3:
-      CheckMessage(parts, line, info);
-      break;
-    case InfoKey::kNone:
-      break;
+    case InfoKey::kMessage3: CheckMessage(parts, line, info); break;
+    case InfoKey::kNone: break;
   }
 }
 
@@ -256,8 +242,7 @@ void InfoChecker::CheckLoneCr(std::string_view text, int first, int last) {
            "end: it reads them as one line" +
            (hidden == 0 ? std::string()
                         : ", so " + keys + (hidden == 1 ? " is" : " are") +
-                              " not read as a line of its own") +
-           "",
+                              " not read as a line of its own"),
        "end lines with CR LF or LF", hidden == 0 ? Severity::kWarning : Severity::kError);
 }
 

@@ -8,8 +8,6 @@
 #include "ui/notice_template.h"
 #include "update/notice_text.h"
 
-std::string_view NoticeTemplate() { return FALWICK_NOTICE_TEMPLATE; }
-
 namespace {
 
 // Characters of `word` that the text control shows: an "&" prefix takes no room.
@@ -63,7 +61,7 @@ void InfoChecker::Conclude() {
   const std::string messages = ComposeNoticeText(result_.info.messages);
   result_.usesTemplate = messages.empty();
   result_.noticeText =
-      ChooseNoticeText(messages, NoticeTemplate(), product_, result_.displayVersion);
+      ChooseNoticeText(messages, FALWICK_NOTICE_TEMPLATE, product_, result_.displayVersion);
   CheckDisplayedValues();
   CheckNoticeText();
 }

@@ -10,14 +10,10 @@ std::string EscapeBytes(std::string_view text) {
   std::string out;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte == '\t') {
-      out += "\\t";
-    } else if (byte == '\r') {
-      out += "\\r";
-    } else if (byte == '\n') {
-      out += "\\n";
-    } else if (byte == '\\') {
-      out += "\\\\";
+    const char* named = c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : nullptr;
+    if (c == '\\') named = "\\\\";
+    if (named != nullptr) {
+      out += named;
     } else if (byte < 0x20 || byte >= 0x7F) {
       char escaped[8];
       (void)std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
@@ -57,7 +53,7 @@ std::string_view TrimWhiteSpace(std::string_view text) {
   return text;
 }
 
-std::string UpperPrefix(std::string_view text, size_t length) {
+std::string Upper(std::string_view text, size_t length) {
   std::string upper(text.substr(0, length));
   for (char& c : upper) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

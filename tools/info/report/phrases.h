@@ -26,8 +26,9 @@ std::string Lines(int first, int last);
 // `text` without the white space that the number conversions skip, at both ends.
 std::string_view TrimWhiteSpace(std::string_view text);
 
-// The first `length` characters of `text`, ASCII letters in upper case.
-std::string UpperPrefix(std::string_view text, size_t length);
+// The first `length` characters of `text` (all of them by default), ASCII letters in
+// upper case.
+std::string Upper(std::string_view text, size_t length = std::string_view::npos);
 
 // The first "&" that the dialog's text control turns into an underline ("&&" shows one
 // "&"), or npos.

@@ -44,51 +44,31 @@ std::string Count(size_t count, const char* noun) {
 }  // namespace
 
 const char* SeverityName(Severity severity) {
-  switch (severity) {
-    case Severity::kError: return "error";
-    case Severity::kWarning: return "warning";
-    case Severity::kNote: break;
-  }
-  return "note";
+  static const char* const kNames[] = {"note", "warning", "error"};
+  return kNames[static_cast<size_t>(severity)];
 }
 
 int ExitCode(const Findings& findings) {
-  int code = 0;
-  for (const Finding& finding : findings) {
-    code = std::max(code, finding.severity == Severity::kError     ? 2
-                          : finding.severity == Severity::kWarning ? 1
-                                                                   : 0);
-  }
+  int code = 0;  // the severities in order: note 0, warning 1, error 2
+  for (const Finding& finding : findings) code = std::max(code, static_cast<int>(finding.severity));
   return code;
 }
 
-Fact Fact::String(std::string value) {
-  Fact fact(Kind::kString);
-  fact.string_ = std::move(value);
-  return fact;
-}
-
-Fact Fact::Integer(int64_t value) {
-  Fact fact(Kind::kInteger);
-  fact.integer_ = value;
-  return fact;
-}
-
+Fact Fact::String(std::string value) { return Fact(Kind::kString, std::move(value)); }
+Fact Fact::Integer(int64_t value) { return Fact(Kind::kInteger, {}, value); }
+// JSON has no infinities.
 Fact Fact::Number(double value) {
-  Fact fact(std::isfinite(value) ? Kind::kNumber : Kind::kNull);  // JSON has no infinities
-  fact.number_ = value;
-  return fact;
+  return Fact(std::isfinite(value) ? Kind::kNumber : Kind::kNull, {}, 0, value);
 }
-
-Fact Fact::Bool(bool value) {
-  Fact fact(Kind::kBool);
-  fact.integer_ = value ? 1 : 0;
-  return fact;
-}
+Fact Fact::Bool(bool value) { return Fact(Kind::kBool, {}, value ? 1 : 0); }
 Fact Fact::Object() { return Fact(Kind::kObject); }
 Fact Fact::Array() { return Fact(Kind::kArray); }
-Fact Fact::OptionalString(const std::string& value) { return value.empty() ? Fact() : String(value); }
-Fact Fact::OptionalInteger(const std::optional<int64_t>& value) { return value ? Integer(*value) : Fact(); }
+Fact Fact::OptionalString(const std::string& value) {
+  return value.empty() ? Fact() : String(value);
+}
+Fact Fact::OptionalInteger(const std::optional<int64_t>& value) {
+  return value ? Integer(*value) : Fact();
+}
 Fact Fact::OptionalBool(const std::optional<bool>& value) { return value ? Bool(*value) : Fact(); }
 
 Fact& Fact::Add(std::string key, Fact value) {

@@ -33,6 +33,10 @@ struct Finding {
 };
 using Findings = std::vector<Finding>;
 
+inline void Append(Findings& findings, const Findings& more) {
+  findings.insert(findings.end(), more.begin(), more.end());
+}
+
 // The exit code of every command: 0 nothing above a note, 1 warnings, 2 errors, and
 // kCouldNotCheck for bad usage, a file that cannot be read or a URL that cannot be fetched.
 int ExitCode(const Findings& findings);
@@ -69,7 +73,8 @@ class Fact {
 
  private:
   enum class Kind : uint8_t { kNull, kString, kInteger, kNumber, kBool, kObject, kArray, kLine };
-  explicit Fact(Kind kind) : kind_(kind) {}
+  explicit Fact(Kind kind, std::string string = {}, int64_t integer = 0, double number = 0)
+      : kind_(kind), string_(std::move(string)), integer_(integer), number_(number) {}
   void AppendText(std::string& out) const;
   void AppendJson(std::string& out, size_t depth) const;
 

@@ -84,8 +84,8 @@ uint32_t Granted(const std::vector<AccessEntry>& entries, const std::string& sid
   return granted;
 }
 
-}  // namespace
-
+// The widest name that `mask`'s writing bits amount to, as the Security tab and icacls
+// name them.
 std::string WritingRightName(uint32_t mask) {
   const uint32_t mapped = MapGeneric(mask);
   if ((mapped & access_mask::kFileAllAccess) == access_mask::kFileAllAccess) {
@@ -102,10 +102,14 @@ std::string WritingRightName(uint32_t mask) {
   return "";
 }
 
+// "Users", "Everyone", ... for well-known SIDs; for any other, "another user or group
+// NAME (SID)" or "... SID".
 std::string PrincipalName(const std::string& sid, const std::string& name) {
   if (const KnownSid* known = Known(sid)) return known->name;
   return "another user or group " + (name.empty() ? sid : name + " (" + sid + ")");
 }
+
+}  // namespace
 
 std::vector<OtherWriter> OtherWriters(const DirectoryAccess& access, const std::string& selfSid) {
   std::vector<OtherWriter> writers;

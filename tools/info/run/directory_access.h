@@ -70,12 +70,3 @@ struct OtherWriter {
 // access list (nullDacl) is writable by Everyone; an owner who is not one of the harmless
 // SIDs may always rewrite the list. Nothing is listed when the descriptor was not read.
 std::vector<OtherWriter> OtherWriters(const DirectoryAccess& access, const std::string& selfSid);
-
-// "full control", "modify", "write", "change permissions", "take ownership",
-// "create folders", "delete files" or "delete": the widest name that `mask`'s writing bits
-// amount to, as the Security tab and icacls name them.
-std::string WritingRightName(uint32_t mask);
-
-// "Users", "Authenticated Users", "Everyone", "INTERACTIVE", "Guests", ... for well-known
-// SIDs; for any other, "another user or group NAME (SID)" or "... SID".
-std::string PrincipalName(const std::string& sid, const std::string& name);

@@ -5,11 +5,11 @@
 #include "tools/info/fetch/fetch_report.h"
 #include "tools/info/fetch/wininet_errors.h"
 #include "tools/info/report/phrases.h"
+#include "ui/notice_template.h"
 #include "update/notice_text.h"
 
 namespace {
 
-constexpr uint32_t kConnectionProxy = 0x04;  // INTERNET_CONNECTION_PROXY
 constexpr long kAccessDenied = 5;
 constexpr long kPathNotFound = 3;
 constexpr long kSharingViolation = 32;
@@ -27,12 +27,10 @@ const std::string& Argument(const DryRun& run, RequestArgument which) {
 }
 
 std::string NotNewerSentence(const DryRun& run) {
-  std::string why;
-  if (run.read == BodyRead::kNothing) {
-    why = "no info file is read, so the published version is the installed one";
-  } else {
-    why = "nothing newer is published: " + (run.check ? run.check->reason : std::string());
-  }
+  std::string why =
+      run.read == BodyRead::kNothing
+          ? "no info file is read, so the published version is the installed one"
+          : "nothing newer is published: " + (run.check ? run.check->reason : std::string());
   if (run.infoFile.probed && !run.infoFile.writable) {
     why = "the info file " + run.infoFile.path + " cannot be written (" +
           WriteProblemCause(run.infoFile) + "), so the download is not stored; " +
@@ -89,7 +87,7 @@ std::string EndClause(const DryRun& run, std::string& reason) {
   return "Falwick shows the notice dialog, as " +
          (run.check ? run.check->reason : std::string("the file read announces more")) +
          "; it says " +
-         Quote(ChooseNoticeText(notice.noticeText, NoticeTemplate(), notice.productName,
+         Quote(ChooseNoticeText(notice.noticeText, FALWICK_NOTICE_TEMPLATE, notice.productName,
                                 notice.displayVersion),
                70) +
          ", and \"Yes\" " +
@@ -163,10 +161,7 @@ Findings DryRunFindings(const DryRun& run) {
       reason == "no-internet-handle") {
     findings.push_back(Found(reason.c_str(), Severity::kError, why));
   }
-  if (run.fetchAsked) {
-    const Findings fetched = FetchFindings(run.fetch);
-    findings.insert(findings.end(), fetched.begin(), fetched.end());
-  }
+  if (run.fetchAsked) Append(findings, FetchFindings(run.fetch));
   if (run.directory.probed && !run.directory.writable) {
     findings.push_back(Found("program-directory-not-writable", Severity::kError,
                              "the program directory " + run.directory.path +
@@ -209,11 +204,8 @@ Findings DryRunFindings(const DryRun& run) {
                                  "): Falwick cannot open the download page"));
   }
   if (run.mode != RunMode::kNone) {
-    const Findings installed = InstalledVersionFindings(Argument(run, kInstalledVersionArgument));
-    findings.insert(findings.end(), installed.begin(), installed.end());
+    Append(findings, InstalledVersionFindings(Argument(run, kInstalledVersionArgument)));
   }
-  if (run.check) {
-    findings.insert(findings.end(), run.check->findings.begin(), run.check->findings.end());
-  }
+  if (run.check) Append(findings, run.check->findings);
   return findings;
 }

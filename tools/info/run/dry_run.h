@@ -1,5 +1,5 @@
 // A dry run of Falwick's own run on this machine, for falwick-info run: the program's own
-// account of what it decided at each step (RunAccount, told by the run flow), what the
+// account of what it decided at each step (told by the run flow to the DryRun), what the
 // watched parts saw on the way (WinINet's answers, the files read and written, the
 // setting's text), and, decided from those, the outcome, its reason and the findings.
 // The Windows part fills it in (run_command_win.cpp); the rest is portable.
@@ -38,7 +38,7 @@ enum class BodyRead {
   kStaleFile,  // a file that was there before and could not be replaced
 };
 
-struct DryRun {
+struct DryRun final : RunObserver {
   std::string commandLine;
   std::string modulePath;  // the path Falwick.EXE would have (DIR\Falwick.EXE)
   bool falwickPresent = true;  // a Falwick.EXE lies there
@@ -73,39 +73,32 @@ struct DryRun {
   std::string settingText;  // the stored value as the run read it (9 characters at most)
   std::string htmProgram;   // the program for ".htm" files; empty when there is none
   long htmResult = 0;       // FindExecutableA's result (32 or less: an error)
+
+  // The run flow's account (app/run_observer.h), kept in the members above.
+  void Parsed(const UpdateRequest& given) override {
+    parsed = true;
+    request = given;
+  }
+  void Decided(RunMode decided, ModeProblem why) override {
+    mode = decided;
+    problem = why;
+  }
+  void Found(const RunPaths& found) override { paths = found; }
+  void Connected(ConnectResult result) override { connected = result; }
+  void Fetched(bool urlOpened) override { fetchOpened = urlOpened; }
+  void Compared(const ProgramVersion& own, const UpdateInfo& published,
+                const VersionDecision& decided) override {
+    installed = own;
+    info = published;
+    decision = decided;
+  }
+  void Announcing(const NoticeDialogData& dialog) override { notice = dialog; }
+  void Opening(const std::string& url) override { opened = url; }
 };
 
 // Why the run flow found no mode in the command line ("the mode \"PQ\" is neither PU nor
 // PX"), from its account.
 std::string CommandLineProblem(const DryRun& run);
-
-// The run flow's account, kept in a DryRun.
-class RunAccount final : public RunObserver {
- public:
-  explicit RunAccount(DryRun& run) : run_(run) {}
-  void Parsed(const UpdateRequest& request) override {
-    run_.parsed = true;
-    run_.request = request;
-  }
-  void Decided(RunMode mode, ModeProblem problem) override {
-    run_.mode = mode;
-    run_.problem = problem;
-  }
-  void Found(const RunPaths& paths) override { run_.paths = paths; }
-  void Connected(ConnectResult result) override { run_.connected = result; }
-  void Fetched(bool opened) override { run_.fetchOpened = opened; }
-  void Compared(const ProgramVersion& installed, const UpdateInfo& info,
-                const VersionDecision& decision) override {
-    run_.installed = installed;
-    run_.info = info;
-    run_.decision = decision;
-  }
-  void Announcing(const NoticeDialogData& dialog) override { run_.notice = dialog; }
-  void Opening(const std::string& url) override { run_.opened = url; }
-
- private:
-  DryRun& run_;
-};
 
 struct DryRunVerdict {
   std::string outcome;   // "notice", "browser" or "nothing"
@@ -128,3 +121,11 @@ Findings DryRunFindings(const DryRun& run);
 // the text, a row for each step, then the findings and the outcome.
 Fact DryRunReport(const DryRun& run, const DryRunVerdict& verdict, const Findings& findings,
                   Fact machine);
+
+#ifdef _WIN32
+// falwick-info run (run_command_win.cpp): the report of the dry run for the host's
+// `commandLine` with Falwick.EXE in `directory` (empty: beside the tool), and its findings
+// in `findings`; nothing when no temporary file for the download could be created.
+std::optional<Fact> RunCommand(const std::string& commandLine, const std::string& directory,
+                               Findings& findings);
+#endif

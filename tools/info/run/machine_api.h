@@ -1,8 +1,9 @@
 // The questions falwick-info run asks Windows about the machine beside Falwick's own run:
-// the program's signature, the program that opens https links, a
-// directory's access list, and the start of a file. Answered by Windows
-// (machine_api_win.h) or, in the tests, by a fake; what the answers mean is decided
-// portably (machine_check.h, directory_access.h).
+// the program's signature, the program that opens https links, a directory's access list,
+// and the start of a file. Answered by Windows (Win32MachineApi: wintrust, shlwapi,
+// advapi32; linked into falwick-info.exe only, Falwick.EXE asks none of this) or, in the
+// tests, by a fake; what the answers mean is decided portably (machine_check.h,
+// directory_access.h).
 #pragma once
 
 #include <cstddef>
@@ -40,3 +41,15 @@ class MachineApi {
   // Up to `count` bytes from the start of the file `path`; empty when it cannot be read.
   virtual std::string FileStart(const std::string& path, size_t count) const = 0;
 };
+
+#ifdef _WIN32
+class Win32MachineApi final : public MachineApi {
+ public:
+  long VerifySignature(const std::string& path) const override;
+  std::string AssociatedProgram(const std::string& association, bool protocol) const override;
+  std::string LongPath(const std::string& path) const override;
+  DirectoryAccess ReadAccess(const std::string& path) const override;
+  std::string CurrentUserSid() const override;
+  std::string FileStart(const std::string& path, size_t count) const override;
+};
+#endif

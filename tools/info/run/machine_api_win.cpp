@@ -1,4 +1,4 @@
-#include "tools/info/run/machine_api_win.h"
+#include "tools/info/run/machine_api.h"
 
 // clang-format off: windows.h first
 #include <windows.h>

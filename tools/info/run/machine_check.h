@@ -48,46 +48,22 @@ struct CodePageChange {
 // The characters of `url` that do not come back unchanged from the ANSI code page.
 std::vector<CodePageChange> CodePageChanges(const PathNames& names, std::u16string_view url);
 
-struct SignatureSeen {
-  bool checked = false;  // Falwick.EXE was there to check
-  long result = 0;       // WinVerifyTrust's
-  std::string verdict;   // "valid", "unsigned", "invalid" or "revocation-unknown"
-};
-
-struct DirectorySeen {
-  DirectoryAccess access;
-  std::vector<OtherWriter> writers;
-};
-
+// The check: its facts, the report's "machine" step ({"falwick_spelling" and
+// "temp_spelling": {"path", "spelling": "as-it-is", "short" or "lossy"} (null for a
+// temporary directory that could not be had), "signature": {"result", "verdict": "valid",
+// "unsigned", "invalid" or "revocation-unknown"} or null, "htm_program", "https_program",
+// "url_splitters" (the characters of the download URL that split it), "settings_bom",
+// "directories" (of Falwick.EXE, the info and settings files): [{"path", "read",
+// "error", "owner", "writers": [{"sid", "principal", "right", "mask", "applies_to"}]}]},
+// with the rows "Falwick spelled", "Temp spelled", "Signature", "https program",
+// "Settings start" and "Access" for each directory), and its findings, in the order of
+// the members, but the URLs' code page right after the spellings.
 struct MachineCheck {
-  SpelledPath falwickSpelling;  // MachinePaths' own, as given
-  SpelledPath tempSpelling;
-  SignatureSeen signature;
-  std::string htmProgram;    // MachinePaths::htmProgram, as given
-  std::string httpsProgram;  // AssocQueryStringA's, for the https protocol
-  std::string urlSplitters;  // the characters of the download URL that split it: " \t\""
-  bool settingsBom = false;
-  std::vector<DirectorySeen> directories;  // of Falwick.EXE, the info and settings files
-  Findings findings;  // in the order of the members above, each naming what it found
+  Fact fact = Fact::Object();
+  Findings findings;
 };
 
 // Asks `api` and decides. `downloadUrl` is the command line's download URL as given;
 // `names` converts to and from the ANSI code page.
 MachineCheck CheckMachine(const MachineApi& api, const PathNames& names,
                           const MachinePaths& paths, const std::string& downloadUrl);
-
-// WinVerifyTrust's result in words: "valid", "unsigned", "invalid" or
-// "revocation-unknown" (the certificate's revocation could not be checked).
-std::string SignatureVerdict(long result);
-
-// "0x800B0100 TRUST_E_NOSIGNATURE (no signature)" and the like.
-std::string DescribeTrustResult(long result);
-
-// The check as the report's "machine" step: {"falwick_spelling" and "temp_spelling":
-// {"path", "spelling": "as-it-is", "short" or "lossy"} (null for a temporary directory
-// that could not be had), "signature": {"result", "verdict"} or null,
-// "htm_program", "https_program", "url_splitters", "settings_bom", "directories":
-// [{"path", "read", "error", "owner", "writers": [{"sid", "principal", "right", "mask",
-// "applies_to"}]}]}, with the rows "Falwick spelled", "Temp spelled", "Signature",
-// "https program", "Settings start" and "Access" for each directory.
-Fact MachineFact(const MachineCheck& check);

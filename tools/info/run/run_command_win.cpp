@@ -1,9 +1,10 @@
 // The dry run: the same CUpdateCheckApp, path steps, DownloadUpdateInfo, ProfileHostSetting
 // and DefaultBrowser as Falwick.EXE, over the real WinINet (watched), with stand-ins for
 // the files, the profile, the notice and the shell (stand_ins_win.h), so that it finds
-// what Falwick would find and changes nothing. The run tells what it decided (RunAccount); what the parts
-// saw is taken from them afterwards. Beside it, the machine checks (machine_check.h).
-#include "tools/info/run/run_command.h"
+// what Falwick would find and changes nothing. The run tells the DryRun what it decided;
+// what the parts saw is taken from them afterwards. Beside it, the machine checks
+// (machine_check.h).
+#include "tools/info/run/dry_run.h"
 
 #include <windows.h>
 
@@ -21,8 +22,7 @@
 #include "tools/info/fetch/temp_file_win.h"
 #include "tools/info/fetch/watched_internet_win.h"
 #include "tools/info/file/file_bytes.h"
-#include "tools/info/run/dry_run.h"
-#include "tools/info/run/machine_api_win.h"
+#include "tools/info/run/machine_api.h"
 #include "tools/info/run/machine_check.h"
 #include "tools/info/run/stand_ins_win.h"
 #include "update/download.h"
@@ -131,14 +131,11 @@ void Observe(DryRun& run, const DryFiles& files, const WatchedInternetApi& inter
 
 }  // namespace
 
-int RunCommand(const std::string& commandLine, const std::string& directory, bool json) {
+std::optional<Fact> RunCommand(const std::string& commandLine, const std::string& directory,
+                               Findings& findings) {
   Win32Files realFiles;
   const ToolTempFile body;
-  if (body.path().empty()) {
-    (void)std::fputs("falwick-info: no temporary file for the download could be created\n",
-                     stderr);
-    return kCouldNotCheck;
-  }
+  if (body.path().empty()) return std::nullopt;
   const SpelledPath falwickPath = FalwickPath(directory.empty() ? u"" : WideOf(directory));
   DryRun run;
   run.commandLine = commandLine;
@@ -156,8 +153,7 @@ int RunCommand(const std::string& commandLine, const std::string& directory, boo
   LookUpOnlyShell shell(realShell);
   DefaultBrowser browser(files, shell);
   CUpdateCheckApp app(files, download, setting, notice, browser);
-  RunAccount account(run);
-  app.Observe(&account);
+  app.Observe(&run);
   run.end = app.Run(run.commandLine.c_str());
   Observe(run, files, internet, profile, browser, body.path());
 
@@ -165,7 +161,7 @@ int RunCommand(const std::string& commandLine, const std::string& directory, boo
   // the one the run's DefaultBrowser found (FindExecutableA, what Falwick starts), not
   // asked again, so that the report names one program for .htm and compares that one
   // with the https program.
-  Findings findings = DryRunFindings(run);
+  findings = DryRunFindings(run);
   Fact machine;
   if (run.mode != RunMode::kNone) {
     const RunPaths paths = run.paths.value_or(RunPaths{});
@@ -182,11 +178,8 @@ int RunCommand(const std::string& commandLine, const std::string& directory, boo
          urls ? FromUtf8(given.arguments[kInfoUrlArgument]) : std::u16string(),
          urls ? FromUtf8(given.arguments[kDownloadUrlArgument]) : std::u16string()},
         run.request.arguments[kDownloadUrlArgument]);
-    findings.insert(findings.end(), checked.findings.begin(), checked.findings.end());
-    machine = MachineFact(checked);
+    Append(findings, checked.findings);
+    machine = checked.fact;
   }
-  const Fact report = DryRunReport(run, JudgeDryRun(run), findings, std::move(machine));
-  const std::string out = json ? JsonReport(report) : TextReport(report);
-  (void)std::fwrite(out.data(), 1, out.size(), stdout);
-  return ExitCode(findings);
+  return DryRunReport(run, JudgeDryRun(run), findings, std::move(machine));
 }

@@ -12,23 +12,14 @@ constexpr const char* kTokenNames[kArgumentCount] = {
     "Download URL"};
 
 const char* ReadName(BodyRead read) {
-  switch (read) {
-    case BodyRead::kDownload: return "download";
-    case BodyRead::kStaleFile: return "stale-file";
-    case BodyRead::kNothing: break;
-  }
-  return "nothing";
+  static const char* const kNames[] = {"nothing", "download", "stale-file"};
+  return kNames[static_cast<size_t>(read)];
 }
 
 const char* ConnectName(ConnectResult result) {
-  switch (result) {
-    case ConnectResult::kOnLine: return "on-line";
-    case ConnectResult::kTestTimedOut: return "test-timed-out";
-    case ConnectResult::kNoModemOrLan: return "no-modem-or-lan";
-    case ConnectResult::kNoInternetHandle: return "no-internet-handle";
-    case ConnectResult::kNotConnected: break;
-  }
-  return "not-connected";
+  static const char* const kNames[] = {"on-line", "not-connected", "test-timed-out",
+                                       "no-modem-or-lan", "no-internet-handle"};
+  return kNames[static_cast<size_t>(result)];
 }
 
 std::string ModeText(const DryRun& run, const std::string& problem) {
@@ -121,18 +112,14 @@ void AddConnection(Fact& steps, const DryRun& run) {
   out.Add("flags", Fact::Integer(seen.flags));
   out.Add("flag_names", Fact::String(DescribeConnectionFlags(seen.flags)));
   const bool failed = seen.handleAsked && !seen.handleOpened;
-  std::string handle = "opened; proxy settings: ";
-  if (seen.proxyAccessType == 3) {
-    handle += seen.proxyServer +
-              (seen.proxyBypass.empty() ? "" : ", not for " + Quote(seen.proxyBypass, 200));
-  } else {
-    handle += "direct";
-  }
-  if (failed) {
-    const WinInetErrorInfo error = DescribeWinInetError(seen.handleError);
-    handle = "not opened: " + std::to_string(seen.handleError) + " " + error.name + ": " +
-             error.text;
-  }
+  const WinInetErrorInfo error = DescribeWinInetError(seen.handleError);
+  const std::string handle =
+      failed
+          ? "not opened: " + std::to_string(seen.handleError) + " " + error.name + ": " + error.text
+      : seen.proxyAccessType != 3
+          ? std::string("opened; proxy settings: direct")
+          : "opened; proxy settings: " + seen.proxyServer +
+                (seen.proxyBypass.empty() ? "" : ", not for " + Quote(seen.proxyBypass, 200));
   out.Add("internet_handle", seen.handleAsked ? Fact::Bool(seen.handleOpened) : Fact())
       .RowIf(seen.handleAsked, "Internet handle", handle);
   out.Add("error", failed ? Fact::Integer(seen.handleError) : Fact());
@@ -142,21 +129,14 @@ void AddConnection(Fact& steps, const DryRun& run) {
 
 void AddBody(Fact& steps, const DryRun& run) {
   const bool opened = run.fetchAsked && run.fetch.opened;
-  std::string read;
-  switch (run.read) {
-    case BodyRead::kDownload:
-      read = "the download (" + std::to_string(run.readBytes.size()) + " bytes)";
-      break;
-    case BodyRead::kStaleFile:
-      read = "the stale info file (" + std::to_string(run.readBytes.size()) +
-             " bytes), not the download";
-      break;
-    case BodyRead::kNothing:
-      read = run.infoFile.writable ? "nothing: the info file is neither stored nor there"
-                                   : "nothing: the download could not be stored, so Falwick "
-                                     "reads no body (and no older info file lies there)";
-      break;
-  }
+  const std::string bytes = std::to_string(run.readBytes.size()) + " bytes";
+  const std::string read =
+      run.read == BodyRead::kDownload    ? "the download (" + bytes + ")"
+      : run.read == BodyRead::kStaleFile ? "the stale info file (" + bytes + "), not the download"
+      : run.infoFile.writable
+          ? "nothing: the info file is neither stored nor there"
+          : "nothing: the download could not be stored, so Falwick reads no body (and no older "
+            "info file lies there)";
   steps.Add("read", opened ? Fact::String(ReadName(run.read)) : Fact()).RowIf(opened, "Read", read);
   Fact& check = steps.Add("check", run.check ? Fact::Object() : Fact());
   if (!run.check) return;

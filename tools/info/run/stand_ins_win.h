@@ -37,18 +37,12 @@ class DryFiles final : public Files {
   bool SameName(const std::string& a, const std::string& b) override {
     return real_.SameName(a, b);
   }
-  std::optional<FileId> Identify(const std::string& path) override {
-    return real_.Identify(path);
+  std::optional<FileId> Identify(const std::string& path) override { return real_.Identify(path); }
+  bool CreatePlaceholder(const std::string& p) override { return real_.CreatePlaceholder(p); }
+  bool FreeSpace(const std::string& directory, uint64_t& bytes) override {
+    return real_.FreeSpace(directory, bytes);
   }
-  bool CreatePlaceholder(const std::string& path) override {
-    return real_.CreatePlaceholder(path);
-  }
-  bool FreeSpace(const std::string& directory, uint64_t& freeBytes) override {
-    return real_.FreeSpace(directory, freeBytes);
-  }
-  bool FileSize(const std::string& path, uint64_t& size) override {
-    return real_.FileSize(path, size);
-  }
+  bool FileSize(const std::string& p, uint64_t& size) override { return real_.FileSize(p, size); }
 
   BodyRead read() const { return read_; }
   bool stored() const { return stored_once_; }  // the download went to bodyPath

@@ -8,11 +8,8 @@
 #include "tools/info/file/info_check.h"
 #include "tools/info/report/phrases.h"
 #include "base/number_scan.h"
-#include "base/text_mode_reader.h"
 
 namespace {
-
-constexpr char kCtrlZ = 26;
 
 // Whether the conversion took all of `text`: no white space before the number, nothing
 // after it.
@@ -62,9 +59,10 @@ std::string RefuseMessage(const std::string& name, const std::string& message) {
   if (bad != std::string::npos) {
     const char c = message[bad];
     return name + " holds " +
-           (c == '\0'     ? std::string("a NUL byte, which ends a line for Falwick")
-            : c == kCtrlZ ? std::string("a Ctrl-Z, which ends the file for Falwick")
-                          : std::string("a line break, which a line cannot hold")) +
+           (c == '\0' ? std::string("a NUL byte, which ends a line for Falwick")
+            : c == TextModeReader::kCtrlZ
+                ? std::string("a Ctrl-Z, which ends the file for Falwick")
+                : std::string("a line break, which a line cannot hold")) +
            " (the notice puts blank lines between the messages itself)";
   }
   if (message.front() == ' ' || message.back() == ' ') {

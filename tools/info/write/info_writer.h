@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_mode_reader.h"
 #include "tools/info/report/report.h"
 #include "update/info_file.h"
 
@@ -25,7 +26,7 @@ struct WrittenInfoFile {
 
 // Each line holds at most this many characters before its CR LF, so that one read of
 // the program (259 characters, line feed included) takes the whole line.
-constexpr size_t kMaxWrittenLineLength = 258;
+constexpr size_t kMaxWrittenLineLength = TextModeReader::kMaxPieceLength - 1;
 
 // A file that Falwick reads back to exactly `content`: messages too long for a line are
 // split at single spaces over several lines of their key. Refuses (ok false) what cannot

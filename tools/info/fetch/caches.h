@@ -1,5 +1,6 @@
-// How long Windows' own Internet cache may hand Falwick the info file it stored, without
-// asking the server, after a fetch that got these response headers.
+// How caches treat the published file: how long Windows' own Internet cache may hand
+// Falwick the info file it stored, without asking the server, after a fetch that got
+// these response headers; and whether a cache on the way answered.
 //
 // Falwick's download (WinINet, no reload flag) is answered from the user's cache while the
 // stored entry is fresh; only a stale entry makes WinINet ask the server (If-Modified-Since
@@ -20,12 +21,25 @@
 // the entry is stale, or who may store it), and Age (how long a proxy held its copy).
 // Age is left out because whether WinINet deducts it is not documented; the larger figure
 // is the safe one for a release pipeline to fail on.
+//
+// Whether an answer came from a cache on the way between the server and this machine (a
+// caching proxy such as squid, a CDN's edge) rather than from the server itself, and how
+// old that cache's copy was. Users behind such a cache get its copy until it expires
+// there, whatever the server now publishes.
+//
+// A cache answered with a stored copy when:
+//   - X-Cache (squid, Varnish, CloudFront, Fastly, Akamai, Azure) holds "HIT" in any
+//     case: "HIT from proxy", "TCP_MEM_HIT", "Hit from cloudfront", "HIT, HIT";
+//   - CF-Cache-Status (Cloudflare) or X-Cache-Status (nginx) is HIT, STALE, UPDATING or
+//     REVALIDATED;
+//   - or Age is more than 0: only a cache sends it, counting how long it held the copy.
+// Via and X-Cache-Lookup alone say that a proxy or a cache was on the way, not that it
+// answered; they are shown as evidence with a hit.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "tools/info/fetch/url_fetch.h"
 
@@ -54,7 +68,12 @@ std::string DescribeCacheLifetime(const CacheLifetime& lifetime);
 // down.
 std::string FormatDuration(int64_t seconds);
 
-// An HTTP date in any of its three forms ("Sun, 06 Nov 1994 08:49:37 GMT", "Sunday,
-// 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994") as seconds since 1970 (UTC);
-// nothing for anything else.
-std::optional<int64_t> ParseHttpDate(std::string_view text);
+struct CacheOnTheWay {
+  bool hit = false;
+  std::optional<int64_t> ageSeconds;  // from Age, when the cache sent it
+  // The headers that show the cache, as "Name: value" joined with ", " (Age, X-Cache,
+  // X-Cache-Lookup, X-Cache-Status, CF-Cache-Status, Via: those present).
+  std::string evidence;
+};
+
+CacheOnTheWay ServedByCache(const ResponseHeaders& headers);

@@ -1,10 +1,12 @@
-#include "tools/info/fetch/cache_lifetime.h"
+#include "tools/info/fetch/caches.h"
 
+#include <string_view>
 #include <vector>
 
 #include "base/ascii_case.h"
+#include "tools/info/report/phrases.h"
 
-// Sources for the order and the figures in cache_lifetime.h:
+// Sources for the order and the figures in caches.h:
 // - Microsoft, "Caching Improvements in Internet Explorer 9" (IEBlog, 2010): WinINet
 //   answers from its cache without a request while an entry is fresh (max-age, Expires);
 //   without either, fresh for 10 % of (download time - Last-Modified) under the automatic
@@ -32,7 +34,6 @@ std::string_view Trim(std::string_view text) {
 struct Directive {
   std::string_view name;
   std::string_view value;  // without quotes; empty when none
-  bool hasValue = false;
 };
 
 // Cache-Control's directives, split at commas (a quoted value may hold commas).
@@ -48,18 +49,13 @@ std::vector<Directive> Directives(std::string_view header) {
     }
     const std::string_view item = Trim(header.substr(at, end - at));
     if (!item.empty()) {
-      Directive directive;
       const size_t equals = item.find('=');
-      directive.name = Trim(item.substr(0, equals));
-      if (equals != std::string_view::npos) {
-        directive.hasValue = true;
-        directive.value = Trim(item.substr(equals + 1));
-        if (directive.value.size() >= 2 && directive.value.front() == '"' &&
-            directive.value.back() == '"') {
-          directive.value = directive.value.substr(1, directive.value.size() - 2);
-        }
+      std::string_view value =
+          equals == std::string_view::npos ? std::string_view() : Trim(item.substr(equals + 1));
+      if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        value = value.substr(1, value.size() - 2);
       }
-      directives.push_back(directive);
+      directives.push_back({Trim(item.substr(0, equals)), value});
     }
     at = end + 1;
   }
@@ -115,8 +111,8 @@ int Month(std::string_view text) {
   return 0;
 }
 
-}  // namespace
-
+// An HTTP date in any of its three forms (IMF-fixdate, RFC 850, asctime) as seconds since
+// 1970 (UTC); nothing for anything else.
 std::optional<int64_t> ParseHttpDate(std::string_view text) {
   std::vector<std::string_view> tokens;
   size_t at = 0;
@@ -160,6 +156,24 @@ std::optional<int64_t> ParseHttpDate(std::string_view text) {
   return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
+// A CDN status word that means the answer is the cache's copy. REVALIDATED counts: the
+// copy was confirmed with the server, but it is still the copy that was sent.
+bool StatusIsHit(std::string_view status) {
+  const std::string word = Upper(status);
+  return word == "HIT" || word == "STALE" || word == "UPDATING" || word == "REVALIDATED";
+}
+
+// Age is delta-seconds; a list of them (two caches that each added one) takes the first,
+// as HTTP caches do. Nothing for anything else.
+std::optional<int64_t> AgeSeconds(std::string_view text) {
+  size_t end = 0;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  if (end == 0 || end > 12) return std::nullopt;
+  return std::stoll(std::string(text.substr(0, end)));
+}
+
+}  // namespace
+
 CacheLifetime WindowsCacheLifetime(const ResponseHeaders& headers, int64_t fetchedAt) {
   const std::vector<Directive> directives = Directives(headers.cacheControl);
   if (Find(directives, "no-store") != nullptr) return {CacheRule::kNoStore, 0, 0};
@@ -186,15 +200,9 @@ CacheLifetime WindowsCacheLifetime(const ResponseHeaders& headers, int64_t fetch
 }
 
 const char* CacheRuleName(CacheRule rule) {
-  switch (rule) {
-    case CacheRule::kNoStore: return "no-store";
-    case CacheRule::kNoCache: return "no-cache";
-    case CacheRule::kMaxAge: return "max-age";
-    case CacheRule::kExpires: return "expires";
-    case CacheRule::kLastModified: return "last-modified";
-    case CacheRule::kNone: break;
-  }
-  return "none";
+  static const char* const kNames[] = {"no-store", "no-cache",      "max-age",
+                                       "expires",  "last-modified", "none"};
+  return kNames[static_cast<size_t>(rule)];
 }
 
 std::string FormatDuration(int64_t seconds) {
@@ -214,10 +222,8 @@ std::string FormatDuration(int64_t seconds) {
 
 std::string DescribeCacheLifetime(const CacheLifetime& lifetime) {
   switch (lifetime.rule) {
-    case CacheRule::kNoStore:
-      return "none: Cache-Control no-store, nothing is stored";
-    case CacheRule::kNoCache:
-      return "none: no-cache, the server is asked on every run";
+    case CacheRule::kNoStore: return "none: Cache-Control no-store, nothing is stored";
+    case CacheRule::kNoCache: return "none: no-cache, the server is asked on every run";
     case CacheRule::kNone:
       return "none: no Cache-Control, Expires or Last-Modified, the server is asked on every "
              "run";
@@ -237,4 +243,25 @@ std::string DescribeCacheLifetime(const CacheLifetime& lifetime) {
              " from Last-Modified to the fetch; no Cache-Control or Expires)";
   }
   return {};
+}
+
+CacheOnTheWay ServedByCache(const ResponseHeaders& headers) {
+  CacheOnTheWay cache;
+  cache.ageSeconds = AgeSeconds(headers.age);
+  cache.hit = Upper(headers.xCache).find("HIT") != std::string::npos ||
+              StatusIsHit(headers.cfCacheStatus) || StatusIsHit(headers.xCacheStatus) ||
+              cache.ageSeconds.value_or(0) > 0;
+  const std::pair<const char*, const std::string*> shown[] = {
+      {"Age", &headers.age},
+      {"X-Cache", &headers.xCache},
+      {"X-Cache-Lookup", &headers.xCacheLookup},
+      {"X-Cache-Status", &headers.xCacheStatus},
+      {"CF-Cache-Status", &headers.cfCacheStatus},
+      {"Via", &headers.via}};
+  for (const auto& [name, value] : shown) {
+    if (value->empty()) continue;
+    if (!cache.evidence.empty()) cache.evidence += ", ";
+    cache.evidence += std::string(name) + ": " + *value;
+  }
+  return cache;
 }

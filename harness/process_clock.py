@@ -10,8 +10,14 @@ which is where Windows counts a process's life from too. The end is the exit tim
 Windows reports, stamped by the same server: both ends come from one clock, the
 system's, which time.time() reads as well. The helper looks every 100 ms: it sees when
 a window appears to within that, where the dialog driver, started again and again and
-busy with one notice at a time, may find it seconds late."""
+busy with one notice at a time, may find it seconds late.
 
+The system clock may be stepped while a run goes (a virtual machine that was paused
+catches up; runs have been seen to last 74 s by it and 60 s by the monotonic clock):
+the clock notes each step as it happens and counts every time it hands out on the
+system clock as it stood when the clock began."""
+
+import threading
 import time
 from dataclasses import dataclass
 
@@ -30,6 +36,48 @@ class Lifetime:
         return None if self.ended is None else self.ended - self.began
 
 
+# The monotonic clock and the system clock are compared this often; a change of their
+# difference over STEP seconds is a step of the system clock.
+STEP_SAMPLE = 0.05
+STEP = 0.1
+
+
+class ClockSteps:
+    """The steps of the system clock (time.time()) against the monotonic one, noted from
+    now until close() by a thread of its own."""
+
+    def __init__(self):
+        self._steps = []  # (system time before, system time after, seconds stepped)
+        self._closed = threading.Event()
+        self._thread = threading.Thread(target=self._watch, daemon=True)
+        self._thread.start()
+
+    def _watch(self):
+        wall, offset = time.time(), time.time() - time.monotonic()
+        while not self._closed.wait(STEP_SAMPLE):
+            now, now_offset = time.time(), time.time() - time.monotonic()
+            if abs(now_offset - offset) > STEP:
+                self._steps.append((wall, now, now_offset - offset))
+            wall, offset = now, now_offset
+
+    def steady(self, stamp):
+        """`stamp` (a time.time() value, or None) on the system clock as it stood when
+        the watch began: a stamp past the middle of a step was taken after it. (Within
+        a step back the two sides overlap; those stamps count as taken after it.)"""
+        if stamp is None:
+            return None
+        return stamp - sum(step for before, after, step in list(self._steps)
+                           if (stamp > (before + after) / 2 if step > 0 else stamp >= after))
+
+    @property
+    def steps(self):
+        return list(self._steps)
+
+    def close(self):
+        self._closed.set()
+        self._thread.join()
+
+
 class ProcessClock:
     """The process_times helper (`helper`, a built program) watching the processes of
     the programs called `names` in the Wine session, and their windows titled `window`,
@@ -39,6 +87,7 @@ class ProcessClock:
         work.mkdir(parents=True, exist_ok=True)
         self.wine, self.log = wine, work / "process-times.txt"
         self.log.write_bytes(b"")
+        self.steps = ClockSteps()
         self._helper = wine.start(helper, wine.windows_path(self.log),
                                   *(["--window", window] if window else []), *names)
 
@@ -63,7 +112,8 @@ class ProcessClock:
         or when it has not ended within `timeout` seconds. A process that lived only a
         few milliseconds may go unseen. `ended_by`: when its Linux process was seen to
         have ended, if known; the exit time is never later than that (the wineserver
-        stamps it when it gets round to it, which has been seen seconds late)."""
+        stamps it when it gets round to it, which has been seen seconds late). Its times
+        are steady ones (ClockSteps.steady)."""
         name = self.wine.windows_path(program).lower()
 
         def found():
@@ -73,9 +123,14 @@ class ProcessClock:
 
         if not wait_until(lambda: (found() or Lifetime(0)).ended is not None, timeout):
             return None
-        life = found()
+        seen = found()
+        life = Lifetime(self.steps.steady(seen.began), self.steps.steady(seen.ended),
+                        seen.exit_code, self.steps.steady(seen.shown))
         if ended_by is not None:
-            life.ended = min(life.ended, ended_by)
+            life.ended = min(life.ended, self.steps.steady(ended_by))
+        if self.steps.steps:
+            print("the system clock was stepped while the clock watched (system time before,"
+                  " after, seconds): %s" % self.steps.steps)
         return life
 
     def began(self, program, after, timeout=30):
@@ -88,3 +143,4 @@ class ProcessClock:
 
     def close(self):
         self._helper.kill()
+        self.steps.close()

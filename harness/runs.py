@@ -81,12 +81,21 @@ class Outcome:
     life: object = None  # returns the process's own Lifetime (harness.process_clock)
     dialog_found: float = None  # when the dialog driver found the notice (time.time())
 
+    steady: object = None  # a time.time() value on the clock's steady scale (None: no clock)
+
     @property
     def lifetime(self):
         """Seconds from the process's own start to its end, as Windows tells them (see
         harness.process_clock): what a time bound of Falwick's counts. None without a
-        clock, or when it never ended."""
+        clock, or when it never ended. Where the clock did not see a process that ended
+        by itself (one that lives under a second can come and go between two looks),
+        the harness's time from before Wine's start stands in: never shorter than the
+        truth, longer by Wine's start-up."""
         life = self._life()
+        if life is None and self.steady is not None and self.exit_code is not None:
+            print("%s: the process clock did not see its process end; the harness's %.2f s"
+                  " stand in" % (self.name, self.seconds))
+            return self.seconds
         return life and life.seconds
 
     @property
@@ -101,7 +110,7 @@ class Outcome:
         if life.shown is None:
             print("%s: the process clock did not see the notice; the dialog driver's time"
                   " stands in" % self.name)
-            return self.dialog_found - life.began
+            return self.steady(self.dialog_found) - life.began
         return life.shown - life.began
 
     def _life(self):
@@ -258,7 +267,7 @@ class Launch:
             peak_memory_kib=self.memory.stop(),
             program_dir=self.program_dir, browser_log=self.browser_log,
             download_url=self.tokens[-1] if self.tokens else None, life=life,
-            dialog_found=mine[0][0] if mine else None)
+            dialog_found=mine[0][0] if mine else None, steady=clock and clock.steps.steady)
 
 
 class Batch:

@@ -16,6 +16,7 @@ from pathlib import Path
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import ec
+from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
 from cryptography.x509.oid import ExtendedKeyUsageOID, NameOID
 
 ROOT_STORE_KEY = r"HKCU\Software\Microsoft\SystemCertificates\Root\Certificates"
@@ -27,6 +28,18 @@ def _name(common_name):
 
 def _now():
     return datetime.datetime.now(datetime.timezone.utc)
+
+
+def _signed(builder, key):
+    """`builder` signed by `key` with an ECDSA signature whose r and s both fill 32
+    bytes. Wine's crypt32 hands bcrypt r and s joined at their DER lengths, not padded
+    to the curve's, so a signature with a short r or s (about one in 128) fails to
+    verify: a CA so signed is "not trusted" (12045) though it is in the root store.
+    Windows pads them; the tests' certificates keep clear of Wine's fault."""
+    while True:
+        certificate = builder.sign(key, hashes.SHA256())
+        if min(decode_dss_signature(certificate.signature)) >= 1 << 248:
+            return certificate
 
 
 @dataclass
@@ -69,7 +82,7 @@ class Issued:
 def make_ca(directory, name="Falwick Test CA"):
     key = ec.generate_private_key(ec.SECP256R1())
     now = _now()
-    certificate = (
+    certificate = _signed(
         x509.CertificateBuilder()
         .subject_name(_name(name)).issuer_name(_name(name))
         .public_key(key.public_key())
@@ -81,8 +94,7 @@ def make_ca(directory, name="Falwick Test CA"):
                                      crl_sign=True, content_commitment=False,
                                      key_encipherment=False, data_encipherment=False,
                                      key_agreement=False, encipher_only=False,
-                                     decipher_only=False), critical=True)
-        .sign(key, hashes.SHA256()))
+                                     decipher_only=False), critical=True), key)
     return Issued(certificate, key, Path(directory), "ca").write()
 
 
@@ -94,7 +106,7 @@ def issue(ca, name, hosts=("localhost",), expired=False):
         start, end = now - datetime.timedelta(days=30), now - datetime.timedelta(days=1)
     else:
         start, end = now - datetime.timedelta(days=1), now + datetime.timedelta(days=30)
-    certificate = (
+    certificate = _signed(
         x509.CertificateBuilder()
         .subject_name(_name(hosts[0])).issuer_name(ca.certificate.subject)
         .public_key(key.public_key())
@@ -103,8 +115,7 @@ def issue(ca, name, hosts=("localhost",), expired=False):
         .add_extension(x509.SubjectAlternativeName([x509.DNSName(h) for h in hosts]),
                        critical=False)
         .add_extension(x509.ExtendedKeyUsage([ExtendedKeyUsageOID.SERVER_AUTH]),
-                       critical=False)
-        .sign(ca.key, hashes.SHA256()))
+                       critical=False), ca.key)
     return Issued(certificate, key, ca.directory, name).write()
 
 

@@ -56,10 +56,8 @@ bool SameText(std::string a, std::string b) {
 }
 
 std::string Unquoted(const std::string& path) {
-  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
-    return path.substr(1, path.size() - 2);
-  }
-  return path;
+  const bool quoted = path.size() >= 2 && path.front() == '"' && path.back() == '"';
+  return quoted ? path.substr(1, path.size() - 2) : path;
 }
 
 void CheckSignature(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {

@@ -22,11 +22,9 @@ const char* ConnectName(ConnectResult result) {
 }
 
 std::string ModeText(const DryRun& run, const std::string& problem) {
-  switch (run.mode) {
-    case RunMode::kCheck: return "a check that announces a newer version";
-    case RunMode::kExplicitCheck:
-      return "an explicit check, which also opens the download page when nothing is newer";
-    case RunMode::kNone: break;
+  if (run.mode == RunMode::kCheck) return "a check that announces a newer version";
+  if (run.mode == RunMode::kExplicitCheck) {
+    return "an explicit check, which also opens the download page when nothing is newer";
   }
   return "refused: " + problem;
 }

@@ -99,7 +99,6 @@ TEST(DirectoryAccess, ListsEveryoneElseWhoMayWriteAndWithWhichRight) {
   };
   for (const Case& c : cases) {
     DirectoryAccess access;
-    access.path = "C:\\Program Files\\Writer";
     access.read = true;
     access.owner = c.owner;
     access.entries = c.entries;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 
 namespace {
 
@@ -46,9 +45,8 @@ const KnownSid* Known(const std::string& sid) {
 }
 
 bool Harmless(const std::string& sid, const std::string& self) {
-  if (sid == self) return true;
   const KnownSid* known = Known(sid);
-  return known != nullptr && known->harmless;
+  return sid == self || (known != nullptr && known->harmless);
 }
 
 // Generic rights as the file system maps them, so that a deny of one file right and an
@@ -112,12 +110,9 @@ std::string PrincipalName(const std::string& sid, const std::string& name) {
 }  // namespace
 
 std::vector<OtherWriter> OtherWriters(const DirectoryAccess& access, const std::string& selfSid) {
+  if (!access.read) return {};
+  if (access.nullDacl) return {{kEveryone, "Everyone", "full control", kWritingBits, false, false}};
   std::vector<OtherWriter> writers;
-  if (!access.read) return writers;
-  if (access.nullDacl) {
-    writers.push_back({kEveryone, "Everyone", "full control", kWritingBits, false, false});
-    return writers;
-  }
   if (!access.owner.empty() && !Harmless(access.owner, selfSid)) {
     writers.push_back({access.owner, PrincipalName(access.owner, access.ownerName),
                        "change permissions", access_mask::kWriteDac, false, true});

@@ -40,7 +40,6 @@ struct AccessEntry {
 
 // A directory's security descriptor as far as the decision needs it.
 struct DirectoryAccess {
-  std::string path;
   bool read = false;  // false: the descriptor could not be read (`error` says why)
   long error = 0;     // GetNamedSecurityInfoA's result
   bool nullDacl = false;  // no access list at all: everyone may do everything

@@ -1,7 +1,5 @@
 #include "tools/info/run/dry_run.h"
 
-#include <cstdio>
-
 #include "tools/info/fetch/fetch_report.h"
 #include "tools/info/fetch/wininet_errors.h"
 #include "tools/info/report/phrases.h"
@@ -16,33 +14,13 @@ constexpr long kSharingViolation = 32;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string ErrorPhrase(long error) {
-  const WinInetErrorInfo info = DescribeWinInetError(error);
-  return std::to_string(error) + " " + info.name + ": " + info.text;
-}
-
 const std::string& Argument(const DryRun& run, RequestArgument which) {
   static const std::string kNone;
   return which < run.request.arguments.size() ? run.request.arguments[which] : kNone;
 }
 
-std::string NotNewerSentence(const DryRun& run) {
-  std::string why =
-      run.read == BodyRead::kNothing
-          ? "no info file is read, so the published version is the installed one"
-          : "nothing newer is published: " + (run.check ? run.check->reason : std::string());
-  if (run.infoFile.probed && !run.infoFile.writable) {
-    why = "the info file " + run.infoFile.path + " cannot be written (" +
-          WriteProblemCause(run.infoFile) + "), so the download is not stored; " +
-          (run.read == BodyRead::kStaleFile ? "the stale file there is read instead and " + why
-                                            : why);
-  }
-  return why;
-}
-
 // The reason and why the run ended as it did, in a clause.
 std::string EndClause(const DryRun& run, std::string& reason) {
-  const std::string infoPath = run.paths ? run.paths->info : std::string();
   switch (run.end) {
     case RunEnd::kEmptyCommandLine:
       reason = "empty-command-line";
@@ -58,7 +36,8 @@ std::string EndClause(const DryRun& run, std::string& reason) {
              " characters) whole, so it ends before it touches anything";
     case RunEnd::kSameFile:
       reason = "same-file";
-      return "the info file and the settings file are the same file (" + infoPath +
+      return "the info file and the settings file are the same file (" +
+             (run.paths ? run.paths->info : std::string()) +
              "), so Falwick ends to keep the settings";
     case RunEnd::kOffline:
       if (run.connected == ConnectResult::kNoInternetHandle) {
@@ -75,10 +54,21 @@ std::string EndClause(const DryRun& run, std::string& reason) {
       return "the info URL " + Quoted(Argument(run, kInfoUrlArgument)) + " could not be opened" +
              (run.fetch.error != 0 ? " (" + ErrorPhrase(run.fetch.error) + ")" : std::string()) +
              ", so Falwick ends silently";
-    case RunEnd::kNotNewer:
-      reason = run.infoFile.probed && !run.infoFile.writable ? "info-file-not-writable"
-                                                             : "not-newer";
-      return NotNewerSentence(run) + (run.opened ? "" : "; Falwick ends without showing anything");
+    case RunEnd::kNotNewer: {
+      const bool unwritable = run.infoFile.probed && !run.infoFile.writable;
+      reason = unwritable ? "info-file-not-writable" : "not-newer";
+      std::string why =
+          run.read == BodyRead::kNothing
+              ? "no info file is read, so the published version is the installed one"
+              : "nothing newer is published: " + (run.check ? run.check->reason : std::string());
+      if (unwritable) {
+        why = "the info file " + run.infoFile.path + " cannot be written (" +
+              WriteProblemCause(run.infoFile) + "), so the download is not stored; " +
+              (run.read == BodyRead::kStaleFile ? "the stale file there is read instead and " + why
+                                                : why);
+      }
+      return why + (run.opened ? "" : "; Falwick ends without showing anything");
+    }
     case RunEnd::kNewer:
       break;
   }
@@ -102,18 +92,19 @@ Finding Found(const char* id, Severity severity, std::string text, std::string f
 
 }  // namespace
 
+std::string ErrorPhrase(long error) {
+  const WinInetErrorInfo info = DescribeWinInetError(error);
+  return std::to_string(error) + " " + info.name + ": " + info.text;
+}
+
 std::string CommandLineProblem(const DryRun& run) {
-  const size_t count = run.request.arguments.size();
-  switch (run.problem) {
-    case ModeProblem::kUnknownMode:
-      return "the mode " + Quoted(Argument(run, kModeArgument)) + " is neither PU nor PX";
-    case ModeProblem::kNoArguments:
-      if (run.request.productName.empty()) return "no bracketed token at all";
-      break;
-    case ModeProblem::kArgumentCount:
-    case ModeProblem::kNone:
-      break;
+  if (run.problem == ModeProblem::kUnknownMode) {
+    return "the mode " + Quoted(Argument(run, kModeArgument)) + " is neither PU nor PX";
   }
+  if (run.problem == ModeProblem::kNoArguments && run.request.productName.empty()) {
+    return "no bracketed token at all";
+  }
+  const size_t count = run.request.arguments.size();
   return std::to_string(count) + " argument" + (count == 1 ? "" : "s") +
          " after the product instead of " + std::to_string(kArgumentCount);
 }

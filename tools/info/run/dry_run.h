@@ -5,7 +5,6 @@
 // The Windows part fills it in (run_command_win.cpp); the rest is portable.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -28,6 +27,9 @@ struct WriteProbe {
   long error = 0;                  // the system error of the failed attempt
   std::string errorText;
 };
+
+// The WinINet error `error` with its name and usual meaning ("12029 ERROR_INTERNET_...: ...").
+std::string ErrorPhrase(long error);
 
 // The usual cause of a failed probe, in a phrase ("the file is read-only").
 std::string WriteProblemCause(const WriteProbe& probe);

@@ -23,8 +23,7 @@ class MachineApi {
 
   // The program that opens `association` for the current user, as AssocQueryStringA
   // finds it with ASSOCSTR_EXECUTABLE and the "open" verb: a file type (".htm") or, with
-  // `protocol`, a URL scheme ("https"). Empty when there is none. (The check asks it for
-  // https only: the .htm program is the one the run itself found.)
+  // `protocol`, a URL scheme ("https"). Empty when there is none.
   virtual std::string AssociatedProgram(const std::string& association, bool protocol) const = 0;
 
   // `path` with every short (8.3) name in it spelled out, as GetLongPathNameA gives it;

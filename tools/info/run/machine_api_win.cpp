@@ -12,36 +12,18 @@
 #include <memory>
 #include <vector>
 
+#include "platform/files_win.h"
 #include "tools/info/file/file_bytes.h"
 
 namespace {
 
-struct LocalFreeDeleter {
-  void operator()(void* memory) const { LocalFree(memory); }
-};
-template <typename T>
-using LocalPtr = std::unique_ptr<T, LocalFreeDeleter>;
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const {
-    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-std::wstring Wide(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-  wide.resize(static_cast<size_t>(length - 1));
-  return wide;
-}
+// Memory that Windows allocated for the caller (LocalAlloc), freed when it goes.
+using LocalMemory = std::unique_ptr<void, decltype(&LocalFree)>;
 
 std::string SidText(PSID sid) {
   char* text = nullptr;
   if (sid == nullptr || !ConvertSidToStringSidA(sid, &text)) return std::string();
-  const LocalPtr<char> owned(text);
+  const LocalMemory owned(text, &LocalFree);
   return std::string(text);
 }
 
@@ -62,10 +44,10 @@ std::string AccountName(PSID sid) {
 }  // namespace
 
 long Win32MachineApi::VerifySignature(const std::string& path) const {
-  const std::wstring wide = Wide(path);
+  const std::u16string wide = Win32PathNames().FromAnsi(path);
   WINTRUST_FILE_INFO file = {};
   file.cbStruct = sizeof file;
-  file.pcwszFilePath = wide.c_str();
+  file.pcwszFilePath = reinterpret_cast<const wchar_t*>(wide.c_str());
   WINTRUST_DATA data = {};
   data.cbStruct = sizeof data;
   data.dwUIChoice = WTD_UI_NONE;
@@ -117,7 +99,6 @@ std::string Win32MachineApi::LongPath(const std::string& path) const {
 
 DirectoryAccess Win32MachineApi::ReadAccess(const std::string& path) const {
   DirectoryAccess access;
-  access.path = path;
   PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -128,7 +109,7 @@ DirectoryAccess Win32MachineApi::ReadAccess(const std::string& path) const {
     access.error = static_cast<long>(result);
     return access;
   }
-  const LocalPtr<void> owned(descriptor);  // owner and dacl point into it
+  const LocalMemory owned(descriptor, &LocalFree);  // owner and dacl point into it
   access.read = true;
   access.owner = SidText(owner);
   if (owner != nullptr) access.ownerName = AccountName(owner);
@@ -149,13 +130,8 @@ DirectoryAccess Win32MachineApi::ReadAccess(const std::string& path) const {
     }
     auto* entry = static_cast<ACCESS_ALLOWED_ACE*>(ace);
     PSID sid = &entry->SidStart;
-    AccessEntry data;
-    data.allow = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
-    data.mask = entry->Mask;
-    data.flags = header->AceFlags;
-    data.sid = SidText(sid);
-    data.name = AccountName(sid);
-    access.entries.push_back(std::move(data));
+    access.entries.push_back({header->AceType == ACCESS_ALLOWED_ACE_TYPE, entry->Mask,
+                              header->AceFlags, SidText(sid), AccountName(sid)});
   }
   return access;
 }
@@ -163,7 +139,7 @@ DirectoryAccess Win32MachineApi::ReadAccess(const std::string& path) const {
 std::string Win32MachineApi::CurrentUserSid() const {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();
-  const UniqueHandle owned(token);
+  const std::unique_ptr<void, decltype(&CloseHandle)> owned(token, &CloseHandle);
   DWORD size = 0;
   (void)GetTokenInformation(token, TokenUser, nullptr, 0, &size);
   if (size == 0) return std::string();

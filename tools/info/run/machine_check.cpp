@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <tuple>
+#include <iterator>
 
 #include "base/ascii_case.h"
 #include "tools/info/report/phrases.h"
@@ -43,25 +43,6 @@ constexpr TrustResult kTrustResults[] = {
      "revocation-unknown"},
 };
 
-const TrustResult* FindTrust(long result) {
-  for (const TrustResult& known : kTrustResults) {
-    if (static_cast<uint32_t>(result) == known.code) return &known;
-  }
-  return nullptr;
-}
-
-std::string SignatureVerdict(long result) {
-  const TrustResult* known = FindTrust(result);
-  return known != nullptr ? known->verdict : "invalid";
-}
-
-// "0x800B0100 TRUST_E_NOSIGNATURE, no signature" and the like.
-std::string DescribeTrustResult(long result) {
-  const TrustResult* known = FindTrust(result);
-  const std::string code = Hex(static_cast<uint32_t>(result), 8);
-  return known == nullptr ? code : code + " " + known->name + ", " + known->meaning;
-}
-
 // Up to the last backslash, without it ("C:\" keeps its own).
 std::string ParentDirectory(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
@@ -75,46 +56,47 @@ bool SameText(std::string a, std::string b) {
 }
 
 std::string Unquoted(const std::string& path) {
-  if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
-    return path.substr(1, path.size() - 2);
-  }
-  return path;
+  const bool quoted = path.size() >= 2 && path.front() == '"' && path.back() == '"';
+  return quoted ? path.substr(1, path.size() - 2) : path;
 }
 
 void CheckSignature(MachineCheck& check, const MachineApi& api, const MachinePaths& paths) {
   Fact& seen = check.fact.Add("signature", paths.falwickPresent ? Fact::Object() : Fact());
   if (!paths.falwickPresent) return;
-  const long result = api.VerifySignature(paths.falwickExe);
-  const std::string verdict = SignatureVerdict(result);
-  const std::string code = DescribeTrustResult(result);
-  const std::string hex = Hex(static_cast<uint32_t>(result), 8);
+  const std::string& exe = paths.falwickExe;
+  const auto result = static_cast<uint32_t>(api.VerifySignature(exe));
+  const auto known = std::find_if(std::begin(kTrustResults), std::end(kTrustResults),
+                                  [result](const TrustResult& r) { return r.code == result; });
+  const bool named = known != std::end(kTrustResults);
+  const std::string verdict = named ? known->verdict : "invalid";  // an unknown failure
+  const std::string hex = Hex(result, 8);
+  // "0x800B0100 TRUST_E_NOSIGNATURE, no signature" and the like.
+  const std::string code = named ? hex + " " + known->name + ", " + known->meaning : hex;
   seen.Add("result", Fact::String(hex));
   seen.Add("verdict", Fact::String(verdict));
   seen.Row("Signature", verdict + " (" + code + ")");
-  const std::string blocked =
-      ": Windows 11's Smart App Control blocks unsigned programs of unknown reputation "
-      "however they are started, and virus scanners are quick to quarantine them";
-  const std::string fix =
-      "sign Falwick.EXE with an RSA code-signing certificate and a time stamp "
-      "(scripts/release --sign)";
-  const std::vector<std::pair<std::string, std::string>> fields = {{"path", paths.falwickExe},
+  const std::vector<std::pair<std::string, std::string>> fields = {{"path", exe},
                                                                     {"result", hex}};
-  if (verdict == "unsigned") {
-    check.findings.push_back({"falwick-unsigned", Severity::kWarning, 0,
-                              paths.falwickExe + " carries no Authenticode signature (" + code +
-                                  ")" + blocked,
-                              fix, fields});
-  } else if (verdict == "invalid") {
-    check.findings.push_back({"falwick-signature-invalid", Severity::kError, 0,
-                              "the signature of " + paths.falwickExe +
-                                  " does not verify on this machine (" + code + ")" + blocked,
-                              fix, fields});
-  } else if (verdict == "revocation-unknown") {
+  if (verdict == "revocation-unknown") {
     check.findings.push_back(
         {"falwick-signature-revocation-unknown", Severity::kWarning, 0,
-         "the signature of " + paths.falwickExe + " could not be checked for revocation (" +
-             code + "): Windows may refuse it where the revocation server cannot be reached",
+         "the signature of " + exe + " could not be checked for revocation (" + code +
+             "): Windows may refuse it where the revocation server cannot be reached",
          "", fields});
+  } else if (verdict != "valid") {
+    const bool noSignature = verdict == "unsigned";
+    check.findings.push_back(
+        {noSignature ? "falwick-unsigned" : "falwick-signature-invalid",
+         noSignature ? Severity::kWarning : Severity::kError, 0,
+         (noSignature ? exe + " carries no Authenticode signature ("
+                      : "the signature of " + exe + " does not verify on this machine (") +
+             code +
+             "): Windows 11's Smart App Control blocks unsigned programs of unknown "
+             "reputation however they are started, and virus scanners are quick to "
+             "quarantine them",
+         "sign Falwick.EXE with an RSA code-signing certificate and a time stamp "
+         "(scripts/release --sign)",
+         fields});
   }
 }
 
@@ -139,17 +121,17 @@ void CheckPrograms(MachineCheck& check, const MachineApi& api, const MachinePath
 }
 
 void CheckUrl(MachineCheck& check, const std::string& downloadUrl) {
+  constexpr std::pair<char, const char*> kSplitters[] = {
+      {' ', "a space (write %20)"}, {'\t', "a tab (write %09)"}, {'"', "a \" (write %22)"}};
   std::string splitters;  // the characters of the URL that split it
-  for (const char c : std::string(" \t\"")) {
-    if (downloadUrl.find(c) != std::string::npos) splitters += c;
+  std::string which;      // and their names
+  for (const auto& [c, name] : kSplitters) {
+    if (downloadUrl.find(c) == std::string::npos) continue;
+    splitters += c;
+    which += (which.empty() ? "" : " and ") + std::string(name);
   }
   check.fact.Add("url_splitters", Fact::String(splitters));
   if (splitters.empty()) return;
-  std::string which;
-  for (const char c : splitters) {
-    if (!which.empty()) which += " and ";
-    which += c == ' ' ? "a space (write %20)" : c == '\t' ? "a tab (write %09)" : "a \" (write %22)";
-  }
   check.findings.push_back(
       {"download-url-splits", Severity::kError, 0,
        "the download URL holds " + which +
@@ -159,55 +141,53 @@ void CheckUrl(MachineCheck& check, const std::string& downloadUrl) {
        {{"url", downloadUrl}, {"characters", splitters}}});
 }
 
-const char* SpellingName(Spelling spelling) {
-  return spelling == Spelling::kAsItIs ? "as-it-is" : spelling == Spelling::kShort ? "short" : "lossy";
-}
-
-std::string DescribeSpelling(const SpelledPath& spelled) {
-  if (spelled.spelling == Spelling::kAsItIs) return spelled.text;
-  if (spelled.spelling == Spelling::kShort) {
-    return spelled.text + " (its short name: the ANSI code page cannot spell the long one)";
-  }
-  return spelled.text + " (the ANSI code page cannot spell it, and it has no short name)";
-}
-
 // The ANSI functions see a path the code page cannot spell, and that has no short (8.3)
 // name, with "?" or look-alikes in it: it names no folder, or another one.
 void CheckSpellings(MachineCheck& check, const MachinePaths& paths) {
-  for (const auto& [key, label, spelled] :
-       {std::tuple<const char*, const char*, const SpelledPath*>{
-            "falwick_spelling", "Falwick spelled", &paths.falwickSpelling},
-        {"temp_spelling", "Temp spelled", &paths.tempSpelling}}) {
-    Fact& seen = check.fact.Add(key, spelled->text.empty() ? Fact() : Fact::Object());
-    if (!spelled->text.empty()) {
-      seen.Add("path", Fact::String(spelled->text));
-      seen.Add("spelling", Fact::String(SpellingName(spelled->spelling)));
+  struct Place {
+    const char* key;
+    const char* label;
+    const SpelledPath& spelled;
+    const char* id;
+    const char* what;   // the path that cannot be spelled
+    const char* harm;   // what Falwick cannot do there
+    const char* fix;
+  };
+  const Place places[] = {
+      {"falwick_spelling", "Falwick spelled", paths.falwickSpelling,
+       "name-outside-ansi-code-page", "Falwick's path",
+       "where it can store no download, so it never announces anything",
+       "install it in a folder whose path the ANSI code page can spell"},
+      {"temp_spelling", "Temp spelled", paths.tempSpelling, "temp-name-outside-ansi-code-page",
+       "the temporary directory",
+       "where it cannot look the browser up, so the download page never opens",
+       "give the folder a short name (fsutil file setshortname) or point TMP to a folder "
+       "of this user's whose path the code page can spell"},
+  };
+  // By Spelling: its name in the JSON and what the row adds to the path.
+  constexpr const char* kSpellings[][2] = {
+      {"as-it-is", ""},
+      {"short", " (its short name: the ANSI code page cannot spell the long one)"},
+      {"lossy", " (the ANSI code page cannot spell it, and it has no short name)"}};
+  for (const Place& place : places) {
+    const SpelledPath& spelled = place.spelled;
+    Fact& seen = check.fact.Add(place.key, spelled.text.empty() ? Fact() : Fact::Object());
+    if (spelled.text.empty()) {
+      seen.Row(place.label, "none: no temporary directory");
+      continue;
     }
-    seen.Row(label, spelled->text.empty() ? "none: no temporary directory"
-                                          : DescribeSpelling(*spelled));
-  }
-  const char* const shortNames =
-      "short (8.3) names are off on its volume, or were when the folder was made "
-      "(fsutil 8dot3name query C:)";
-  if (paths.falwickSpelling.spelling == Spelling::kLossy) {
+    const auto& [name, remark] = kSpellings[static_cast<size_t>(spelled.spelling)];
+    seen.Add("path", Fact::String(spelled.text));
+    seen.Add("spelling", Fact::String(name));
+    seen.Row(place.label, spelled.text + remark);
+    if (spelled.spelling != Spelling::kLossy) continue;
     check.findings.push_back(
-        {"name-outside-ansi-code-page", Severity::kError, 0,
-         "Falwick's path cannot be spelled in the ANSI code page and has no short name (" +
-             std::string(shortNames) + "): Falwick sees it as " + paths.falwickSpelling.text +
-             ", where it can store no download, so it never announces anything",
-         "install it in a folder whose path the ANSI code page can spell",
-         {{"path", paths.falwickSpelling.text}}});
-  }
-  if (!paths.tempSpelling.text.empty() && paths.tempSpelling.spelling == Spelling::kLossy) {
-    check.findings.push_back(
-        {"temp-name-outside-ansi-code-page", Severity::kError, 0,
-         "the temporary directory cannot be spelled in the ANSI code page and has no short "
-         "name (" + std::string(shortNames) + "): Falwick sees it as " +
-             paths.tempSpelling.text +
-             ", where it cannot look the browser up, so the download page never opens",
-         "give the folder a short name (fsutil file setshortname) or point TMP to a folder "
-         "of this user's whose path the code page can spell",
-         {{"path", paths.tempSpelling.text}}});
+        {place.id, Severity::kError, 0,
+         std::string(place.what) +
+             " cannot be spelled in the ANSI code page and has no short name (short (8.3) "
+             "names are off on its volume, or were when the folder was made (fsutil "
+             "8dot3name query C:)): Falwick sees it as " + spelled.text + ", " + place.harm,
+         place.fix, {{"path", spelled.text}}});
   }
 }
 
@@ -277,16 +257,13 @@ void CheckDirectories(MachineCheck& check, const MachineApi& api, const MachineP
   const std::string self = api.CurrentUserSid();
   for (const std::string* file : {&paths.falwickExe, &paths.infoFile, &paths.settingsFile}) {
     const std::string directory = ParentDirectory(*file);
-    if (directory.empty()) continue;
-    bool known = false;
-    for (const std::string& other : seen) known = known || SameText(other, directory);
-    if (known) continue;
+    const auto known = [&](const std::string& other) { return SameText(other, directory); };
+    if (directory.empty() || std::any_of(seen.begin(), seen.end(), known)) continue;
     seen.push_back(directory);
-    DirectoryAccess access = api.ReadAccess(directory);
-    access.path = directory;
+    const DirectoryAccess access = api.ReadAccess(directory);
     const std::vector<OtherWriter> writers = OtherWriters(access, self);
     Fact& item = list.Add("", Fact::Object());
-    item.Add("path", Fact::String(access.path));
+    item.Add("path", Fact::String(directory));
     item.Add("read", Fact::Bool(access.read));
     item.Add("error", access.read ? Fact() : Fact::Integer(access.error));
     item.Add("owner", Fact::OptionalString(access.owner));
@@ -316,7 +293,7 @@ void CheckDirectories(MachineCheck& check, const MachineApi& api, const MachineP
                                  {"mask", Hex(writer.mask, 8)},
                                  {"applies_to", AppliesTo(writer)}}});
     }
-    item.Row("Access", access.path + ": " + DescribeAccess(access, writers));
+    item.Row("Access", directory + ": " + DescribeAccess(access, writers));
   }
 }
 

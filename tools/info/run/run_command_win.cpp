@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,30 +16,15 @@
 #include "app/update_check_app.h"
 #include "platform/files_win.h"
 #include "platform/internet_api_win.h"
-#include "platform/profile_api_win.h"
-#include "platform/shell_api_win.h"
 #include "shell/browser.h"
 #include "tools/info/fetch/temp_file_win.h"
 #include "tools/info/fetch/watched_internet_win.h"
-#include "tools/info/file/file_bytes.h"
 #include "tools/info/run/machine_api.h"
 #include "tools/info/run/machine_check.h"
 #include "tools/info/run/stand_ins_win.h"
 #include "update/download.h"
 
 namespace {
-
-// The command line's arguments as Windows holds them, in UTF-16. argv has them in the
-// ANSI code page, which loses what it cannot spell; the order is the same.
-std::vector<std::u16string> WideArguments() {
-  std::vector<std::u16string> arguments;
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) return arguments;
-  for (int i = 0; i < count; ++i) arguments.emplace_back(reinterpret_cast<char16_t*>(wide[i]));
-  LocalFree(wide);
-  return arguments;
-}
 
 std::string Utf8(const std::u16string& text) {
   const auto* wide = reinterpret_cast<const wchar_t*>(text.c_str());
@@ -81,10 +66,15 @@ SpelledPath FalwickPath(const std::u16string& directory) {
 }
 
 // The argument whose ANSI form argv holds as `ansi` (or the value of such an
-// "--name=value"), as Windows holds it; empty when there is none.
+// "--name=value"), as Windows holds it in UTF-16; empty when there is none. argv has the
+// arguments in the ANSI code page, which loses what it cannot spell.
 std::u16string WideOf(const std::string& ansi) {
+  int count = 0;
+  wchar_t** const arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  const std::unique_ptr<void, decltype(&LocalFree)> owned(arguments, &LocalFree);
   const Win32PathNames names;
-  for (const std::u16string& argument : WideArguments()) {
+  for (int i = 0; arguments != nullptr && i < count; ++i) {
+    const std::u16string argument(reinterpret_cast<const char16_t*>(arguments[i]));
     const size_t equals = argument.rfind(u"--", 0) == 0 ? argument.find(u'=') : std::u16string::npos;
     const std::u16string value = equals == std::u16string::npos ? argument : argument.substr(equals + 1);
     if (names.ToAnsi(value) == ansi) return value;
@@ -92,15 +82,10 @@ std::u16string WideOf(const std::string& ansi) {
   return {};
 }
 
-std::string Bytes(const std::string& path, size_t limit) {
-  std::string error;
-  return ReadFileBytes(path, limit, error).value_or(std::string());
-}
-
 // What the parts saw, beside the run's own account.
-void Observe(DryRun& run, const DryFiles& files, const WatchedInternetApi& internet,
-             const ReadOnlyProfileApi& profile, DefaultBrowser& browser,
-             const std::string& bodyPath) {
+void Observe(DryRun& run, const MachineApi& machine, const DryFiles& files,
+             const WatchedInternetApi& internet, const ReadOnlyProfileApi& profile,
+             DefaultBrowser& browser, const std::string& bodyPath) {
   if (run.paths && !run.paths->directory.empty()) {
     const RunPaths& paths = *run.paths;
     run.directory = ProbeDirectoryWrite(paths.directory);
@@ -114,13 +99,14 @@ void Observe(DryRun& run, const DryFiles& files, const WatchedInternetApi& inter
   run.fetchAsked = internet.fetchAsked();
   if (run.fetchAsked) {
     run.fetch = internet.fetch();
-    StoreBody(run.fetch, files.stored() ? Bytes(bodyPath, DownloadUpdateInfo::kMaxStoredBytes)
-                                        : std::string());
+    StoreBody(run.fetch, files.stored()
+                             ? machine.FileStart(bodyPath, DownloadUpdateInfo::kMaxStoredBytes)
+                             : std::string());
   }
   run.read = files.read();
   if (run.read == BodyRead::kDownload) run.readBytes = run.fetch.body;
   if (run.read == BodyRead::kStaleFile) {
-    run.readBytes = Bytes(run.paths->info, DownloadUpdateInfo::kMaxStoredBytes + 1);
+    run.readBytes = machine.FileStart(run.paths->info, DownloadUpdateInfo::kMaxStoredBytes + 1);
   }
   if (run.decision && run.read != BodyRead::kNothing) {
     run.check = CheckInfoFile(run.readBytes, run.installed, run.request.productName);
@@ -133,7 +119,6 @@ void Observe(DryRun& run, const DryFiles& files, const WatchedInternetApi& inter
 
 std::optional<Fact> RunCommand(const std::string& commandLine, const std::string& directory,
                                Findings& findings) {
-  Win32Files realFiles;
   const ToolTempFile body;
   if (body.path().empty()) return std::nullopt;
   const SpelledPath falwickPath = FalwickPath(directory.empty() ? u"" : WideOf(directory));
@@ -141,26 +126,22 @@ std::optional<Fact> RunCommand(const std::string& commandLine, const std::string
   run.commandLine = commandLine;
   run.modulePath = falwickPath.text;
   run.falwickPresent = FileExists(run.modulePath);
-  DryFiles files(realFiles, run.modulePath, body.path());
+  DryFiles files(run.modulePath, body.path());
   Win32InternetApi wininet;
   WatchedInternetApi internet(wininet);
   DownloadUpdateInfo download(internet, files);
-  Win32ProfileApi realProfile;
-  ReadOnlyProfileApi profile(realProfile);
+  ReadOnlyProfileApi profile;
   ProfileHostSetting setting(profile, files);
   SilentNotice notice;
-  Win32ShellApi realShell;
-  LookUpOnlyShell shell(realShell);
+  LookUpOnlyShell shell;
   DefaultBrowser browser(files, shell);
   CUpdateCheckApp app(files, download, setting, notice, browser);
   app.Observe(&run);
   run.end = app.Run(run.commandLine.c_str());
-  Observe(run, files, internet, profile, browser, body.path());
+  const Win32MachineApi api;
+  Observe(run, api, files, internet, profile, browser, body.path());
 
-  // The machine beside the run, once the command line has a mode: the .htm program is
-  // the one the run's DefaultBrowser found (FindExecutableA, what Falwick starts), not
-  // asked again, so that the report names one program for .htm and compares that one
-  // with the https program.
+  // The machine beside the run, once the command line has a mode.
   findings = DryRunFindings(run);
   Fact machine;
   if (run.mode != RunMode::kNone) {
@@ -169,7 +150,6 @@ std::optional<Fact> RunCommand(const std::string& commandLine, const std::string
     // program's own parser (its brackets are the same in UTF-8).
     const UpdateRequest given = ParseCommandLine(Utf8(WideOf(commandLine)));
     const bool urls = given.arguments.size() > kDownloadUrlArgument;
-    const Win32MachineApi api;
     const MachineCheck checked = CheckMachine(
         api, Win32PathNames(),
         {run.modulePath, run.falwickPresent, paths.info, paths.setting.file,

@@ -1,7 +1,6 @@
 // falwick-info run's report: a step for each of the run's, from its own account and what
 // the watched parts saw, then the findings and the outcome.
 #include "tools/info/fetch/fetch_report.h"
-#include "tools/info/fetch/wininet_errors.h"
 #include "tools/info/report/phrases.h"
 #include "tools/info/run/dry_run.h"
 
@@ -23,17 +22,16 @@ const char* ConnectName(ConnectResult result) {
 }
 
 std::string ModeText(const DryRun& run, const std::string& problem) {
-  switch (run.mode) {
-    case RunMode::kCheck: return "a check that announces a newer version";
-    case RunMode::kExplicitCheck:
-      return "an explicit check, which also opens the download page when nothing is newer";
-    case RunMode::kNone: break;
+  if (run.mode == RunMode::kCheck) return "a check that announces a newer version";
+  if (run.mode == RunMode::kExplicitCheck) {
+    return "an explicit check, which also opens the download page when nothing is newer";
   }
   return "refused: " + problem;
 }
 
+// `existing`: the row of a writable file that lies there (or of a writable directory).
 void AddProbe(Fact& paths, const char* key, const char* label, const WriteProbe& probe,
-              const char* existing, const char* missing) {
+              const char* existing = "exists and can be written") {
   Fact& out = paths.Add(key, Fact::Object());
   out.Add("path", Fact::String(probe.path));
   out.Add("exists", Fact::Bool(probe.exists));
@@ -44,7 +42,8 @@ void AddProbe(Fact& paths, const char* key, const char* label, const WriteProbe&
   out.Add("cause", probe.writable ? Fact() : Fact::String(WriteProblemCause(probe)));
   out.Row(label, probe.path + ": " +
                      (!probe.writable ? "cannot be written: " + WriteProblemCause(probe)
-                                      : probe.exists ? existing : missing));
+                                      : probe.exists ? existing
+                                                     : "no file there yet, one can be created"));
 }
 
 void AddCommandLine(Fact& steps, const DryRun& run) {
@@ -79,17 +78,15 @@ void AddPaths(Fact& steps, const DryRun& run) {
       .RowIf(!found, "Program directory", "none: Falwick cannot have its own path whole");
   if (!found) return;
   AddProbe(out, "directory", "Program directory", run.directory,
-           "a new file can be created in it", "a new file can be created in it");
-  AddProbe(out, "info", "Info path", run.infoFile, "exists and can be written",
-           "no file there yet, one can be created");
+           "a new file can be created in it");
+  AddProbe(out, "info", "Info path", run.infoFile);
   out.Add("stale_info", Fact::Bool(run.staleInfo))
       .RowIf(run.staleInfo, "Stale info file",
              run.staleDeletable ? "lies there; Falwick deletes it before the download"
                                 : "lies there and cannot be deleted: Falwick reads it when "
                                   "the download cannot be stored in its place");
   out.Add("stale_info_deletable", Fact::Bool(run.staleDeletable));
-  AddProbe(out, "settings", "Settings path", run.settingsFile, "exists and can be written",
-           "no file there yet, one can be created");
+  AddProbe(out, "settings", "Settings path", run.settingsFile);
 }
 
 void AddConnection(Fact& steps, const DryRun& run) {
@@ -112,10 +109,8 @@ void AddConnection(Fact& steps, const DryRun& run) {
   out.Add("flags", Fact::Integer(seen.flags));
   out.Add("flag_names", Fact::String(DescribeConnectionFlags(seen.flags)));
   const bool failed = seen.handleAsked && !seen.handleOpened;
-  const WinInetErrorInfo error = DescribeWinInetError(seen.handleError);
   const std::string handle =
-      failed
-          ? "not opened: " + std::to_string(seen.handleError) + " " + error.name + ": " + error.text
+      failed ? "not opened: " + ErrorPhrase(seen.handleError)
       : seen.proxyAccessType != 3
           ? std::string("opened; proxy settings: direct")
           : "opened; proxy settings: " + seen.proxyServer +

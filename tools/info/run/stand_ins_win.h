@@ -10,9 +10,9 @@
 #include <set>
 #include <string>
 
-#include "platform/files.h"
-#include "platform/profile_api.h"
-#include "platform/shell_api.h"
+#include "platform/files_win.h"
+#include "platform/profile_api_win.h"
+#include "platform/shell_api_win.h"
 #include "tools/info/run/dry_run.h"
 #include "tools/info/run/write_probe_win.h"
 #include "ui/notice.h"
@@ -22,8 +22,8 @@
 // instead of the info file, and reading the info file reads what Falwick would read.
 class DryFiles final : public Files {
  public:
-  DryFiles(Files& real, std::string modulePath, std::string bodyPath)
-      : real_(real), modulePath_(std::move(modulePath)), bodyPath_(std::move(bodyPath)) {}
+  DryFiles(std::string modulePath, std::string bodyPath)
+      : modulePath_(std::move(modulePath)), bodyPath_(std::move(bodyPath)) {}
 
   // `modulePath`, or none when the ANSI functions could not take it.
   std::optional<std::string> ModulePath() override;
@@ -48,7 +48,7 @@ class DryFiles final : public Files {
   bool stored() const { return stored_once_; }  // the download went to bodyPath
 
  private:
-  Files& real_;
+  Win32Files real_;
   std::string modulePath_;
   std::string bodyPath_;
   std::set<std::string> deleted_;  // as far as the run knows
@@ -61,7 +61,6 @@ class DryFiles final : public Files {
 // run expects it to).
 class ReadOnlyProfileApi final : public ProfileApi {
  public:
-  explicit ReadOnlyProfileApi(ProfileApi& real) : real_(real) {}
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,
                                     const char* fileName) override;
@@ -72,7 +71,7 @@ class ReadOnlyProfileApi final : public ProfileApi {
   std::string lastRead;  // the text the last read returned
 
  private:
-  ProfileApi& real_;
+  Win32ProfileApi real_;
 };
 
 // A notice that shows nothing and answers "No", the box as it was.
@@ -86,7 +85,6 @@ class SilentNotice final : public Notice {
 // success): the default browser as the dry run sees it.
 class LookUpOnlyShell final : public ShellApi {
  public:
-  explicit LookUpOnlyShell(ShellApi& real) : real_(real) {}
   intptr_t FindExecutableA(const char* file, const char* directory, char* result) override {
     return real_.FindExecutableA(file, directory, result);
   }
@@ -96,5 +94,5 @@ class LookUpOnlyShell final : public ShellApi {
   }
 
  private:
-  ShellApi& real_;
+  Win32ShellApi real_;
 };

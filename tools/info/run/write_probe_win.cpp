@@ -10,26 +10,22 @@ std::string SystemErrorText(DWORD error) {
       FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
                      0, text, sizeof text, nullptr);
   std::string message(text, length);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
+  message.erase(message.find_last_not_of("\r\n .") + 1);  // its line break and full stop
   return message;
-}
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-  return !prefix.empty() && text.size() >= prefix.size() &&
-         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(),
-                        static_cast<int>(prefix.size()), prefix.c_str(),
-                        static_cast<int>(prefix.size())) == CSTR_EQUAL;
 }
 
 bool UnderProgramFiles(const std::string& path) {
   for (const char* variable : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
-    char directory[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableA(variable, directory, MAX_PATH);
+    char directory[MAX_PATH + 1] = {};
+    DWORD length = GetEnvironmentVariableA(variable, directory, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) continue;
-    if (StartsWithIgnoringCase(path, std::string(directory, length) + "\\")) return true;
+    directory[length++] = '\\';
+    // Without regard to case, as Windows compares names.
+    if (path.size() >= length &&
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(), static_cast<int>(length),
+                       directory, static_cast<int>(length)) == CSTR_EQUAL) {
+      return true;
+    }
   }
   return false;
 }

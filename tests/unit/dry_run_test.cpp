@@ -78,7 +78,7 @@ DryRun RunThatEnded(RunEnd end) {
   run.paths = RunPaths{"C:\\W\\", "C:\\W\\info.txt", {"C:\\W\\writer.ini", "Options", "K"}};
   run.infoFile = run.directory = run.settingsFile = Probe("C:\\W\\info.txt", true);
   run.connected = ConnectResult::kOnLine;
-  run.connection.stateAsked = run.connection.stateResult = true;
+  run.connection.stateResult = true;
   run.connection.flags = 0x12;
   run.connection.handleAsked = run.connection.handleOpened = true;
   run.htmProgram = "C:\\browser.exe";

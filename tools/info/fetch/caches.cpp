@@ -1,5 +1,6 @@
 #include "tools/info/fetch/caches.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -69,15 +70,14 @@ const Directive* Find(const std::vector<Directive>& directives, std::string_view
   return nullptr;
 }
 
-// A delta-seconds value; nothing when it is not one. Huge values are capped at 2^31 s, as
-// HTTP caches do.
-std::optional<int64_t> DeltaSeconds(std::string_view text) {
+// `text` as a decimal number when it is one (digits only), capped at `cap`; nothing for
+// anything else.
+std::optional<int64_t> Decimal(std::string_view text, int64_t cap) {
   if (text.empty()) return std::nullopt;
   int64_t value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > 2147483648LL) value = 2147483648LL;
+    value = std::min(value * 10 + (c - '0'), cap);
   }
   return value;
 }
@@ -92,14 +92,10 @@ int64_t DaysFromCivil(int64_t year, int month, int day) {
   return era * 146097 + dayOfEra - 719468;
 }
 
-std::optional<int> Number(std::string_view text, size_t minDigits, size_t maxDigits) {
-  if (text.size() < minDigits || text.size() > maxDigits) return std::nullopt;
-  int value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
+// A field of a date: `minDigits` to `maxDigits` digits; -1 for anything else.
+int Number(std::string_view text, size_t minDigits, size_t maxDigits) {
+  if (text.size() < minDigits || text.size() > maxDigits) return -1;
+  return static_cast<int>(Decimal(text, 9999).value_or(-1));
 }
 
 int Month(std::string_view text) {
@@ -128,27 +124,27 @@ std::optional<int64_t> ParseHttpDate(std::string_view text) {
   int day = -1, year = -1, month = 0;
   std::string_view time;
   if (tokens.size() == 6 && EqualsIgnoringAsciiCase(tokens[5], "GMT")) {
-    day = Number(tokens[1], 1, 2).value_or(-1);
+    day = Number(tokens[1], 1, 2);
     month = Month(tokens[2]);
     time = tokens[4];
     if (tokens[3].size() == 2) {
-      year = Number(tokens[3], 2, 2).value_or(-1);
+      year = Number(tokens[3], 2, 2);
       if (year >= 0) year += year < 70 ? 2000 : 1900;
     } else {
-      year = Number(tokens[3], 4, 4).value_or(-1);
+      year = Number(tokens[3], 4, 4);
     }
   } else if (tokens.size() == 5) {
     month = Month(tokens[1]);
-    day = Number(tokens[2], 1, 2).value_or(-1);
+    day = Number(tokens[2], 1, 2);
     time = tokens[3];
-    year = Number(tokens[4], 4, 4).value_or(-1);
+    year = Number(tokens[4], 4, 4);
   } else {
     return std::nullopt;
   }
   if (time.size() != 8 || time[2] != ':' || time[5] != ':') return std::nullopt;
-  const int hour = Number(time.substr(0, 2), 2, 2).value_or(-1);
-  const int minute = Number(time.substr(3, 2), 2, 2).value_or(-1);
-  const int second = Number(time.substr(6, 2), 2, 2).value_or(-1);
+  const int hour = Number(time.substr(0, 2), 2, 2);
+  const int minute = Number(time.substr(3, 2), 2, 2);
+  const int second = Number(time.substr(6, 2), 2, 2);
   if (year < 0 || month == 0 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 ||
       minute > 59 || second < 0 || second > 60) {
     return std::nullopt;
@@ -166,10 +162,9 @@ bool StatusIsHit(std::string_view status) {
 // Age is delta-seconds; a list of them (two caches that each added one) takes the first,
 // as HTTP caches do. Nothing for anything else.
 std::optional<int64_t> AgeSeconds(std::string_view text) {
-  size_t end = 0;
-  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
-  if (end == 0 || end > 12) return std::nullopt;
-  return std::stoll(std::string(text.substr(0, end)));
+  const size_t end = std::min(text.find_first_not_of("0123456789"), text.size());
+  if (end > 12) return std::nullopt;
+  return Decimal(text.substr(0, end), INT64_MAX);
 }
 
 }  // namespace
@@ -183,7 +178,8 @@ CacheLifetime WindowsCacheLifetime(const ResponseHeaders& headers, int64_t fetch
     return {CacheRule::kNoCache, 0, 0};
   }
   if (const Directive* maxAge = Find(directives, "max-age")) {
-    return {CacheRule::kMaxAge, DeltaSeconds(maxAge->value).value_or(0), 0};
+    // Huge values are capped at 2^31 s, as HTTP caches do.
+    return {CacheRule::kMaxAge, Decimal(maxAge->value, 2147483648LL).value_or(0), 0};
   }
   const int64_t date = ParseHttpDate(headers.date).value_or(fetchedAt);
   if (!headers.expires.empty()) {

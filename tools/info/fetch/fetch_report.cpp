@@ -33,6 +33,11 @@ Finding Error(const char* id, std::string text, std::string fix = {}) {
   return {id, Severity::kError, 0, std::move(text), std::move(fix), {}};
 }
 
+// "2 hours old", "of unknown age": how old the copy was that a cache on the way sent.
+std::string CopyAge(const CacheOnTheWay& cache) {
+  return cache.ageSeconds ? FormatDuration(*cache.ageSeconds) + " old" : "of unknown age";
+}
+
 }  // namespace
 
 Findings ResponseFindings(const ResponseHeaders& headers, int64_t fetchedAt) {
@@ -48,12 +53,10 @@ Findings ResponseFindings(const ResponseHeaders& headers, int64_t fetchedAt) {
   }
   const CacheOnTheWay cache = ServedByCache(headers);
   if (cache.hit) {
-    const std::string age = cache.ageSeconds ? "a copy " + FormatDuration(*cache.ageSeconds) +
-                                                   " old"
-                                             : "a copy of unknown age";
     findings.push_back(Warning("served-by-cache",
                                "the answer came from a cache on the way (a proxy or a CDN "
-                               "edge), not from the server: " + age + " (" + cache.evidence +
+                               "edge), not from the server: a copy " + CopyAge(cache) + " (" +
+                                   cache.evidence +
                                    "); users behind that cache are told of what it holds "
                                    "until its copy expires there, whatever the server now "
                                    "publishes"));
@@ -227,10 +230,7 @@ void AddFetch(Fact& report, const UrlFetch& fetch) {
       cacheOnTheWay = Fact::Object();
       cacheOnTheWay.Add("age_seconds", Fact::OptionalInteger(cache.ageSeconds));
       cacheOnTheWay.Add("evidence", Fact::String(cache.evidence));
-      cacheOnTheWay.Row("Cache on the way",
-                        "answered with its copy" +
-                            (cache.ageSeconds ? ", " + FormatDuration(*cache.ageSeconds) + " old"
-                                              : std::string(", of unknown age")));
+      cacheOnTheWay.Row("Cache on the way", "answered with its copy, " + CopyAge(cache));
     }
   }
   out.Add("headers", std::move(headers));

@@ -100,7 +100,6 @@ struct UrlFetch {
 
 // What the connectivity test and the Internet handle showed (Windows).
 struct ConnectionSeen {
-  bool stateAsked = false;
   bool stateResult = false;  // InternetGetConnectedState's result
   uint32_t flags = 0;
   bool handleAsked = false;

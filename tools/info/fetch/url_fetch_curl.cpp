@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <utility>
 
@@ -23,14 +22,13 @@ constexpr int kMaxResponses = 30;
 
 struct Transfer {
   CURL* curl = nullptr;
-  UrlFetch* fetch = nullptr;
-  FetchedResponse* response = nullptr;
+  UrlFetch* fetch = nullptr;  // its last response is the one under way
 };
 
 size_t OnHeader(char* data, size_t size, size_t count, void* context) {
   auto& transfer = *static_cast<Transfer*>(context);
   const std::string line(data, size * count);
-  ResponseHeaders& headers = transfer.response->headers;
+  ResponseHeaders& headers = transfer.fetch->responses.back().headers;
   if (line.rfind("HTTP/", 0) == 0) {
     headers = ResponseHeaders{};  // a new response (after "100 Continue", say)
     if (transfer.fetch->tlsVersion.empty()) {
@@ -134,10 +132,10 @@ UrlFetch FetchUrl(const std::string& url, const std::string& caFile) {
   }
   const auto start = std::chrono::steady_clock::now();
   const long deadlineMs = DownloadUpdateInfo::kFetchDeadlineMs;
+  Transfer transfer{curl, &fetch};
   std::string next = url;
   while (!next.empty() && static_cast<int>(fetch.responses.size()) < kMaxResponses) {
     fetch.responses.push_back(FetchedResponse{next, 0, {}});
-    Transfer transfer{curl, &fetch, &fetch.responses.back()};
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     Prepare(curl, next, std::max(1L, deadlineMs - static_cast<long>(elapsed.count())), caFile);
@@ -158,7 +156,7 @@ UrlFetch FetchUrl(const std::string& url, const std::string& caFile) {
     const CURLcode result = curl_easy_perform(curl);
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    transfer.response->status = status;
+    fetch.responses.back().status = status;
     if (IsHttps(next) && result != CURLE_COULDNT_CONNECT &&
         result != CURLE_COULDNT_RESOLVE_HOST && result != CURLE_OPERATION_TIMEDOUT) {
       fetch.certificateVerified = result != CURLE_PEER_FAILED_VERIFICATION &&

@@ -3,8 +3,9 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -22,39 +23,22 @@ bool IsHttps(const std::string& url) {
                                            "https:", 6) == CSTR_EQUAL;
 }
 
-// A header of the response, or empty when it has none. With `name`, the header of that
-// name (HTTP_QUERY_CUSTOM: the buffer holds the name on the way in).
-std::string QueryHeader(HINTERNET url, DWORD query, const char* name = nullptr) {
-  std::string value(256, '\0');
+// The text `query` (a WinINet call given a buffer and its length) puts in a buffer that
+// holds `in` on the way in (HTTP_QUERY_CUSTOM reads the header's name from it), asked
+// once more with the size WinINet wants when the buffer is too small; empty when it fails.
+template <typename Query>
+std::string QueryText(const std::string& in, Query query) {
+  std::string value(std::max<size_t>(1024, in.size() + 1), '\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (name != nullptr) {
-      const size_t nameLength = std::strlen(name);
-      if (value.size() <= nameLength) value.resize(nameLength + 1, '\0');
-      std::memcpy(value.data(), name, nameLength + 1);
-    }
+    value.replace(0, in.size(), in);
     DWORD length = static_cast<DWORD>(value.size());
-    if (HttpQueryInfoA(url, query, value.data(), &length, nullptr)) {
-      value.resize(length);
-      return value;
-    }
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-    value.assign(length + 1, '\0');
-  }
-  return {};
-}
-
-// A text option of a handle (INTERNET_OPTION_URL), or empty.
-std::string TextOption(HINTERNET handle, DWORD option) {
-  std::string value(1024, '\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    DWORD length = static_cast<DWORD>(value.size());
-    if (InternetQueryOptionA(handle, option, value.data(), &length)) {
+    if (query(value.data(), &length)) {
       value.resize(length);
       while (!value.empty() && value.back() == '\0') value.pop_back();
       return value;
     }
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
-    value.assign(length + 1, '\0');
+    value.assign(std::max<size_t>(length + 1, in.size() + 1), '\0');
   }
   return {};
 }
@@ -79,6 +63,48 @@ std::string TlsVersion(HINTERNET url) {
   }
 }
 
+// What the opened `url` shows: WinINet follows redirects itself and shows only the last
+// response, and the URL it answered. `proxy`: the one the Internet handle took.
+void NoteOpened(HINTERNET url, const std::string& proxy, UrlFetch& fetch) {
+  fetch.opened = true;
+  FetchedResponse response;
+  response.url = QueryText({}, [url](char* buffer, DWORD* length) {
+    return InternetQueryOptionA(url, INTERNET_OPTION_URL, buffer, length) != FALSE;
+  });
+  if (response.url.empty()) response.url = fetch.url;
+  DWORD status = 0;
+  DWORD statusLength = sizeof status;
+  if (HttpQueryInfoA(url, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                     &statusLength, nullptr)) {
+    response.status = static_cast<long>(status);
+  }
+  // By name, as the native fetch reads them (the same list).
+  for (const NamedHeader& header : kKnownResponseHeaders) {
+    if (header.field == &ResponseHeaders::location) continue;
+    response.headers.*header.field = QueryText(header.name, [url](char* buffer, DWORD* length) {
+      return HttpQueryInfoA(url, HTTP_QUERY_CUSTOM, buffer, length, nullptr) != FALSE;
+    });
+  }
+  fetch.fetchedAt = static_cast<int64_t>(std::time(nullptr));
+  fetch.responses.push_back(response);
+
+  DWORD requestFlags = 0;
+  if (DwordOption(url, INTERNET_OPTION_REQUEST_FLAGS, requestFlags)) {
+    fetch.fromCache = (requestFlags & INTERNET_REQFLAG_FROM_CACHE) != 0;
+    if ((requestFlags & INTERNET_REQFLAG_VIA_PROXY) != 0) fetch.proxy = proxy;
+  }
+  // The certificate queries only on a secure connection: Wine 8 crashes in them on a
+  // plain http handle.
+  DWORD security = 0;
+  if (IsHttps(response.url) && DwordOption(url, INTERNET_OPTION_SECURITY_FLAGS, security) &&
+      (security & SECURITY_FLAG_SECURE) != 0) {
+    // WinINet refuses a certificate it does not trust unless told to ignore it, which
+    // Falwick never does: a secure connection means it verified.
+    fetch.certificateVerified = true;
+    fetch.tlsVersion = TlsVersion(url);
+  }
+}
+
 }  // namespace
 
 // The deadline of the real mirror, with each call watched.
@@ -89,25 +115,30 @@ class WatchedInternetApi::Deadline final : public NetworkDeadline {
 
   bool InternetGetConnectedState(uint32_t* flags, uint32_t reserved) override {
     const bool connected = real_->InternetGetConnectedState(flags, reserved);
-    owner_.Connected(connected, *flags);
+    owner_.connection_.stateResult = connected;
+    owner_.connection_.flags = *flags;
     return connected;
   }
 
   InternetHandle InternetOpenUrlA(InternetHandle internet, const char* url, const char* headers,
                                   uint32_t headersLength, uint32_t flags,
                                   uintptr_t context) override {
+    UrlFetch& fetch = owner_.fetch_;
     owner_.fetchAsked_ = true;
-    owner_.fetch_.url = url;
-    owner_.started_ = Clock::now();
+    fetch.url = url;
+    started_ = Clock::now();
     InternetHandle opened =
         real_->InternetOpenUrlA(internet, url, headers, headersLength, flags, context);
     // Right after the call: the real deadline hands the helper thread's error over.
     const long error = static_cast<long>(GetLastError());
-    if (opened == nullptr) {
-      owner_.FailedUrl(error, real_->Fired());
-    } else {
-      owner_.OpenedUrl(opened);
+    fetch.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+    if (opened != nullptr) {
+      NoteOpened(static_cast<HINTERNET>(opened), owner_.connection_.proxyServer, fetch);
+      return opened;
     }
+    fetch.deadlinePassed = real_->Fired();
+    Failed(error);
+    if (IsHttps(fetch.url) && IsCertificateError(fetch.error)) fetch.certificateVerified = false;
     return opened;
   }
 
@@ -115,22 +146,28 @@ class WatchedInternetApi::Deadline final : public NetworkDeadline {
                         uint32_t* bytesRead) override {
     const bool ok = real_->InternetReadFile(file, buffer, bytesToRead, bytesRead);
     const long error = ok ? 0 : static_cast<long>(GetLastError());
-    owner_.Read(ok, error, real_->Fired());
+    UrlFetch& fetch = owner_.fetch_;
+    fetch.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+    fetch.deadlinePassed = fetch.deadlinePassed || real_->Fired();
+    // A failed read ends the copy like the end of the body; its error says why.
+    if (!ok && fetch.error == 0) Failed(error);
     return ok;
   }
 
   bool Fired() const override { return real_->Fired(); }
 
  private:
+  using Clock = std::chrono::steady_clock;
+
+  // The call failed with `error`, or was abandoned at the deadline.
+  void Failed(long error) {
+    SetError(owner_.fetch_, real_->Fired() ? static_cast<long>(ERROR_INTERNET_TIMEOUT) : error);
+  }
+
   WatchedInternetApi& owner_;
   std::unique_ptr<NetworkDeadline> real_;
+  Clock::time_point started_;
 };
-
-void WatchedInternetApi::Connected(bool connected, uint32_t flags) {
-  connection_.stateAsked = true;
-  connection_.stateResult = connected;
-  connection_.flags = flags;
-}
 
 InternetHandle WatchedInternetApi::InternetOpenA(const char* agent, uint32_t accessType,
                                                    const char* proxy, const char* proxyBypass,
@@ -159,70 +196,6 @@ InternetHandle WatchedInternetApi::InternetOpenA(const char* agent, uint32_t acc
 
 std::unique_ptr<NetworkDeadline> WatchedInternetApi::ArmDeadline(uint32_t milliseconds) {
   return std::make_unique<Deadline>(*this, real_.ArmDeadline(milliseconds));
-}
-
-void WatchedInternetApi::OpenedUrl(InternetHandle handle) {
-  auto* const url = static_cast<HINTERNET>(handle);
-  fetch_.opened = true;
-  fetch_.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-  // WinINet follows redirects itself and shows only the last response, and the URL it
-  // answered.
-  FetchedResponse response;
-  response.url = TextOption(url, INTERNET_OPTION_URL);
-  if (response.url.empty()) response.url = fetch_.url;
-  DWORD status = 0;
-  DWORD length = sizeof status;
-  if (HttpQueryInfoA(url, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length,
-                     nullptr)) {
-    response.status = static_cast<long>(status);
-  }
-  ResponseHeaders& headers = response.headers;
-  headers.contentType = QueryHeader(url, HTTP_QUERY_CONTENT_TYPE);
-  headers.contentLength = QueryHeader(url, HTTP_QUERY_CONTENT_LENGTH);
-  headers.cacheControl = QueryHeader(url, HTTP_QUERY_CACHE_CONTROL);
-  headers.expires = QueryHeader(url, HTTP_QUERY_EXPIRES);
-  headers.etag = QueryHeader(url, HTTP_QUERY_ETAG);
-  headers.lastModified = QueryHeader(url, HTTP_QUERY_LAST_MODIFIED);
-  // The rest by name, as the native fetch reads them (the same list).
-  for (const NamedHeader& header : kKnownResponseHeaders) {
-    std::string& field = headers.*header.field;
-    if (field.empty() && header.field != &ResponseHeaders::location) {
-      field = QueryHeader(url, HTTP_QUERY_CUSTOM, header.name);
-    }
-  }
-  fetch_.fetchedAt = static_cast<int64_t>(std::time(nullptr));
-  fetch_.responses.push_back(response);
-
-  DWORD requestFlags = 0;
-  if (DwordOption(url, INTERNET_OPTION_REQUEST_FLAGS, requestFlags)) {
-    fetch_.fromCache = (requestFlags & INTERNET_REQFLAG_FROM_CACHE) != 0;
-    if ((requestFlags & INTERNET_REQFLAG_VIA_PROXY) != 0) fetch_.proxy = connection_.proxyServer;
-  }
-  // The certificate queries only on a secure connection: Wine 8 crashes in them on a
-  // plain http handle.
-  DWORD security = 0;
-  if (IsHttps(response.url) && DwordOption(url, INTERNET_OPTION_SECURITY_FLAGS, security) &&
-      (security & SECURITY_FLAG_SECURE) != 0) {
-    // WinINet refuses a certificate it does not trust unless told to ignore it, which
-    // Falwick never does: a secure connection means it verified.
-    fetch_.certificateVerified = true;
-    fetch_.tlsVersion = TlsVersion(url);
-  }
-}
-
-void WatchedInternetApi::FailedUrl(long error, bool fired) {
-  fetch_.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-  fetch_.deadlinePassed = fired;
-  SetError(fetch_, fired ? static_cast<long>(ERROR_INTERNET_TIMEOUT) : error);
-  if (IsHttps(fetch_.url) && IsCertificateError(fetch_.error)) fetch_.certificateVerified = false;
-}
-
-void WatchedInternetApi::Read(bool ok, long error, bool fired) {
-  fetch_.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
-  fetch_.deadlinePassed = fetch_.deadlinePassed || fired;
-  if (ok || fetch_.error != 0) return;
-  // A failed read ends the copy like the end of the body; its error says why.
-  SetError(fetch_, fired ? static_cast<long>(ERROR_INTERNET_TIMEOUT) : error);
 }
 
 void SetError(UrlFetch& fetch, long error) {

@@ -5,7 +5,6 @@
 // the answer came from the cache, TLS, the bytes, the time, and the error by number.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 
@@ -33,18 +32,11 @@ class WatchedInternetApi final : public InternetApi {
 
  private:
   class Deadline;
-  using Clock = std::chrono::steady_clock;
-
-  void Connected(bool connected, uint32_t flags);
-  void OpenedUrl(InternetHandle handle);
-  void FailedUrl(long error, bool fired);
-  void Read(bool ok, long error, bool fired);
 
   InternetApi& real_;
   ConnectionSeen connection_;
   bool fetchAsked_ = false;
   UrlFetch fetch_;
-  Clock::time_point started_;
 };
 
 // The WinINet error `error` in `fetch`, with its name, meaning and fix.

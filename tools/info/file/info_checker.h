@@ -21,18 +21,17 @@ class InfoChecker : public InfoReadObserver {
   InfoChecker(std::string_view bytes, const ProgramVersion& installed,
               std::string_view product, bool utf16Allowed);
   InfoCheck Run();
+  bool ReadAsUtf16() const { return utf16_; }  // once run
 
   void OnPiece(const TextPiece& piece, const UpdateInfo& info) override;
   void OnEnd(const TextModeReader& reader) override;
 
  private:
-  // A piece of the line being read: where it lies, where its first lone CR is, and
-  // what the program makes of it.
+  // A piece of the line being read: where it lies and where its first lone CR is.
   struct PieceSummary {
     size_t offset;
     size_t length;
     size_t loneCr;
-    std::string shows;
   };
 
   // A finding of `trap`'s kind, of its usual severity unless `severity` is given.

@@ -90,12 +90,6 @@ void InfoChecker::Warn(Trap trap, int line, std::string text, std::string fix,
                               std::move(fix), {}});
 }
 
-void InfoChecker::OnPiece(const TextPiece& piece, const UpdateInfo& info) {
-  if (linePieces_.empty()) lineOffset_ = piece.offset;
-  CheckPiece(piece, info);
-  if (piece.end != PieceEnd::kFull) FinishLine();  // the line goes on only after a full piece
-}
-
 void InfoChecker::OnEnd(const TextModeReader& reader) {
   if (!linePieces_.empty()) FinishLine();
   if (reader.End() == TextEnd::kCtrlZ) ctrlZ_ = reader.Offset();

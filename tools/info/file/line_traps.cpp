@@ -41,7 +41,8 @@ bool HoldsUtf8Sequence(std::string_view text) {
 
 }  // namespace
 
-void InfoChecker::CheckPiece(const TextPiece& piece, const UpdateInfo& info) {
+void InfoChecker::OnPiece(const TextPiece& piece, const UpdateInfo& info) {
+  if (linePieces_.empty()) lineOffset_ = piece.offset;
   const int line = LineAt(piece.offset);
   const InfoLine parts = SplitInfoLine(piece.text);  // as ApplyInfoLine takes it apart
   linePieces_.push_back({piece.offset, piece.text.size(), piece.loneCr});
@@ -55,6 +56,7 @@ void InfoChecker::CheckPiece(const TextPiece& piece, const UpdateInfo& info) {
   } else {
     CheckKeyLine(parts, line, info);
   }
+  if (piece.end != PieceEnd::kFull) FinishLine();  // the line goes on only after a full piece
 }
 
 // A line that sets nothing: say so if it looks as if it should.

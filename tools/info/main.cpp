@@ -19,6 +19,7 @@
 #include "tools/info/fetch/fetch_report.h"
 #include "tools/info/file/file_bytes.h"
 #include "tools/info/file/info_check.h"
+#include "tools/info/report/phrases.h"
 #include "tools/info/write/info_writer.h"
 #include "ui/version.h"
 
@@ -69,23 +70,20 @@ void Show(const Invocation& in, const Fact& report) {
   Print(in.Find("--json") != nullptr ? JsonReport(report) : TextReport(report));
 }
 
-// The scheme of "scheme://..." in lower case; empty for text without one.
+// The scheme of "scheme://..." in upper case; empty for text without one.
 std::string Scheme(const std::string& text) {
-  std::string scheme = text.substr(0, text.find("://"));
-  if (scheme.size() == text.size() || scheme.empty()) return {};
-  for (char& c : scheme) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if ((c < 'a' || c > 'z') && (c < '0' || c > '9') && c != '+' && c != '-' && c != '.') {
-      return {};
-    }
-  }
-  return scheme;
+  const size_t end = text.find("://");
+  const std::string scheme = Upper(text, end);
+  const bool valid = end != 0 && end != std::string::npos &&
+                     scheme.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.") ==
+                         std::string::npos;
+  return valid ? scheme : "";
 }
 
 int Check(const Invocation& in) {
   const std::string& source = in.arguments[0];
   const std::string scheme = Scheme(source);
-  if (!scheme.empty() && scheme != "http" && scheme != "https") {
+  if (!scheme.empty() && scheme != "HTTP" && scheme != "HTTPS") {
     return Refuse("cannot check " + source + ": Falwick fetches http and https URLs only");
   }
   const std::string* installed = in.Find("--installed");

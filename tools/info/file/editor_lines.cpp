@@ -9,11 +9,9 @@ EditorLines::EditorLines(std::string_view bytes) : bytes_(bytes) {
   starts_.push_back(0);
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (bytes[i] != '\n' && bytes[i] != '\r') continue;
-    ends_.push_back(i);
     if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
     starts_.push_back(i + 1);
   }
-  ends_.push_back(bytes.size());
 }
 
 int EditorLines::LineAt(size_t offset) const {
@@ -22,14 +20,12 @@ int EditorLines::LineAt(size_t offset) const {
 }
 
 int EditorLines::Count() const {
-  if (bytes_.empty()) return 0;
-  return static_cast<int>(starts_.back() == bytes_.size() ? starts_.size() - 1
-                                                          : starts_.size());
+  // A line end at the end of the file (or an empty file) starts no line.
+  return static_cast<int>(starts_.size() - (starts_.back() == bytes_.size() ? 1 : 0));
 }
 
 std::string_view EditorLines::RestOfLine(size_t offset) const {
-  const size_t end = ends_[static_cast<size_t>(LineAt(offset)) - 1];
-  return bytes_.substr(offset, end > offset ? end - offset : 0);
+  return bytes_.substr(offset, bytes_.find_first_of("\r\n", offset) - offset);
 }
 
 std::string EditorLines::KeyLinesIn(size_t from, size_t to, size_t& count) const {
@@ -38,8 +34,8 @@ std::string EditorLines::KeyLinesIn(size_t from, size_t to, size_t& count) const
   for (auto line = static_cast<size_t>(LineAt(from)) - 1; line < starts_.size(); ++line) {
     const size_t start = std::max(starts_[line], from);
     if (start >= to) break;
-    const size_t end = std::min(ends_[line], to);
-    const InfoLine parts = SplitInfoLine(bytes_.substr(start, end > start ? end - start : 0));
+    const size_t end = std::min(bytes_.find_first_of("\r\n", start), to);
+    const InfoLine parts = SplitInfoLine(bytes_.substr(start, end - start));
     if (parts.key == InfoKey::kNone || !parts.hasValue) continue;
     if (++count > 4) continue;
     if (!list.empty()) list += ", ";

@@ -28,5 +28,4 @@ class EditorLines {
  private:
   std::string_view bytes_;
   std::vector<size_t> starts_;  // of each line
-  std::vector<size_t> ends_;    // of each line's text, before its line end
 };

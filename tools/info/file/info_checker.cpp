@@ -49,11 +49,6 @@ bool KeysRead(const InfoCheck& check) {
                      [](int line) { return line != 0; });
 }
 
-bool Reports(const InfoCheck& check, Trap trap) {
-  return std::any_of(check.findings.begin(), check.findings.end(),
-                     [trap](const Finding& finding) { return finding.id == TrapId(trap); });
-}
-
 }  // namespace
 
 std::string_view TrapId(Trap trap) { return kTraps[static_cast<size_t>(trap)].id; }
@@ -95,12 +90,6 @@ void InfoChecker::Warn(Trap trap, int line, std::string text, std::string fix,
                               std::move(fix), {}});
 }
 
-void InfoChecker::OnPiece(const TextPiece& piece, const UpdateInfo& info) {
-  if (linePieces_.empty()) lineOffset_ = piece.offset;
-  CheckPiece(piece, info);
-  if (piece.end != PieceEnd::kFull) FinishLine();  // the line goes on only after a full piece
-}
-
 void InfoChecker::OnEnd(const TextModeReader& reader) {
   if (!linePieces_.empty()) FinishLine();
   if (reader.End() == TextEnd::kCtrlZ) ctrlZ_ = reader.Offset();
@@ -108,10 +97,11 @@ void InfoChecker::OnEnd(const TextModeReader& reader) {
 
 InfoCheck CheckInfoFile(std::string_view bytes, const ProgramVersion& installed,
                         std::string_view productName) {
-  InfoCheck check = InfoChecker(bytes, installed, productName, true).Run();
+  InfoChecker checker(bytes, installed, productName, true);
+  InfoCheck check = checker.Run();
   // Bytes that look like UTF-16 (a NUL in every other place) and yet hold key lines that
   // Falwick reads are no UTF-16 text: their lines are checked one by one instead.
-  if (KeysRead(check) && Reports(check, Trap::kUtf16)) {
+  if (checker.ReadAsUtf16() && KeysRead(check)) {
     check = InfoChecker(bytes, installed, productName, false).Run();
   }
   return check;
@@ -181,11 +171,8 @@ void InfoChecker::CheckHtml() {
   while (tag < bytes_.size() && IsScanSpace(bytes_[tag])) ++tag;
   if (tag == bytes_.size() || bytes_[tag] != '<') return;
   const std::string head = Upper(bytes_, size_t{64} * 1024);
-  const bool html = head.find("<HTML") != std::string::npos ||
-                    head.find("<!DOCTYPE") != std::string::npos ||
-                    head.find("<BODY") != std::string::npos ||
-                    head.find("<HEAD") != std::string::npos;
-  if (!html) return;
+  const auto names = [&head](const char* start) { return head.find(start) != std::string::npos; };
+  if (!names("<HTML") && !names("<!DOCTYPE") && !names("<BODY") && !names("<HEAD")) return;
   Warn(Trap::kHtml, LineAt(tag),
        "the file is an HTML page (" + Quote(lines_.RestOfLine(tag)) +
            "), not lines of KEY=value: Falwick reads only lines that start with a key",

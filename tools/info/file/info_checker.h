@@ -1,6 +1,6 @@
 // The checker behind CheckInfoFile, one object that the program's reader tells about
-// every piece it reads. Its parts live by concern: info_checker.cpp (the run, the pieces
-// and the file as a whole), line_traps.cpp (keys and values), notice_traps.cpp (the
+// every piece it reads. Its parts live by concern: info_checker.cpp (the run and the file
+// as a whole), line_traps.cpp (the pieces: keys and values), notice_traps.cpp (the
 // verdict and what the notice shows).
 #pragma once
 
@@ -21,18 +21,17 @@ class InfoChecker : public InfoReadObserver {
   InfoChecker(std::string_view bytes, const ProgramVersion& installed,
               std::string_view product, bool utf16Allowed);
   InfoCheck Run();
+  bool ReadAsUtf16() const { return utf16_; }  // once run
 
   void OnPiece(const TextPiece& piece, const UpdateInfo& info) override;
   void OnEnd(const TextModeReader& reader) override;
 
  private:
-  // A piece of the line being read: where it lies, where its first lone CR is, and
-  // what the program makes of it.
+  // A piece of the line being read: where it lies and where its first lone CR is.
   struct PieceSummary {
     size_t offset;
     size_t length;
     size_t loneCr;
-    std::string shows;
   };
 
   // A finding of `trap`'s kind, of its usual severity unless `severity` is given.
@@ -46,8 +45,7 @@ class InfoChecker : public InfoReadObserver {
   void CheckCtrlZ();
   void CheckHtml();
 
-  // line_traps.cpp
-  void CheckPiece(const TextPiece& piece, const UpdateInfo& info);
+  // line_traps.cpp (and OnPiece)
   void CheckLineWithoutKey(std::string_view text, int line);
   void CheckKeyLine(const InfoLine& parts, int line, const UpdateInfo& info);
   void CheckVersion(std::string_view value, int line);

@@ -22,12 +22,30 @@ bool ReadWhole(std::string_view value, const NumberScan& scan) {
   return std::all_of(rest.begin(), rest.end(), IsScanSpace);
 }
 
+bool IsNonAscii(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+
+// Whether some bytes of `text` form a UTF-8 character of two or more bytes.
+bool HoldsUtf8Sequence(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length =
+        lead >= 0xF5 ? 0 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length != 0 && i + length <= text.size() &&
+        std::all_of(text.begin() + i + 1, text.begin() + i + length,
+                    [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; })) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
-void InfoChecker::CheckPiece(const TextPiece& piece, const UpdateInfo& info) {
+void InfoChecker::OnPiece(const TextPiece& piece, const UpdateInfo& info) {
+  if (linePieces_.empty()) lineOffset_ = piece.offset;
   const int line = LineAt(piece.offset);
   const InfoLine parts = SplitInfoLine(piece.text);  // as ApplyInfoLine takes it apart
-  linePieces_.push_back({piece.offset, piece.text.size(), piece.loneCr, Describe(parts)});
+  linePieces_.push_back({piece.offset, piece.text.size(), piece.loneCr});
   if (parts.nul != std::string_view::npos && !utf16_) {
     Warn(Trap::kNulByte, line,
          "a NUL byte (code 0) ends what Falwick reads of this line: " +
@@ -38,6 +56,7 @@ void InfoChecker::CheckPiece(const TextPiece& piece, const UpdateInfo& info) {
   } else {
     CheckKeyLine(parts, line, info);
   }
+  if (piece.end != PieceEnd::kFull) FinishLine();  // the line goes on only after a full piece
 }
 
 // A line that sets nothing: say so if it looks as if it should.
@@ -96,13 +115,12 @@ void InfoChecker::CheckKeyLine(const InfoLine& parts, int line, const UpdateInfo
          Quote(written) + " is read as the key " + name +
              ": Falwick takes a line for a key when it starts with the key's name");
   }
-  switch (parts.key) {
-    case InfoKey::kVersion: CheckVersion(parts.value, line); break;
-    case InfoKey::kBuild: CheckBuild(parts.value, line); break;
-    case InfoKey::kMessage1:
-    case InfoKey::kMessage2:
-    case InfoKey::kMessage3: CheckMessage(parts, line, info); break;
-    case InfoKey::kNone: break;
+  if (parts.key == InfoKey::kVersion) {
+    CheckVersion(parts.value, line);
+  } else if (parts.key == InfoKey::kBuild) {
+    CheckBuild(parts.value, line);
+  } else {
+    CheckMessage(parts, line, info);
   }
 }
 
@@ -190,7 +208,7 @@ void InfoChecker::CheckMessage(const InfoLine& parts, int line, const UpdateInfo
              ": in the dialog \"&\" underlines the next character",
          "write \"&&\" for \"&\"");
   }
-  if (HoldsNonAscii(value) && !nonAsciiWarned_[n]) {
+  if (std::any_of(value.begin(), value.end(), IsNonAscii) && !nonAsciiWarned_[n]) {
     nonAsciiWarned_[n] = true;
     Warn(Trap::kNonAscii, line,
          name + " holds characters outside ASCII: the dialog shows each byte as a "
@@ -247,30 +265,29 @@ void InfoChecker::CheckLoneCr(std::string_view text, int first, int last) {
 }
 
 void InfoChecker::CheckLongLine(std::string_view text, int first, int last) {
-  bool restMatters = false;  // whether a piece after the first holds more than spaces
-  for (size_t i = 1; i < linePieces_.size(); ++i) {
-    const std::string_view rest =
-        text.substr(linePieces_[i].offset - lineOffset_, linePieces_[i].length);
-    restMatters = restMatters || rest.find_first_not_of(' ') != std::string_view::npos;
+  // Nothing to say while the pieces after the first hold only spaces.
+  if (std::all_of(linePieces_.begin() + 1, linePieces_.end(), [&](const PieceSummary& piece) {
+        return bytes_.substr(piece.offset, piece.length).find_first_not_of(' ') ==
+               std::string_view::npos;
+      })) {
+    return;
   }
-  if (!restMatters) return;
   std::string warning =
       (first == last ? "line " + std::to_string(first) + " is "
                      : Lines(first, last) + ", read as one line, are ") +
       std::to_string(text.size()) + " characters long: Falwick reads at most " +
       std::to_string(TextModeReader::kMaxPieceLength) +
       " characters at a time and handles each piece as a line of its own: ";
-  for (size_t i = 0; i < linePieces_.size(); ++i) {
-    const PieceSummary& piece = linePieces_[i];
-    if (i == 4) {
-      warning += ", and " + std::to_string(linePieces_.size() - 4) + " more";
-      break;
-    }
-    const size_t from = piece.offset - lineOffset_;
-    if (i > 0) warning += ", ";
-    warning += "characters " + std::to_string(from + 1) + "-" + std::to_string(from + piece.length);
-    if (i > 0) warning += " " + Quote(text.substr(from, piece.length), 16);
-    warning += " " + piece.shows;
+  for (size_t i = 0; i < std::min<size_t>(linePieces_.size(), 4); ++i) {
+    const size_t from = linePieces_[i].offset - lineOffset_;
+    const std::string_view piece = text.substr(from, linePieces_[i].length);
+    warning += (i > 0 ? ", characters " : "characters ") + std::to_string(from + 1) + "-" +
+               std::to_string(from + piece.size()) +
+               (i > 0 ? " " + Quote(piece, 16) : std::string()) + " " +
+               Describe(SplitInfoLine(piece));
+  }
+  if (linePieces_.size() > 4) {
+    warning += ", and " + std::to_string(linePieces_.size() - 4) + " more";
   }
   Warn(Trap::kLongLine, first, warning,
        "keep lines to 258 characters; falwick-info write splits a long message over several "

@@ -76,26 +76,21 @@ std::string InfoChecker::Reason() const {
   }
   const std::string installedText = FormatNumber(installed.version);
   const std::string newestText = FormatNumber(newest.version);
-  std::string reason;
-  switch (result_.decision.versionCase) {
-    case VersionCase::kVersionLarger:
-      return "VERSION " + newestText + " is larger than the installed version " +
-             installedText;
-    case VersionCase::kVersionSmaller:
-      return "VERSION " + newestText + " is smaller than the installed version " +
-             installedText + " (the builds are then not compared)";
-    case VersionCase::kBuildsDecide:
-      reason = (versionSet ? "VERSION " + newestText +
-                                 (newest.version == installed.version
-                                      ? " equals"
-                                      : " counts as equal (within 1e-6) to")
-                           : std::string("without VERSION the published version is")) +
-               " the installed version " + installedText + ", and BUILD " +
-               std::to_string(newest.build) +
-               (result_.decision.newer ? " is larger than" : " is not larger than") +
-               " the installed build " + std::to_string(installed.build);
-      break;
+  if (result_.decision.versionCase == VersionCase::kVersionLarger) {
+    return "VERSION " + newestText + " is larger than the installed version " + installedText;
   }
+  if (result_.decision.versionCase == VersionCase::kVersionSmaller) {
+    return "VERSION " + newestText + " is smaller than the installed version " +
+           installedText + " (the builds are then not compared)";
+  }
+  std::string reason =  // the builds decide
+      (versionSet ? "VERSION " + newestText +
+                        (newest.version == installed.version ? " equals"
+                                                             : " counts as equal (within 1e-6) to")
+                  : std::string("without VERSION the published version is")) +
+      " the installed version " + installedText + ", and BUILD " + std::to_string(newest.build) +
+      (result_.decision.newer ? " is larger than" : " is not larger than") +
+      " the installed build " + std::to_string(installed.build);
   if (!result_.decision.newer && versionSet && result_.buildLine != 0 &&
       newest.version == installed.version && newest.build == installed.build) {
     reason += " (the file announces the installed version itself)";

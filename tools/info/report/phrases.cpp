@@ -1,6 +1,5 @@
 #include "tools/info/report/phrases.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -83,24 +82,4 @@ std::string DescribeAmpersand(std::string_view text, size_t at) {
   return Quote(text.substr(from, at - from + 13)) + " shows as " +
          Quote(std::string(before) + std::string(after)) + " with " +
          Quote(text.substr(at + 1, 1)) + " underlined";
-}
-
-bool HoldsNonAscii(std::string_view text) {
-  return std::any_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
-
-bool HoldsUtf8Sequence(std::string_view text) {
-  for (size_t i = 0; i + 1 < text.size(); ++i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-    if (lead >= 0xF5) length = 0;
-    if (length == 0 || i + length > text.size()) continue;
-    bool valid = true;
-    for (size_t k = 1; k < length; ++k) {
-      valid = valid && (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    }
-    if (valid) return true;
-  }
-  return false;
 }

@@ -36,8 +36,3 @@ size_t FindUnderliningAmpersand(std::string_view text);
 
 // What the dialog shows around the "&" at `at`: "'Q&A' shows as 'QA' with 'A' underlined".
 std::string DescribeAmpersand(std::string_view text, size_t at);
-
-// Whether `text` holds bytes outside ASCII, and whether some of them form UTF-8
-// characters of two or more bytes.
-bool HoldsNonAscii(std::string_view text);
-bool HoldsUtf8Sequence(std::string_view text);

@@ -1,6 +1,5 @@
 #include "tools/info/write/info_writer.h"
 
-#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string_view>
@@ -33,12 +32,7 @@ std::vector<std::string_view> SplitMessage(std::string_view message, size_t room
     }
     if (split == std::string_view::npos) {
       const std::string_view stretch = message.substr(start, room + 1);
-      size_t word = 0;  // the longest run without a space in the stretch
-      for (size_t i = 0, run = 0; i < stretch.size(); ++i) {
-        run = stretch[i] == ' ' ? 0 : run + 1;
-        word = std::max(word, run);
-      }
-      error = word > room
+      error = stretch.find(' ') == std::string_view::npos
                   ? Quote(stretch, 24) + " is longer than a line holds (" +
                         std::to_string(room) + " characters) and has no space to break it at"
                   : Quote(stretch, 24) + " has no single space to break it at within " +
@@ -76,63 +70,56 @@ std::string RefuseMessage(const std::string& name, const std::string& message) {
   return {};
 }
 
+WrittenInfoFile Refused(std::string why) { return {false, {}, std::move(why), {}}; }
+
 }  // namespace
 
 WrittenInfoFile WriteInfoFile(const InfoFileContent& content) {
-  WrittenInfoFile out;
-  const auto refuse = [&out](std::string why) {
-    out.ok = false;
-    out.text.clear();
-    out.error = std::move(why);
-    return out;
-  };
-
   NumberScan scan;
   const std::optional<double> version = ScanDouble(content.version, scan);
   if (!version || !ConvertsWhole(scan)) {
-    return refuse("VERSION " + Quote(content.version) +
+    return Refused("VERSION " + Quote(content.version) +
                   (version ? " would be read as " + FormatNumber(*version)
                            : std::string(" is not a number Falwick can read")) +
                   ": give a decimal number such as 3.5, without spaces");
   }
   const std::optional<int32_t> build = ScanInt(content.build, scan);
   if (!build || !ConvertsWhole(scan)) {
-    return refuse("BUILD " + Quote(content.build) +
+    return Refused("BUILD " + Quote(content.build) +
                   (build ? " would be read as " + std::to_string(*build)
                          : std::string(" is not a whole number Falwick can read")) +
                   ": give a whole number from -2147483648 to 2147483647, such as 14");
   }
-  out.text = "VERSION=" + content.version + "\r\nBUILD=" + content.build + "\r\n";
+  std::string text = "VERSION=" + content.version + "\r\nBUILD=" + content.build + "\r\n";
 
   for (size_t n = 0; n < kMessageCount; ++n) {
     const std::string& message = content.messages[n];
     if (message.empty()) continue;
     const std::string name(InfoKeyName(MessageKey(n)));
     const std::string refused = RefuseMessage(name, message);
-    if (!refused.empty()) return refuse(refused);
+    if (!refused.empty()) return Refused(refused);
     std::string error;
     const size_t room = kMaxWrittenLineLength - name.size() - 1;
     const std::vector<std::string_view> pieces = SplitMessage(message, room, error);
     if (!error.empty()) {
-      return refuse(name + " cannot be split into lines that Falwick reads whole and joins "
+      return Refused(name + " cannot be split into lines that Falwick reads whole and joins "
                            "with one space: " + error);
     }
     for (const std::string_view piece : pieces) {
-      out.text += name + "=" + std::string(piece) + "\r\n";
+      text += name + "=" + std::string(piece) + "\r\n";
     }
   }
 
   // Whatever the rules above miss, the program's own reading catches.
   UpdateInfo back;
   back.newest = {std::nan(""), *build == 0 ? 1 : 0};
-  MemoryFile source(out.text);
+  MemoryFile source(text);
   ReadUpdateInfoText(source, back);
   if (!(back.newest.version == *version) || back.newest.build != *build ||
       back.messages != content.messages) {
-    return refuse("the file would not read back as given");
+    return Refused("the file would not read back as given");
   }
   // What the notice then shows differently from what was given is check's to say.
-  out.findings = CheckInfoFile(out.text, ProgramVersion{}, "Product").findings;
-  out.ok = true;
-  return out;
+  Findings findings = CheckInfoFile(text, ProgramVersion{}, "Product").findings;
+  return {true, std::move(text), {}, std::move(findings)};
 }

@@ -61,7 +61,7 @@ Findings ResponseFindings(const ResponseHeaders& headers, int64_t fetchedAt) {
                                    "until its copy expires there, whatever the server now "
                                    "publishes"));
   }
-  const std::string& encoding = headers.contentEncoding;
+  const std::string& encoding = headers.Get("Content-Encoding");
   if (!encoding.empty() && !StartsWithIgnoringCase(encoding + ",", "identity,")) {
     findings.push_back(Error("content-encoding",
                              "the server sends the body with Content-Encoding " + encoding +
@@ -101,13 +101,13 @@ Findings FetchFindings(const UrlFetch& fetch) {
                                  "version the page happens to hold",
                              "publish the file at this URL"));
   }
-  if (StartsWithIgnoringCase(final->headers.contentType, "text/html")) {
+  if (StartsWithIgnoringCase(final->headers.Get("Content-Type"), "text/html")) {
     findings.push_back(Warning("html-body",
                                "the server sends an HTML page (Content-Type " +
-                                   final->headers.contentType +
+                                   final->headers.Get("Content-Type") +
                                    "), not the plain key=value file Falwick reads"));
   }
-  if (final->headers.cacheControl.empty() && final->headers.expires.empty()) {
+  if (final->headers.Get("Cache-Control").empty() && final->headers.Get("Expires").empty()) {
     findings.push_back(Warning("no-cache-headers",
                                "neither Cache-Control nor Expires: Windows (from "
                                "Last-Modified), proxies and CDN edges (by rules of their own) "
@@ -191,12 +191,11 @@ void AddFetch(Fact& report, const UrlFetch& fetch) {
     Fact& item = responses.Add("", Fact::Object());
     item.Add("url", Fact::String(response.url));
     item.Add("status", Fact::Integer(response.status));
-    if (!response.headers.location.empty()) {
-      item.Add("location", Fact::String(response.headers.location));
-    }
+    const std::string& location = response.headers.Get("Location");
+    if (!location.empty()) item.Add("location", Fact::String(location));
     if (i + 1 < fetch.responses.size()) {
       item.Row("Redirect", std::to_string(response.status) + " from " + response.url + " to " +
-                               OrNone(response.headers.location));
+                               OrNone(location));
     }
   }
   out.Add("proxy", Fact::OptionalString(fetch.proxy))
@@ -212,9 +211,9 @@ void AddFetch(Fact& report, const UrlFetch& fetch) {
   Fact cacheOnTheWay;
   if (final != nullptr) {
     status.Row("Status", std::to_string(final->status));
-    for (const NamedHeader& header : kKnownResponseHeaders) {
-      if (header.field == &ResponseHeaders::location) continue;  // in "responses"
-      const std::string& value = final->headers.*header.field;
+    for (const ResponseHeaderName& header : kResponseHeaders) {
+      if (header.name == std::string("Location")) continue;  // in "responses"
+      const std::string& value = final->headers.Get(header.name);
       headers.Add(header.name, Fact::OptionalString(value))
           .RowIf(!value.empty() || header.always, header.name, OrNone(value));
     }

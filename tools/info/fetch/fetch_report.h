@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "tools/info/fetch/url_fetch.h"
 #include "tools/info/report/report.h"
@@ -40,3 +41,18 @@ std::string OffLineCause(ConnectResult result, uint32_t flags);
 // headers, how long Windows' cache may answer alone, a cache on the way, TLS, cache and
 // proxy, the body's size and time, or the error.
 void AddFetch(Fact& report, const UrlFetch& fetch);
+
+// WinINet's error numbers as an integrator meets them (wininet_errors.cpp): the
+// constant's name in the SDK and what it usually means for a published info file.
+struct WinInetErrorInfo {
+  std::string name;  // "ERROR_INTERNET_CANNOT_CONNECT"; "error N" for a number not known
+  std::string text;  // what it means, in a phrase
+  std::string fix;   // what to do about it; empty when there is no one thing
+};
+
+// The name and meaning of `number`: a WinINet error (12001 to 12175), or one of the
+// system and Winsock errors a fetch can end with.
+WinInetErrorInfo DescribeWinInetError(long number);
+
+// Whether `number` says the server's certificate was not accepted.
+bool IsCertificateError(long number);

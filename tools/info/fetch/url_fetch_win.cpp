@@ -8,7 +8,6 @@
 #include "platform/files_win.h"
 #include "platform/internet_api_win.h"
 #include "tools/info/fetch/fetch_report.h"
-#include "tools/info/fetch/temp_file_win.h"
 #include "tools/info/fetch/url_fetch.h"
 #include "tools/info/fetch/watched_internet_win.h"
 #include "tools/info/file/file_bytes.h"

@@ -9,7 +9,7 @@
 #include <ctime>
 #include <vector>
 
-#include "tools/info/fetch/wininet_errors.h"
+#include "tools/info/fetch/fetch_report.h"
 #include "update/download.h"
 
 namespace {
@@ -79,11 +79,12 @@ void NoteOpened(HINTERNET url, const std::string& proxy, UrlFetch& fetch) {
     response.status = static_cast<long>(status);
   }
   // By name, as the native fetch reads them (the same list).
-  for (const NamedHeader& header : kKnownResponseHeaders) {
-    if (header.field == &ResponseHeaders::location) continue;
-    response.headers.*header.field = QueryText(header.name, [url](char* buffer, DWORD* length) {
+  for (const ResponseHeaderName& header : kResponseHeaders) {
+    if (header.name == std::string("Location")) continue;
+    std::string value = QueryText(header.name, [url](char* buffer, DWORD* length) {
       return HttpQueryInfoA(url, HTTP_QUERY_CUSTOM, buffer, length, nullptr) != FALSE;
     });
+    if (!value.empty()) response.headers[header.name] = std::move(value);
   }
   fetch.fetchedAt = static_cast<int64_t>(std::time(nullptr));
   fetch.responses.push_back(response);
@@ -208,7 +209,7 @@ void SetError(UrlFetch& fetch, long error) {
 
 void StoreBody(UrlFetch& fetch, std::string body) {
   const FetchedResponse* final = fetch.Final();
-  const char* announced = final != nullptr ? final->headers.contentLength.c_str() : "";
+  const char* announced = final != nullptr ? final->headers.Get("Content-Length").c_str() : "";
   char* end = nullptr;
   const unsigned long long length = std::strtoull(announced, &end, 10);
   const bool lengthKnown = *announced != '\0' && end != nullptr && *end == '\0';

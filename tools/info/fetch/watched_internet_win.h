@@ -5,6 +5,8 @@
 // the answer came from the cache, TLS, the bytes, the time, and the error by number.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 
@@ -44,3 +46,27 @@ void SetError(UrlFetch& fetch, long error);
 
 // Puts the stored download into `fetch`, noting when it filled Falwick's 16 MiB.
 void StoreBody(UrlFetch& fetch, std::string body);
+
+// A file of the tool's own in the temporary directory, for a download it makes: deleted
+// when this goes.
+class ToolTempFile {
+ public:
+  ToolTempFile() {
+    char directory[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof directory, directory);
+    char name[MAX_PATH + 1] = {};
+    if (length > 0 && length < sizeof directory &&
+        GetTempFileNameA(directory, "fwi", 0, name) != 0) {
+      path_ = name;
+    }
+  }
+  ~ToolTempFile() {
+    if (!path_.empty()) DeleteFileA(path_.c_str());
+  }
+  ToolTempFile(const ToolTempFile&) = delete;
+  ToolTempFile& operator=(const ToolTempFile&) = delete;
+  const std::string& path() const { return path_; }  // empty when none could be made
+
+ private:
+  std::string path_;
+};

@@ -1,7 +1,6 @@
 #include "tools/info/run/dry_run.h"
 
 #include "tools/info/fetch/fetch_report.h"
-#include "tools/info/fetch/wininet_errors.h"
 #include "tools/info/report/phrases.h"
 #include "ui/notice_template.h"
 #include "update/notice_text.h"

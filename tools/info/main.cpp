@@ -117,12 +117,12 @@ int Check(const Invocation& in) {
                           host ? "for a URL, write https://" + source : "", {}});
     }
   }
-  if (installed != nullptr) Append(findings, InstalledVersionFindings(installedText));
+  if (installed != nullptr) findings.Append(InstalledVersionFindings(installedText));
   std::optional<InfoCheck> check;
   if (bytes) {
     check = CheckInfoFile(*bytes, ParseInstalledVersion(installedText),
                           in.Value("--product", "<Product>"));
-    Append(findings, check->findings);
+    findings.Append(check->findings);
   }
   AddInfoCheck(report, check ? &*check : nullptr, source, bytes ? bytes->size() : 0,
                installedText, installed != nullptr);

@@ -151,7 +151,7 @@ Findings DryRunFindings(const DryRun& run) {
       reason == "no-internet-handle") {
     findings.push_back(Found(reason.c_str(), Severity::kError, why));
   }
-  if (run.fetchAsked) Append(findings, FetchFindings(run.fetch));
+  if (run.fetchAsked) findings.Append(FetchFindings(run.fetch));
   if (run.directory.probed && !run.directory.writable) {
     findings.push_back(Found("program-directory-not-writable", Severity::kError,
                              "the program directory " + run.directory.path +
@@ -194,8 +194,8 @@ Findings DryRunFindings(const DryRun& run) {
                                  "): Falwick cannot open the download page"));
   }
   if (run.mode != RunMode::kNone) {
-    Append(findings, InstalledVersionFindings(Argument(run, kInstalledVersionArgument)));
+    findings.Append(InstalledVersionFindings(Argument(run, kInstalledVersionArgument)));
   }
-  if (run.check) Append(findings, run.check->findings);
+  if (run.check) findings.Append(run.check->findings);
   return findings;
 }

@@ -77,22 +77,14 @@ struct DryRun final : RunObserver {
   long htmResult = 0;       // FindExecutableA's result (32 or less: an error)
 
   // The run flow's account (app/run_observer.h), kept in the members above.
-  void Parsed(const UpdateRequest& given) override {
-    parsed = true;
-    request = given;
-  }
-  void Decided(RunMode decided, ModeProblem why) override {
-    mode = decided;
-    problem = why;
-  }
+  void Parsed(const UpdateRequest& given) override { parsed = true; request = given; }
+  void Decided(RunMode decided, ModeProblem why) override { mode = decided; problem = why; }
   void Found(const RunPaths& found) override { paths = found; }
   void Connected(ConnectResult result) override { connected = result; }
   void Fetched(bool urlOpened) override { fetchOpened = urlOpened; }
   void Compared(const ProgramVersion& own, const UpdateInfo& published,
                 const VersionDecision& decided) override {
-    installed = own;
-    info = published;
-    decision = decided;
+    installed = own; info = published; decision = decided;
   }
   void Announcing(const NoticeDialogData& dialog) override { notice = dialog; }
   void Opening(const std::string& url) override { opened = url; }

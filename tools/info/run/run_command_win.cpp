@@ -156,7 +156,7 @@ std::optional<Fact> RunCommand(const std::string& commandLine, const std::string
          urls ? FromUtf8(given.arguments[kInfoUrlArgument]) : std::u16string(),
          urls ? FromUtf8(given.arguments[kDownloadUrlArgument]) : std::u16string()},
         run.request.arguments[kDownloadUrlArgument]);
-    Append(findings, checked.findings);
+    findings.Append(checked.findings);
     machine = checked.fact;
   }
   return DryRunReport(run, JudgeDryRun(run), findings, std::move(machine));

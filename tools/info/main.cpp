@@ -113,8 +113,8 @@ int Check(const Invocation& in) {
                       source.substr(0, slash).find('.') != std::string::npos;
     error = "cannot read " + source + ": " + error;
     if (!bytes) {
-      findings.push_back({"file-not-read", Severity::kError, 0, error,
-                          host ? "for a URL, write https://" + source : "", {}});
+      findings.Add("file-not-read", Severity::kError, error,
+                   host ? "for a URL, write https://" + source : "");
     }
   }
   if (installed != nullptr) findings.Append(InstalledVersionFindings(installedText));

@@ -26,12 +26,6 @@
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 struct Directive {
   std::string_view name;
   std::string_view value;  // without quotes; empty when none
@@ -48,15 +42,16 @@ std::vector<Directive> Directives(std::string_view header) {
       if (header[end] == '"') quoted = !quoted;
       ++end;
     }
-    const std::string_view item = Trim(header.substr(at, end - at));
+    const std::string_view item = TrimWhiteSpace(header.substr(at, end - at));
     if (!item.empty()) {
       const size_t equals = item.find('=');
-      std::string_view value =
-          equals == std::string_view::npos ? std::string_view() : Trim(item.substr(equals + 1));
+      std::string_view value = equals == std::string_view::npos
+                                   ? std::string_view()
+                                   : TrimWhiteSpace(item.substr(equals + 1));
       if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
         value = value.substr(1, value.size() - 2);
       }
-      directives.push_back({Trim(item.substr(0, equals)), value});
+      directives.push_back({TrimWhiteSpace(item.substr(0, equals)), value});
     }
     at = end + 1;
   }

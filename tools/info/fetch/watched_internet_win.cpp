@@ -173,7 +173,8 @@ class WatchedInternetApi::Deadline final : public NetworkDeadline {
 InternetHandle WatchedInternetApi::InternetOpenA(const char* agent, uint32_t accessType,
                                                    const char* proxy, const char* proxyBypass,
                                                    uint32_t flags) {
-  InternetHandle internet = real_.InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
+  InternetHandle internet =
+      Win32InternetApi::InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
   connection_.handleAsked = true;
   connection_.handleOpened = internet != nullptr;
   if (internet == nullptr) {
@@ -196,7 +197,7 @@ InternetHandle WatchedInternetApi::InternetOpenA(const char* agent, uint32_t acc
 }
 
 std::unique_ptr<NetworkDeadline> WatchedInternetApi::ArmDeadline(uint32_t milliseconds) {
-  return std::make_unique<Deadline>(*this, real_.ArmDeadline(milliseconds));
+  return std::make_unique<Deadline>(*this, Win32InternetApi::ArmDeadline(milliseconds));
 }
 
 void SetError(UrlFetch& fetch, long error) {

@@ -11,12 +11,10 @@
 #include <string>
 
 #include "tools/info/fetch/url_fetch.h"
-#include "platform/internet_api.h"
+#include "platform/internet_api_win.h"
 
-class WatchedInternetApi final : public InternetApi {
+class WatchedInternetApi final : public Win32InternetApi {
  public:
-  explicit WatchedInternetApi(InternetApi& real) : real_(real) {}
-
   const ConnectionSeen& connection() const { return connection_; }
   bool fetchAsked() const { return fetchAsked_; }
   // The URL's fetch as seen so far; the body is the caller's to add (StoreBody).
@@ -24,18 +22,12 @@ class WatchedInternetApi final : public InternetApi {
 
   InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
                                const char* proxyBypass, uint32_t flags) override;
-  bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
-                          uint32_t length) override {
-    return real_.InternetSetOptionA(handle, option, buffer, length);
-  }
-  bool InternetCloseHandle(InternetHandle h) override { return real_.InternetCloseHandle(h); }
   // The real deadline, with the connectivity test, the URL and the reads watched.
   std::unique_ptr<NetworkDeadline> ArmDeadline(uint32_t milliseconds) override;
 
  private:
   class Deadline;
 
-  InternetApi& real_;
   ConnectionSeen connection_;
   bool fetchAsked_ = false;
   UrlFetch fetch_;

@@ -15,7 +15,6 @@
 
 #include "app/update_check_app.h"
 #include "platform/files_win.h"
-#include "platform/internet_api_win.h"
 #include "shell/browser.h"
 #include "tools/info/fetch/watched_internet_win.h"
 #include "tools/info/run/machine_check.h"
@@ -125,8 +124,7 @@ std::optional<Fact> RunCommand(const std::string& commandLine, const std::string
   run.modulePath = falwickPath.text;
   run.falwickPresent = FileExists(run.modulePath);
   DryFiles files(run.modulePath, body.path());
-  Win32InternetApi wininet;
-  WatchedInternetApi internet(wininet);
+  WatchedInternetApi internet;
   DownloadUpdateInfo download(internet, files);
   ReadOnlyProfileApi profile;
   ProfileHostSetting setting(profile, files);

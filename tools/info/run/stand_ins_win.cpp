@@ -18,16 +18,16 @@ std::unique_ptr<File> DryFiles::OpenForWriting(const std::string& path) {
   if (!ProbeFileWrite(path).writable) return nullptr;
   stored_.insert(path);
   stored_once_ = true;
-  return real_.OpenForWriting(bodyPath_);
+  return Win32Files::OpenForWriting(bodyPath_);
 }
 
 std::unique_ptr<File> DryFiles::OpenForReading(const std::string& path) {
   if (stored_.count(path) != 0) {
     read_ = BodyRead::kDownload;
-    return real_.OpenForReading(bodyPath_);
+    return Win32Files::OpenForReading(bodyPath_);
   }
   if (deleted_.count(path) != 0) return nullptr;
-  std::unique_ptr<File> file = real_.OpenForReading(path);
+  std::unique_ptr<File> file = Win32Files::OpenForReading(path);
   if (file != nullptr) read_ = BodyRead::kStaleFile;
   return file;
 }
@@ -36,7 +36,7 @@ uint32_t ReadOnlyProfileApi::GetPrivateProfileStringA(const char* section, const
                                                       const char* defaultValue, char* buffer,
                                                       uint32_t size, const char* fileName) {
   const uint32_t length =
-      real_.GetPrivateProfileStringA(section, key, defaultValue, buffer, size, fileName);
+      Win32ProfileApi::GetPrivateProfileStringA(section, key, defaultValue, buffer, size, fileName);
   lastRead.assign(buffer, length < size ? length : 0);
   return length;
 }

@@ -41,8 +41,7 @@ struct Invocation {
     return found == options.end() ? nullptr : &found->second;
   }
   std::string Value(const std::string& name, const char* fallback = "") const {
-    const std::string* value = Find(name);
-    return value != nullptr ? *value : fallback;
+    return Find(name) != nullptr ? *Find(name) : fallback;
   }
 };
 

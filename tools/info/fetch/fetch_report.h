@@ -1,8 +1,5 @@
 // What a fetch of the published info file tells its maker or integrator: how it was
-// served, as report facts, and the findings in it (plain http, an error status, an HTML
-// page, no cache headers, how long Windows' cache may answer alone, an answer from a
-// cache, a compressed body, a TLS that Windows does not speak, a URL that cannot be
-// opened).
+// served, as report facts, the findings in it, and what WinINet's errors mean.
 #pragma once
 
 #include <cstdint>
@@ -36,10 +33,8 @@ std::string DescribeConnectionFlags(uint32_t flags);
 // own account) and the flags Windows gave.
 std::string OffLineCause(ConnectResult result, uint32_t flags);
 
-// The fetch as the member "fetch" of `report` (the body itself is left out: its check
-// says what it holds): the URL, each response with its status, the final URL and its
-// headers, how long Windows' cache may answer alone, a cache on the way, TLS, cache and
-// proxy, the body's size and time, or the error.
+// The fetch as the member "fetch" of `report` (docs/publishing.md); the body is left
+// out: its check says what it holds.
 void AddFetch(Fact& report, const UrlFetch& fetch);
 
 // WinINet's error numbers as an integrator meets them (wininet_errors.cpp): the

@@ -65,10 +65,9 @@ InfoCheck CheckInfoFile(std::string_view bytes, const ProgramVersion& installed,
 // without a build, or one that reads as a plain decimal number ("3.5": version 3, build 5).
 Findings InstalledVersionFindings(std::string_view text);
 
-// The check as the members of `report`: "bytes", "lines", "values", "value_lines",
-// "installed", "newer", "reason", "decided_by", "display_version" and "notice"; null
-// (but "installed") when nothing was read (`check` null). `source` names what was read.
-// `installedText` is the installed version as given; `installedGiven` false: the default.
+// The check as members of `report` (docs/publishing.md), null but "installed" when nothing
+// was read (`check` null). `source` names what was read; `installedText` is the installed
+// version as given; `installedGiven` false: the default.
 void AddInfoCheck(Fact& report, const InfoCheck* check, const std::string& source,
                   size_t bytes, const std::string& installedText, bool installedGiven);
 

@@ -108,11 +108,8 @@ DryRunVerdict JudgeDryRun(const DryRun& run);
 // browser), the installed version and what falwick-info check finds in what was read.
 Findings DryRunFindings(const DryRun& run);
 
-// The report: {"schema", "outcome", "reason", "sentence", "status", "error",
-// "from_cache", "steps", "findings", ...}, the steps being "command_line", "paths",
-// "connection", "fetch", "read", "check", "setting", "notice", "browser" and "machine"
-// (`machine`: the machine check's facts, added by the caller; null without a mode); in
-// the text, a row for each step, then the findings and the outcome.
+// The report (docs/diagnosing.md): the verdict, a step for each of the run's ("machine":
+// the machine check's facts, null without a mode), the findings and the outcome.
 Fact DryRunReport(const DryRun& run, const DryRunVerdict& verdict, const Findings& findings,
                   Fact machine);
 

@@ -93,16 +93,8 @@ struct CodePageChange {
 // The characters of `url` that do not come back unchanged from the ANSI code page.
 std::vector<CodePageChange> CodePageChanges(const PathNames& names, std::u16string_view url);
 
-// The check: its facts, the report's "machine" step ({"falwick_spelling" and
-// "temp_spelling": {"path", "spelling": "as-it-is", "short" or "lossy"} (null for a
-// temporary directory that could not be had), "signature": {"result", "verdict": "valid",
-// "unsigned", "invalid" or "revocation-unknown"} or null, "htm_program", "https_program",
-// "url_splitters" (the characters of the download URL that split it), "settings_bom",
-// "directories" (of Falwick.EXE, the info and settings files): [{"path", "read",
-// "error", "owner", "writers": [{"sid", "principal", "right", "mask", "applies_to"}]}]},
-// with the rows "Falwick spelled", "Temp spelled", "Signature", "https program",
-// "Settings start" and "Access" for each directory), and its findings, in the order of
-// the members, but the URLs' code page right after the spellings.
+// The check: the report's "machine" step (docs/diagnosing.md), and its findings in the
+// order of the step's members, but the URLs' code page right after the spellings.
 struct MachineCheck {
   Fact fact = Fact::Object();
   Findings findings;

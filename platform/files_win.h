@@ -25,7 +25,7 @@ std::optional<SpelledPath> SpellPath(const std::u16string& path);
 // backslash; none when it cannot be had.
 std::optional<SpelledPath> SpelledTempDirectory();
 
-class Win32Files final : public Files {
+class Win32Files : public Files {
  public:
   std::optional<std::string> ModulePath() override;
   std::optional<std::string> TempDirectory() override;

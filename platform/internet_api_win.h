@@ -4,7 +4,7 @@
 
 #include "platform/internet_api.h"
 
-class Win32InternetApi final : public InternetApi {
+class Win32InternetApi : public InternetApi {
  public:
   InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
                                const char* proxyBypass, uint32_t flags) override;

@@ -3,7 +3,7 @@
 
 #include "platform/profile_api.h"
 
-class Win32ProfileApi final : public ProfileApi {
+class Win32ProfileApi : public ProfileApi {
  public:
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,

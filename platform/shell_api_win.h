@@ -3,7 +3,7 @@
 
 #include "platform/shell_api.h"
 
-class Win32ShellApi final : public ShellApi {
+class Win32ShellApi : public ShellApi {
  public:
   intptr_t FindExecutableA(const char* file, const char* directory, char* result) override;
   intptr_t ShellExecuteA(WindowHandle owner, const char* verb, const char* file,

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "fake_roles.h"
-#include "tools/info/fetch/wininet_errors.h"
 #include "tools/info/run/dry_run.h"
 #include "tools/info/run/machine_check.h"
 

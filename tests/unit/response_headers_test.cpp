@@ -17,11 +17,11 @@ ResponseHeaders Served(const char* cacheControl = "", const char* expires = "",
                        const char* lastModified = "", const char* date = kDate,
                        const char* pragma = "") {
   ResponseHeaders headers;
-  headers.cacheControl = cacheControl;
-  headers.expires = expires;
-  headers.lastModified = lastModified;
-  headers.date = date;
-  headers.pragma = pragma;
+  headers["Cache-Control"] = cacheControl;
+  headers["Expires"] = expires;
+  headers["Last-Modified"] = lastModified;
+  headers["Date"] = date;
+  headers["Pragma"] = pragma;
   return headers;
 }
 
@@ -67,9 +67,9 @@ TEST(WindowsCacheLifetime, FollowsCacheControlThenExpiresThenLastModified) {
   for (const auto& c : cases) {
     const CacheLifetime lifetime = WindowsCacheLifetime(c.served, kFetchedAt);
     EXPECT_EQ(CacheRuleName(lifetime.rule), std::string(CacheRuleName(c.rule)))
-        << c.served.cacheControl << " | " << c.served.expires << " | " << c.served.lastModified;
+        << c.served.Get("Cache-Control") << " | " << c.served.Get("Expires") << " | " << c.served.Get("Last-Modified");
     EXPECT_EQ(lifetime.seconds, c.seconds)
-        << c.served.cacheControl << " | " << c.served.expires << " | " << c.served.lastModified;
+        << c.served.Get("Cache-Control") << " | " << c.served.Get("Expires") << " | " << c.served.Get("Last-Modified");
   }
 }
 
@@ -97,20 +97,20 @@ TEST(ServedByCache, ACacheHitIsToldByItsOwnHeadersOrAnAge) {
   };
   for (const auto& c : cases) {
     ResponseHeaders headers;
-    headers.age = c.age;
-    headers.xCache = c.xCache;
-    headers.xCacheLookup = c.lookup;
-    headers.xCacheStatus = c.status;
-    headers.cfCacheStatus = c.cloudflare;
-    headers.via = c.via;
+    headers["Age"] = c.age;
+    headers["X-Cache"] = c.xCache;
+    headers["X-Cache-Lookup"] = c.lookup;
+    headers["X-Cache-Status"] = c.status;
+    headers["CF-Cache-Status"] = c.cloudflare;
+    headers["Via"] = c.via;
     const CacheOnTheWay cache = ServedByCache(headers);
     EXPECT_EQ(cache.hit, c.hit) << c.xCache << c.status << c.cloudflare << c.age;
     EXPECT_EQ(cache.ageSeconds, c.ageSeconds) << c.age;
   }
   ResponseHeaders squid;
-  squid.age = "5";
-  squid.xCache = "HIT from p";
-  squid.via = "1.1 p (squid/5.7)";
+  squid["Age"] = "5";
+  squid["X-Cache"] = "HIT from p";
+  squid["Via"] = "1.1 p (squid/5.7)";
   EXPECT_EQ(ServedByCache(squid).evidence, "Age: 5, X-Cache: HIT from p, Via: 1.1 p (squid/5.7)");
 }
 
@@ -137,13 +137,13 @@ TEST(ResponseFindings, NameTheCacheLifetimeACacheOnTheWayAndACompressedBody) {
   };
   for (const auto& c : cases) {
     ResponseHeaders headers = c.served;
-    headers.age = c.age;
-    headers.xCache = c.xCache;
-    headers.contentEncoding = c.encoding;
+    headers["Age"] = c.age;
+    headers["X-Cache"] = c.xCache;
+    headers["Content-Encoding"] = c.encoding;
     const Findings warnings = ResponseFindings(headers, kFetchedAt);
     std::vector<std::string> ids;
     for (const Finding& warning : warnings) ids.push_back(warning.id);
-    EXPECT_EQ(ids, c.ids) << c.served.cacheControl << c.xCache << c.encoding;
+    EXPECT_EQ(ids, c.ids) << c.served.Get("Cache-Control") << c.xCache << c.encoding;
     if (!warnings.empty()) {
       EXPECT_NE(warnings.back().text.find(c.fragment), std::string::npos)
           << warnings.back().text;

@@ -41,8 +41,7 @@ struct Invocation {
     return found == options.end() ? nullptr : &found->second;
   }
   std::string Value(const std::string& name, const char* fallback = "") const {
-    const std::string* value = Find(name);
-    return value != nullptr ? *value : fallback;
+    return Find(name) != nullptr ? *Find(name) : fallback;
   }
 };
 
@@ -113,16 +112,16 @@ int Check(const Invocation& in) {
                       source.substr(0, slash).find('.') != std::string::npos;
     error = "cannot read " + source + ": " + error;
     if (!bytes) {
-      findings.push_back({"file-not-read", Severity::kError, 0, error,
-                          host ? "for a URL, write https://" + source : "", {}});
+      findings.Add("file-not-read", Severity::kError, error,
+                   host ? "for a URL, write https://" + source : "");
     }
   }
-  if (installed != nullptr) Append(findings, InstalledVersionFindings(installedText));
+  if (installed != nullptr) findings.Append(InstalledVersionFindings(installedText));
   std::optional<InfoCheck> check;
   if (bytes) {
     check = CheckInfoFile(*bytes, ParseInstalledVersion(installedText),
                           in.Value("--product", "<Product>"));
-    Append(findings, check->findings);
+    findings.Append(check->findings);
   }
   AddInfoCheck(report, check ? &*check : nullptr, source, bytes ? bytes->size() : 0,
                installedText, installed != nullptr);

@@ -26,12 +26,6 @@
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 struct Directive {
   std::string_view name;
   std::string_view value;  // without quotes; empty when none
@@ -48,15 +42,16 @@ std::vector<Directive> Directives(std::string_view header) {
       if (header[end] == '"') quoted = !quoted;
       ++end;
     }
-    const std::string_view item = Trim(header.substr(at, end - at));
+    const std::string_view item = TrimWhiteSpace(header.substr(at, end - at));
     if (!item.empty()) {
       const size_t equals = item.find('=');
-      std::string_view value =
-          equals == std::string_view::npos ? std::string_view() : Trim(item.substr(equals + 1));
+      std::string_view value = equals == std::string_view::npos
+                                   ? std::string_view()
+                                   : TrimWhiteSpace(item.substr(equals + 1));
       if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
         value = value.substr(1, value.size() - 2);
       }
-      directives.push_back({Trim(item.substr(0, equals)), value});
+      directives.push_back({TrimWhiteSpace(item.substr(0, equals)), value});
     }
     at = end + 1;
   }
@@ -170,10 +165,11 @@ std::optional<int64_t> AgeSeconds(std::string_view text) {
 }  // namespace
 
 CacheLifetime WindowsCacheLifetime(const ResponseHeaders& headers, int64_t fetchedAt) {
-  const std::vector<Directive> directives = Directives(headers.cacheControl);
+  const std::string& cacheControl = headers.Get("Cache-Control");
+  const std::vector<Directive> directives = Directives(cacheControl);
   if (Find(directives, "no-store") != nullptr) return {CacheRule::kNoStore, 0, 0};
   const bool pragmaNoCache =
-      headers.cacheControl.empty() && Find(Directives(headers.pragma), "no-cache") != nullptr;
+      cacheControl.empty() && Find(Directives(headers.Get("Pragma")), "no-cache") != nullptr;
   if (Find(directives, "no-cache") != nullptr || pragmaNoCache) {
     return {CacheRule::kNoCache, 0, 0};
   }
@@ -181,13 +177,13 @@ CacheLifetime WindowsCacheLifetime(const ResponseHeaders& headers, int64_t fetch
     // Huge values are capped at 2^31 s, as HTTP caches do.
     return {CacheRule::kMaxAge, Decimal(maxAge->value, 2147483648LL).value_or(0), 0};
   }
-  const int64_t date = ParseHttpDate(headers.date).value_or(fetchedAt);
-  if (!headers.expires.empty()) {
-    const std::optional<int64_t> expires = ParseHttpDate(headers.expires);
+  const int64_t date = ParseHttpDate(headers.Get("Date")).value_or(fetchedAt);
+  if (const std::string& text = headers.Get("Expires"); !text.empty()) {
+    const std::optional<int64_t> expires = ParseHttpDate(text);
     const int64_t lifetime = expires ? *expires - date : 0;
     return {CacheRule::kExpires, lifetime > 0 ? lifetime : 0, 0};
   }
-  if (const std::optional<int64_t> modified = ParseHttpDate(headers.lastModified)) {
+  if (const std::optional<int64_t> modified = ParseHttpDate(headers.Get("Last-Modified"))) {
     const int64_t unchanged = date - *modified;
     if (unchanged <= 0) return {CacheRule::kLastModified, 0, 0};
     return {CacheRule::kLastModified, unchanged / 10, unchanged};
@@ -243,21 +239,16 @@ std::string DescribeCacheLifetime(const CacheLifetime& lifetime) {
 
 CacheOnTheWay ServedByCache(const ResponseHeaders& headers) {
   CacheOnTheWay cache;
-  cache.ageSeconds = AgeSeconds(headers.age);
-  cache.hit = Upper(headers.xCache).find("HIT") != std::string::npos ||
-              StatusIsHit(headers.cfCacheStatus) || StatusIsHit(headers.xCacheStatus) ||
-              cache.ageSeconds.value_or(0) > 0;
-  const std::pair<const char*, const std::string*> shown[] = {
-      {"Age", &headers.age},
-      {"X-Cache", &headers.xCache},
-      {"X-Cache-Lookup", &headers.xCacheLookup},
-      {"X-Cache-Status", &headers.xCacheStatus},
-      {"CF-Cache-Status", &headers.cfCacheStatus},
-      {"Via", &headers.via}};
-  for (const auto& [name, value] : shown) {
-    if (value->empty()) continue;
+  cache.ageSeconds = AgeSeconds(headers.Get("Age"));
+  cache.hit = Upper(headers.Get("X-Cache")).find("HIT") != std::string::npos ||
+              StatusIsHit(headers.Get("CF-Cache-Status")) ||
+              StatusIsHit(headers.Get("X-Cache-Status")) || cache.ageSeconds.value_or(0) > 0;
+  for (const char* name :
+       {"Age", "X-Cache", "X-Cache-Lookup", "X-Cache-Status", "CF-Cache-Status", "Via"}) {
+    const std::string& value = headers.Get(name);
+    if (value.empty()) continue;
     if (!cache.evidence.empty()) cache.evidence += ", ";
-    cache.evidence += std::string(name) + ": " + *value;
+    cache.evidence += std::string(name) + ": " + value;
   }
   return cache;
 }

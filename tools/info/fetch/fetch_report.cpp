@@ -25,14 +25,6 @@ std::string Seconds(double seconds) {
 constexpr const char* kCacheFix =
     "serve the file with \"Cache-Control: no-cache\" or a short max-age";
 
-Finding Warning(const char* id, std::string text, std::string fix = {}) {
-  return {id, Severity::kWarning, 0, std::move(text), std::move(fix), {}};
-}
-
-Finding Error(const char* id, std::string text, std::string fix = {}) {
-  return {id, Severity::kError, 0, std::move(text), std::move(fix), {}};
-}
-
 // "2 hours old", "of unknown age": how old the copy was that a cache on the way sent.
 std::string CopyAge(const CacheOnTheWay& cache) {
   return cache.ageSeconds ? FormatDuration(*cache.ageSeconds) + " old" : "of unknown age";
@@ -41,114 +33,106 @@ std::string CopyAge(const CacheOnTheWay& cache) {
 }  // namespace
 
 Findings ResponseFindings(const ResponseHeaders& headers, int64_t fetchedAt) {
-  Findings findings;
+  Findings found;
   const CacheLifetime lifetime = WindowsCacheLifetime(headers, fetchedAt);
   if (lifetime.seconds > kCacheLifetimeWarningSeconds) {
-    findings.push_back(Warning("windows-cache-lifetime",
-                               "Windows may answer from its own cache for " +
-                                   DescribeCacheLifetime(lifetime) +
-                                   " without asking the server: a user who fetched the file "
-                                   "before a release is told of the old one until then",
-                               kCacheFix));
+    found.Add("windows-cache-lifetime", Severity::kWarning,
+              "Windows may answer from its own cache for " + DescribeCacheLifetime(lifetime) +
+                  " without asking the server: a user who fetched the file before a release "
+                  "is told of the old one until then",
+              kCacheFix);
   }
   const CacheOnTheWay cache = ServedByCache(headers);
   if (cache.hit) {
-    findings.push_back(Warning("served-by-cache",
-                               "the answer came from a cache on the way (a proxy or a CDN "
-                               "edge), not from the server: a copy " + CopyAge(cache) + " (" +
-                                   cache.evidence +
-                                   "); users behind that cache are told of what it holds "
-                                   "until its copy expires there, whatever the server now "
-                                   "publishes"));
+    found.Add("served-by-cache", Severity::kWarning,
+              "the answer came from a cache on the way (a proxy or a CDN edge), not from the "
+              "server: a copy " + CopyAge(cache) + " (" + cache.evidence +
+                  "); users behind that cache are told of what it holds until its copy "
+                  "expires there, whatever the server now publishes");
   }
-  const std::string& encoding = headers.contentEncoding;
+  const std::string& encoding = headers.Get("Content-Encoding");
   if (!encoding.empty() && !StartsWithIgnoringCase(encoding + ",", "identity,")) {
-    findings.push_back(Error("content-encoding",
-                             "the server sends the body with Content-Encoding " + encoding +
-                                 ": Falwick stores the bytes as sent (Windows decodes nothing "
-                                 "for it), and compressed bytes hold no VERSION, so nothing is "
-                                 "ever announced",
-                             "serve the file uncompressed"));
+    found.Add("content-encoding", Severity::kError,
+              "the server sends the body with Content-Encoding " + encoding +
+                  ": Falwick stores the bytes as sent (Windows decodes nothing for it), and "
+                  "compressed bytes hold no VERSION, so nothing is ever announced",
+              "serve the file uncompressed");
   }
-  return findings;
+  return found;
 }
 
 Findings FetchFindings(const UrlFetch& fetch) {
-  Findings findings;
+  Findings found;
   const FetchedResponse* final = fetch.Final();
   const std::string& finalUrl = final != nullptr ? final->url : fetch.url;
   if (StartsWithIgnoringCase(fetch.url, "http:") || StartsWithIgnoringCase(finalUrl, "http:")) {
-    findings.push_back(Warning("http-not-https",
-                               "the info file travels over plain http: anyone on the way (a "
-                               "public network, a proxy) can change what the notice says or "
-                               "make it announce a version that does not exist",
-                               "publish it over https"));
+    found.Add("http-not-https", Severity::kWarning,
+              "the info file travels over plain http: anyone on the way (a public network, a "
+              "proxy) can change what the notice says or make it announce a version that "
+              "does not exist",
+              "publish it over https");
   }
   if (!fetch.opened || final == nullptr) {
-    findings.push_back(Error("url-not-opened",
-                             "the URL could not be opened: " + fetch.errorName +
-                                 (fetch.error != 0 ? " (" + std::to_string(fetch.error) + ")"
-                                                   : std::string()) +
-                                 ": " + fetch.errorText,
-                             fetch.errorFix));
-    return findings;
+    found.Add("url-not-opened", Severity::kError,
+              "the URL could not be opened: " + fetch.errorName +
+                  (fetch.error != 0 ? " (" + std::to_string(fetch.error) + ")" : "") + ": " +
+                  fetch.errorText,
+              fetch.errorFix);
+    return found;
   }
   if (final->status != 200) {
-    findings.push_back(Error("status-not-200",
-                             "the server answered " + std::to_string(final->status) +
-                                 ", not 200: Falwick reads the body all the same, so an error "
-                                 "page or a captive portal announces nothing, or whatever "
-                                 "version the page happens to hold",
-                             "publish the file at this URL"));
+    found.Add("status-not-200", Severity::kError,
+              "the server answered " + std::to_string(final->status) +
+                  ", not 200: Falwick reads the body all the same, so an error page or a "
+                  "captive portal announces nothing, or whatever version the page happens "
+                  "to hold",
+              "publish the file at this URL");
   }
-  if (StartsWithIgnoringCase(final->headers.contentType, "text/html")) {
-    findings.push_back(Warning("html-body",
-                               "the server sends an HTML page (Content-Type " +
-                                   final->headers.contentType +
-                                   "), not the plain key=value file Falwick reads"));
+  const std::string& type = final->headers.Get("Content-Type");
+  if (StartsWithIgnoringCase(type, "text/html")) {
+    found.Add("html-body", Severity::kWarning,
+              "the server sends an HTML page (Content-Type " + type +
+                  "), not the plain key=value file Falwick reads");
   }
-  if (final->headers.cacheControl.empty() && final->headers.expires.empty()) {
-    findings.push_back(Warning("no-cache-headers",
-                               "neither Cache-Control nor Expires: Windows (from "
-                               "Last-Modified), proxies and CDN edges (by rules of their own) "
-                               "then decide alone how long to answer from their caches after "
-                               "a new file is published, so users see a release late",
-                               kCacheFix));
+  if (final->headers.Get("Cache-Control").empty() && final->headers.Get("Expires").empty()) {
+    found.Add("no-cache-headers", Severity::kWarning,
+              "neither Cache-Control nor Expires: Windows (from Last-Modified), proxies and "
+              "CDN edges (by rules of their own) then decide alone how long to answer from "
+              "their caches after a new file is published, so users see a release late",
+              kCacheFix);
   }
-  Append(findings, ResponseFindings(final->headers, fetch.fetchedAt));
+  found.Append(ResponseFindings(final->headers, fetch.fetchedAt));
   if (fetch.tls12Accepted == false) {
     const bool tls13 = fetch.tlsVersion > "TLSv1.2";  // "TLSv1.3" and later sort after it
-    findings.push_back(Error(
-        "tls12-refused",
-        "the server refuses TLS 1.2 with the cipher suites Windows 10's Schannel offers "
-        "(ECDHE or RSA key exchange with AES; it has no ChaCha20, and DHE is off by "
-        "default): Falwick cannot fetch the file on Windows 10, 8.1 and 7 or Windows Server "
-        "2019 and older (error 12157)" +
-            std::string(tls13 ? "; Windows 11 and Server 2022 fetch it over TLS 1.3"
-                              : ", nor on Windows 11 and Server 2022, which speak the same "
-                                "TLS 1.2"),
-        "enable TLS 1.2 on the server with ECDHE and AES-GCM (ECDHE-RSA-AES128-GCM-SHA256, "
-        "say)"));
+    found.Add("tls12-refused", Severity::kError,
+              "the server refuses TLS 1.2 with the cipher suites Windows 10's Schannel offers "
+              "(ECDHE or RSA key exchange with AES; it has no ChaCha20, and DHE is off by "
+              "default): Falwick cannot fetch the file on Windows 10, 8.1 and 7 or Windows "
+              "Server 2019 and older (error 12157)" +
+                  std::string(tls13 ? "; Windows 11 and Server 2022 fetch it over TLS 1.3"
+                                    : ", nor on Windows 11 and Server 2022, which speak the "
+                                      "same TLS 1.2"),
+              "enable TLS 1.2 on the server with ECDHE and AES-GCM "
+              "(ECDHE-RSA-AES128-GCM-SHA256, say)");
   }
   if (fetch.fromCache.value_or(false)) {
-    findings.push_back(Warning("from-cache",
-                               "the answer came from the Windows cache, not from the server: "
-                               "a file published since then is not seen yet"));
+    found.Add("from-cache", Severity::kWarning,
+              "the answer came from the Windows cache, not from the server: a file published "
+              "since then is not seen yet");
   }
   if (fetch.bodyCut) {
-    findings.push_back(Warning("body-cut",
-                               "the server sent more than " +
-                                   std::to_string(DownloadUpdateInfo::kMaxStoredBytes) +
-                                   " bytes: Falwick stores and reads only the first ones"));
+    found.Add("body-cut", Severity::kWarning,
+              "the server sent more than " +
+                  std::to_string(DownloadUpdateInfo::kMaxStoredBytes) +
+                  " bytes: Falwick stores and reads only the first ones");
   }
   if (fetch.deadlinePassed) {
-    findings.push_back(Error("deadline-passed",
-                             "the fetch took longer than " +
-                                 std::to_string(DownloadUpdateInfo::kFetchDeadlineMs / 1000) +
-                                 " s: Falwick gives up then and reads what arrived by that "
-                                 "time"));
+    found.Add("deadline-passed", Severity::kError,
+              "the fetch took longer than " +
+                  std::to_string(DownloadUpdateInfo::kFetchDeadlineMs / 1000) +
+                  " s: Falwick gives up then and reads what arrived by that time");
   }
-  return findings;
+  return found;
 }
 
 std::string DescribeConnectionFlags(uint32_t flags) {
@@ -191,12 +175,11 @@ void AddFetch(Fact& report, const UrlFetch& fetch) {
     Fact& item = responses.Add("", Fact::Object());
     item.Add("url", Fact::String(response.url));
     item.Add("status", Fact::Integer(response.status));
-    if (!response.headers.location.empty()) {
-      item.Add("location", Fact::String(response.headers.location));
-    }
+    const std::string& location = response.headers.Get("Location");
+    if (!location.empty()) item.Add("location", Fact::String(location));
     if (i + 1 < fetch.responses.size()) {
       item.Row("Redirect", std::to_string(response.status) + " from " + response.url + " to " +
-                               OrNone(response.headers.location));
+                               OrNone(location));
     }
   }
   out.Add("proxy", Fact::OptionalString(fetch.proxy))
@@ -212,9 +195,9 @@ void AddFetch(Fact& report, const UrlFetch& fetch) {
   Fact cacheOnTheWay;
   if (final != nullptr) {
     status.Row("Status", std::to_string(final->status));
-    for (const NamedHeader& header : kKnownResponseHeaders) {
-      if (header.field == &ResponseHeaders::location) continue;  // in "responses"
-      const std::string& value = final->headers.*header.field;
+    for (const ResponseHeaderName& header : kResponseHeaders) {
+      if (header.name == std::string("Location")) continue;  // in "responses"
+      const std::string& value = final->headers.Get(header.name);
       headers.Add(header.name, Fact::OptionalString(value))
           .RowIf(!value.empty() || header.always, header.name, OrNone(value));
     }

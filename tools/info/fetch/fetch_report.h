@@ -1,11 +1,9 @@
 // What a fetch of the published info file tells its maker or integrator: how it was
-// served, as report facts, and the findings in it (plain http, an error status, an HTML
-// page, no cache headers, how long Windows' cache may answer alone, an answer from a
-// cache, a compressed body, a TLS that Windows does not speak, a URL that cannot be
-// opened).
+// served, as report facts, the findings in it, and what WinINet's errors mean.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "tools/info/fetch/url_fetch.h"
 #include "tools/info/report/report.h"
@@ -35,8 +33,21 @@ std::string DescribeConnectionFlags(uint32_t flags);
 // own account) and the flags Windows gave.
 std::string OffLineCause(ConnectResult result, uint32_t flags);
 
-// The fetch as the member "fetch" of `report` (the body itself is left out: its check
-// says what it holds): the URL, each response with its status, the final URL and its
-// headers, how long Windows' cache may answer alone, a cache on the way, TLS, cache and
-// proxy, the body's size and time, or the error.
+// The fetch as the member "fetch" of `report` (docs/publishing.md); the body is left
+// out: its check says what it holds.
 void AddFetch(Fact& report, const UrlFetch& fetch);
+
+// WinINet's error numbers as an integrator meets them (wininet_errors.cpp): the
+// constant's name in the SDK and what it usually means for a published info file.
+struct WinInetErrorInfo {
+  std::string name;  // "ERROR_INTERNET_CANNOT_CONNECT"; "error N" for a number not known
+  std::string text;  // what it means, in a phrase
+  std::string fix;   // what to do about it; empty when there is no one thing
+};
+
+// The name and meaning of `number`: a WinINet error (12001 to 12175), or one of the
+// system and Winsock errors a fetch can end with.
+WinInetErrorInfo DescribeWinInetError(long number);
+
+// Whether `number` says the server's certificate was not accepted.
+bool IsCertificateError(long number);

@@ -4,57 +4,36 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-// The headers of one response that matter to a published info file (empty: absent).
-struct ResponseHeaders {
-  std::string contentType;
-  std::string contentLength;
-  std::string cacheControl;
-  std::string expires;
-  std::string etag;
-  std::string lastModified;
-  std::string location;
-  std::string contentEncoding;
-  // What decides how long a cache may answer alone (caches.h).
-  std::string date;
-  std::string pragma;
-  // What a cache on the way adds to the copy it answers with (caches.h).
-  std::string age;
-  std::string via;
-  std::string xCache;        // squid, Varnish, CloudFront, Fastly, Akamai: "HIT from ..."
-  std::string xCacheLookup;  // squid: whether it held a copy at all
-  std::string xCacheStatus;  // nginx's proxy_cache as commonly exposed
-  std::string cfCacheStatus; // Cloudflare
-};
-
-// Each header above with its name, in the order the reports show them. `always`: the
-// text report shows it as "none" when absent (the others only when sent). Names compare
-// without regard to case.
-struct NamedHeader {
+// The headers kept of each response, in the order the reports show them. `always`: the
+// text report shows it as "none" when absent (the others only when sent). Sent names
+// compare without regard to case.
+struct ResponseHeaderName {
   const char* name;
-  std::string ResponseHeaders::*field;
   bool always;
 };
-inline const NamedHeader kKnownResponseHeaders[] = {
-    {"Content-Type", &ResponseHeaders::contentType, true},
-    {"Content-Length", &ResponseHeaders::contentLength, true},
-    {"Content-Encoding", &ResponseHeaders::contentEncoding, true},
-    {"Cache-Control", &ResponseHeaders::cacheControl, true},
-    {"Expires", &ResponseHeaders::expires, true},
-    {"Pragma", &ResponseHeaders::pragma, false},
-    {"Date", &ResponseHeaders::date, false},
-    {"ETag", &ResponseHeaders::etag, true},
-    {"Last-Modified", &ResponseHeaders::lastModified, true},
-    {"Age", &ResponseHeaders::age, false},
-    {"Via", &ResponseHeaders::via, false},
-    {"X-Cache", &ResponseHeaders::xCache, false},
-    {"X-Cache-Lookup", &ResponseHeaders::xCacheLookup, false},
-    {"X-Cache-Status", &ResponseHeaders::xCacheStatus, false},
-    {"CF-Cache-Status", &ResponseHeaders::cfCacheStatus, false},
-    {"Location", &ResponseHeaders::location, false},
+inline constexpr ResponseHeaderName kResponseHeaders[] = {
+    {"Content-Type", true}, {"Content-Length", true}, {"Content-Encoding", true},
+    {"Cache-Control", true}, {"Expires", true}, {"Pragma", false}, {"Date", false},
+    {"ETag", true}, {"Last-Modified", true}, {"Age", false}, {"Via", false},
+    {"X-Cache", false},          // squid, Varnish, CloudFront, Fastly, Akamai: "HIT from ..."
+    {"X-Cache-Lookup", false},   // squid: whether it held a copy at all
+    {"X-Cache-Status", false},   // nginx's proxy_cache as commonly exposed
+    {"CF-Cache-Status", false},  // Cloudflare
+    {"Location", false}};
+
+// A response's values of those headers, by their names as above; a header sent on several
+// lines is one comma-separated list.
+struct ResponseHeaders : std::map<std::string, std::string> {
+  const std::string& Get(const std::string& name) const {  // empty when not sent
+    static const std::string kNone;
+    const auto found = find(name);
+    return found == end() ? kNone : found->second;
+  }
 };
 
 struct FetchedResponse {
@@ -79,8 +58,8 @@ struct UrlFetch {
   std::string tlsVersion;                  // for https: "TLSv1.2", ...
   std::optional<bool> certificateVerified;  // for https: whether the chain was trusted
   // For https: whether the server completes a TLS 1.2 handshake offering only what
-  // Windows 10 22H2's Schannel offers by default (kWindows10Ciphers), as WinINet there
-  // does. Unknown on Windows, whose own fetch is the test.
+  // Windows 10 22H2's Schannel offers by default, as WinINet there does
+  // (url_fetch_curl.cpp). Unknown on Windows, whose own fetch is the test.
   std::optional<bool> tls12Accepted;
   std::optional<bool> fromCache;           // answered from the system's cache (Windows)
   std::string proxy;                       // the proxy the request went through, if any
@@ -109,21 +88,6 @@ struct ConnectionSeen {
   std::string proxyServer;
   std::string proxyBypass;
 };
-
-// The TLS 1.2 cipher suites Schannel enables by default on Windows 10 22H2 (Microsoft,
-// "TLS Cipher Suites in Windows 10 v22H2"), in OpenSSL's names and Schannel's order:
-// ECDHE with AES-GCM and AES-CBC, then RSA key exchange with AES and 3DES; no ChaCha20
-// (Schannel has none for TLS 1.2) and no DHE (off by default). And the curves it offers
-// ("TLS Elliptic Curves in Windows 10 1607 and later"): X25519, P-256, P-384.
-inline constexpr const char* kWindows10Ciphers =
-    "ECDHE-ECDSA-AES256-GCM-SHA384:ECDHE-ECDSA-AES128-GCM-SHA256:"
-    "ECDHE-RSA-AES256-GCM-SHA384:ECDHE-RSA-AES128-GCM-SHA256:"
-    "ECDHE-ECDSA-AES256-SHA384:ECDHE-ECDSA-AES128-SHA256:"
-    "ECDHE-RSA-AES256-SHA384:ECDHE-RSA-AES128-SHA256:"
-    "ECDHE-ECDSA-AES256-SHA:ECDHE-ECDSA-AES128-SHA:ECDHE-RSA-AES256-SHA:ECDHE-RSA-AES128-SHA:"
-    "AES256-GCM-SHA384:AES128-GCM-SHA256:AES256-SHA256:AES128-SHA256:AES256-SHA:AES128-SHA:"
-    "DES-CBC3-SHA";
-inline constexpr const char* kWindows10Curves = "X25519:P-256:P-384";
 
 // Fetches `url` with Falwick's agent string and bounds (16 MiB stored, 60 s in all),
 // following redirects as Falwick's platform does. `caFile`: trusted roots for https

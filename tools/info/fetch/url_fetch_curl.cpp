@@ -20,6 +20,21 @@ namespace {
 // is cut after this many hops and reported, which is enough to show the loop.
 constexpr int kMaxResponses = 30;
 
+// The TLS 1.2 cipher suites Schannel enables by default on Windows 10 22H2 (Microsoft,
+// "TLS Cipher Suites in Windows 10 v22H2"), in OpenSSL's names and Schannel's order:
+// ECDHE with AES-GCM and AES-CBC, then RSA key exchange with AES and 3DES; no ChaCha20
+// (Schannel has none for TLS 1.2) and no DHE (off by default). And the curves it offers
+// ("TLS Elliptic Curves in Windows 10 1607 and later"): X25519, P-256, P-384.
+constexpr const char* kWindows10Ciphers =
+    "ECDHE-ECDSA-AES256-GCM-SHA384:ECDHE-ECDSA-AES128-GCM-SHA256:"
+    "ECDHE-RSA-AES256-GCM-SHA384:ECDHE-RSA-AES128-GCM-SHA256:"
+    "ECDHE-ECDSA-AES256-SHA384:ECDHE-ECDSA-AES128-SHA256:"
+    "ECDHE-RSA-AES256-SHA384:ECDHE-RSA-AES128-SHA256:"
+    "ECDHE-ECDSA-AES256-SHA:ECDHE-ECDSA-AES128-SHA:ECDHE-RSA-AES256-SHA:ECDHE-RSA-AES128-SHA:"
+    "AES256-GCM-SHA384:AES128-GCM-SHA256:AES256-SHA256:AES128-SHA256:AES256-SHA:AES128-SHA:"
+    "DES-CBC3-SHA";
+constexpr const char* kWindows10Curves = "X25519:P-256:P-384";
+
 struct Transfer {
   CURL* curl = nullptr;
   UrlFetch* fetch = nullptr;  // its last response is the one under way
@@ -44,10 +59,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* context) {
   const size_t colon = line.find(':');
   if (colon == std::string::npos) return size * count;
   const std::string value(TrimWhiteSpace(std::string_view(line).substr(colon + 1)));
-  for (const NamedHeader& header : kKnownResponseHeaders) {
+  for (const ResponseHeaderName& header : kResponseHeaders) {
     if (!EqualsIgnoringAsciiCase(std::string_view(line).substr(0, colon), header.name)) continue;
-    // A header sent on several lines is one comma-separated list (Cache-Control, Via).
-    std::string& field = headers.*header.field;
+    std::string& field = headers[header.name];
     field = field.empty() ? value : field + ", " + value;
   }
   return size * count;

@@ -6,17 +6,14 @@
 #include <wininet.h>
 
 #include "platform/files_win.h"
-#include "platform/internet_api_win.h"
 #include "tools/info/fetch/fetch_report.h"
-#include "tools/info/fetch/temp_file_win.h"
 #include "tools/info/fetch/url_fetch.h"
 #include "tools/info/fetch/watched_internet_win.h"
 #include "tools/info/file/file_bytes.h"
 #include "update/download.h"
 
 UrlFetch FetchUrl(const std::string& url, const std::string& /*caFile*/) {
-  Win32InternetApi wininet;
-  WatchedInternetApi internet(wininet);
+  WatchedInternetApi internet;
   Win32Files files;
   const ToolTempFile body;
   DownloadUpdateInfo download(internet, files);

@@ -9,7 +9,7 @@
 #include <ctime>
 #include <vector>
 
-#include "tools/info/fetch/wininet_errors.h"
+#include "tools/info/fetch/fetch_report.h"
 #include "update/download.h"
 
 namespace {
@@ -79,11 +79,12 @@ void NoteOpened(HINTERNET url, const std::string& proxy, UrlFetch& fetch) {
     response.status = static_cast<long>(status);
   }
   // By name, as the native fetch reads them (the same list).
-  for (const NamedHeader& header : kKnownResponseHeaders) {
-    if (header.field == &ResponseHeaders::location) continue;
-    response.headers.*header.field = QueryText(header.name, [url](char* buffer, DWORD* length) {
+  for (const ResponseHeaderName& header : kResponseHeaders) {
+    if (header.name == std::string("Location")) continue;
+    std::string value = QueryText(header.name, [url](char* buffer, DWORD* length) {
       return HttpQueryInfoA(url, HTTP_QUERY_CUSTOM, buffer, length, nullptr) != FALSE;
     });
+    if (!value.empty()) response.headers[header.name] = std::move(value);
   }
   fetch.fetchedAt = static_cast<int64_t>(std::time(nullptr));
   fetch.responses.push_back(response);
@@ -172,7 +173,8 @@ class WatchedInternetApi::Deadline final : public NetworkDeadline {
 InternetHandle WatchedInternetApi::InternetOpenA(const char* agent, uint32_t accessType,
                                                    const char* proxy, const char* proxyBypass,
                                                    uint32_t flags) {
-  InternetHandle internet = real_.InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
+  InternetHandle internet =
+      Win32InternetApi::InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
   connection_.handleAsked = true;
   connection_.handleOpened = internet != nullptr;
   if (internet == nullptr) {
@@ -195,7 +197,7 @@ InternetHandle WatchedInternetApi::InternetOpenA(const char* agent, uint32_t acc
 }
 
 std::unique_ptr<NetworkDeadline> WatchedInternetApi::ArmDeadline(uint32_t milliseconds) {
-  return std::make_unique<Deadline>(*this, real_.ArmDeadline(milliseconds));
+  return std::make_unique<Deadline>(*this, Win32InternetApi::ArmDeadline(milliseconds));
 }
 
 void SetError(UrlFetch& fetch, long error) {
@@ -208,7 +210,7 @@ void SetError(UrlFetch& fetch, long error) {
 
 void StoreBody(UrlFetch& fetch, std::string body) {
   const FetchedResponse* final = fetch.Final();
-  const char* announced = final != nullptr ? final->headers.contentLength.c_str() : "";
+  const char* announced = final != nullptr ? final->headers.Get("Content-Length").c_str() : "";
   char* end = nullptr;
   const unsigned long long length = std::strtoull(announced, &end, 10);
   const bool lengthKnown = *announced != '\0' && end != nullptr && *end == '\0';

@@ -5,16 +5,16 @@
 // the answer came from the cache, TLS, the bytes, the time, and the error by number.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <string>
 
 #include "tools/info/fetch/url_fetch.h"
-#include "platform/internet_api.h"
+#include "platform/internet_api_win.h"
 
-class WatchedInternetApi final : public InternetApi {
+class WatchedInternetApi final : public Win32InternetApi {
  public:
-  explicit WatchedInternetApi(InternetApi& real) : real_(real) {}
-
   const ConnectionSeen& connection() const { return connection_; }
   bool fetchAsked() const { return fetchAsked_; }
   // The URL's fetch as seen so far; the body is the caller's to add (StoreBody).
@@ -22,18 +22,12 @@ class WatchedInternetApi final : public InternetApi {
 
   InternetHandle InternetOpenA(const char* agent, uint32_t accessType, const char* proxy,
                                const char* proxyBypass, uint32_t flags) override;
-  bool InternetSetOptionA(InternetHandle handle, uint32_t option, void* buffer,
-                          uint32_t length) override {
-    return real_.InternetSetOptionA(handle, option, buffer, length);
-  }
-  bool InternetCloseHandle(InternetHandle h) override { return real_.InternetCloseHandle(h); }
   // The real deadline, with the connectivity test, the URL and the reads watched.
   std::unique_ptr<NetworkDeadline> ArmDeadline(uint32_t milliseconds) override;
 
  private:
   class Deadline;
 
-  InternetApi& real_;
   ConnectionSeen connection_;
   bool fetchAsked_ = false;
   UrlFetch fetch_;
@@ -44,3 +38,27 @@ void SetError(UrlFetch& fetch, long error);
 
 // Puts the stored download into `fetch`, noting when it filled Falwick's 16 MiB.
 void StoreBody(UrlFetch& fetch, std::string body);
+
+// A file of the tool's own in the temporary directory, for a download it makes: deleted
+// when this goes.
+class ToolTempFile {
+ public:
+  ToolTempFile() {
+    char directory[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof directory, directory);
+    char name[MAX_PATH + 1] = {};
+    if (length > 0 && length < sizeof directory &&
+        GetTempFileNameA(directory, "fwi", 0, name) != 0) {
+      path_ = name;
+    }
+  }
+  ~ToolTempFile() {
+    if (!path_.empty()) DeleteFileA(path_.c_str());
+  }
+  ToolTempFile(const ToolTempFile&) = delete;
+  ToolTempFile& operator=(const ToolTempFile&) = delete;
+  const std::string& path() const { return path_; }  // empty when none could be made
+
+ private:
+  std::string path_;
+};

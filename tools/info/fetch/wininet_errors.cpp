@@ -1,4 +1,4 @@
-#include "tools/info/fetch/wininet_errors.h"
+#include "tools/info/fetch/fetch_report.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/info/file/info_checker.h"
+#include "tools/info/file/info_check.h"
 #include "tools/info/report/phrases.h"
 #include "base/number_scan.h"
 

@@ -2,7 +2,7 @@
 // why, the display version and the notice text, and the traps in what the user sees.
 #include <cmath>
 
-#include "tools/info/file/info_checker.h"
+#include "tools/info/file/info_check.h"
 #include "tools/info/report/phrases.h"
 #include "base/number_scan.h"
 #include "ui/notice_template.h"

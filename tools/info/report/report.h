@@ -31,11 +31,15 @@ struct Finding {
   std::string fix;   // what to do about it; empty when there is nothing to add
   std::vector<std::pair<std::string, std::string>> fields;  // further JSON members
 };
-using Findings = std::vector<Finding>;
-
-inline void Append(Findings& findings, const Findings& more) {
-  findings.insert(findings.end(), more.begin(), more.end());
-}
+// Findings in the order found; Add appends one that names no line.
+struct Findings : std::vector<Finding> {
+  using std::vector<Finding>::vector;
+  void Add(std::string id, Severity severity, std::string text, std::string fix = {},
+           std::vector<std::pair<std::string, std::string>> fields = {}) {
+    push_back({std::move(id), severity, 0, std::move(text), std::move(fix), std::move(fields)});
+  }
+  void Append(const Findings& more) { insert(end(), more.begin(), more.end()); }
+};
 
 // The exit code of every command: 0 nothing above a note, 1 warnings, 2 errors, and
 // kCouldNotCheck for bad usage, a file that cannot be read or a URL that cannot be fetched.

@@ -1,5 +1,5 @@
 // Who besides the user running Falwick may write in a directory, decided from the
-// directory's access list given as data (machine_api.h reads it on Windows). Falwick runs
+// directory's access list given as data (MachineApi reads it on Windows). Falwick runs
 // from its directory and trusts what lies there: a folder that other users can write lets
 // them replace Falwick.EXE or put a DLL beside it, and the code then runs as the next user
 // who starts the host.

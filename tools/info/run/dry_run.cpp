@@ -1,7 +1,6 @@
 #include "tools/info/run/dry_run.h"
 
 #include "tools/info/fetch/fetch_report.h"
-#include "tools/info/fetch/wininet_errors.h"
 #include "tools/info/report/phrases.h"
 #include "ui/notice_template.h"
 #include "update/notice_text.h"
@@ -86,10 +85,6 @@ std::string EndClause(const DryRun& run, std::string& reason) {
                                        " with " + run.htmProgram);
 }
 
-Finding Found(const char* id, Severity severity, std::string text, std::string fix = {}) {
-  return {id, severity, 0, std::move(text), std::move(fix), {}};
-}
-
 }  // namespace
 
 std::string ErrorPhrase(long error) {
@@ -144,59 +139,55 @@ DryRunVerdict JudgeDryRun(const DryRun& run) {
 }
 
 Findings DryRunFindings(const DryRun& run) {
-  Findings findings;
+  Findings found;
   std::string reason;
   const std::string why = EndClause(run, reason);
   if (run.end == RunEnd::kEmptyCommandLine || run.end == RunEnd::kBadCommandLine ||
       run.end == RunEnd::kPathTooLong || run.end == RunEnd::kSameFile ||
       reason == "no-internet-handle") {
-    findings.push_back(Found(reason.c_str(), Severity::kError, why));
+    found.Add(reason, Severity::kError, why);
   }
-  if (run.fetchAsked) Append(findings, FetchFindings(run.fetch));
+  if (run.fetchAsked) found.Append(FetchFindings(run.fetch));
   if (run.directory.probed && !run.directory.writable) {
-    findings.push_back(Found("program-directory-not-writable", Severity::kError,
-                             "the program directory " + run.directory.path +
-                                 " cannot be written (" + WriteProblemCause(run.directory) +
-                                 "): Falwick cannot store the download there, so it never "
-                                 "announces anything, and the box's state is not kept",
-                             "install Falwick per user (see Installing)"));
+    found.Add("program-directory-not-writable", Severity::kError,
+              "the program directory " + run.directory.path + " cannot be written (" +
+                  WriteProblemCause(run.directory) +
+                  "): Falwick cannot store the download there, so it never announces "
+                  "anything, and the box's state is not kept",
+              "install Falwick per user (see Installing)");
   } else if (run.infoFile.probed && !run.infoFile.writable) {
-    findings.push_back(Found("info-file-not-writable", Severity::kError,
-                             "the info file " + run.infoFile.path + " cannot be written (" +
-                                 WriteProblemCause(run.infoFile) +
-                                 "): the download is not stored, and what lies there is read "
-                                 "in its place"));
+    found.Add("info-file-not-writable", Severity::kError,
+              "the info file " + run.infoFile.path + " cannot be written (" +
+                  WriteProblemCause(run.infoFile) +
+                  "): the download is not stored, and what lies there is read in its place");
   }
   if (run.settingsFile.probed && !run.settingsFile.writable && run.directory.writable) {
-    findings.push_back(Found("settings-file-not-writable", Severity::kWarning,
-                             "the settings file " + run.settingsFile.path +
-                                 " cannot be written (" + WriteProblemCause(run.settingsFile) +
-                                 "): the box's state is not kept after the notice"));
+    found.Add("settings-file-not-writable", Severity::kWarning,
+              "the settings file " + run.settingsFile.path + " cannot be written (" +
+                  WriteProblemCause(run.settingsFile) +
+                  "): the box's state is not kept after the notice");
   }
   if (run.connected == ConnectResult::kNoModemOrLan &&
       (run.connection.flags & kConnectionProxy) != 0) {
-    findings.push_back(Found("proxy-connection-only", Severity::kError,
-                             "Windows reports a connection through a proxy only (flags " +
-                                 Hex(run.connection.flags) +
-                                 "): Falwick counts only a modem or a LAN as on line, so it "
-                                 "never checks on this machine"));
+    found.Add("proxy-connection-only", Severity::kError,
+              "Windows reports a connection through a proxy only (flags " +
+                  Hex(run.connection.flags) +
+                  "): Falwick counts only a modem or a LAN as on line, so it never checks on "
+                  "this machine");
   }
   const bool ansiPath = run.modulePath.find('?') == std::string::npos;
   if (!run.falwickPresent && ansiPath && run.mode != RunMode::kNone) {
-    findings.push_back(Found("no-falwick-exe", Severity::kWarning,
-                             "there is no Falwick.EXE at " + run.modulePath,
-                             "place falwick-info.exe beside it, or name its directory with "
-                             "--dir"));
+    found.Add("no-falwick-exe", Severity::kWarning, "there is no Falwick.EXE at " + run.modulePath,
+              "place falwick-info.exe beside it, or name its directory with --dir");
   }
   if (run.htmProgram.empty() && run.mode != RunMode::kNone) {
-    findings.push_back(Found("no-htm-program", Severity::kError,
-                             "no program is associated with .htm files (FindExecutableA gave " +
-                                 std::to_string(run.htmResult) +
-                                 "): Falwick cannot open the download page"));
+    found.Add("no-htm-program", Severity::kError,
+              "no program is associated with .htm files (FindExecutableA gave " +
+                  std::to_string(run.htmResult) + "): Falwick cannot open the download page");
   }
   if (run.mode != RunMode::kNone) {
-    Append(findings, InstalledVersionFindings(Argument(run, kInstalledVersionArgument)));
+    found.Append(InstalledVersionFindings(Argument(run, kInstalledVersionArgument)));
   }
-  if (run.check) Append(findings, run.check->findings);
-  return findings;
+  if (run.check) found.Append(run.check->findings);
+  return found;
 }

@@ -77,22 +77,14 @@ struct DryRun final : RunObserver {
   long htmResult = 0;       // FindExecutableA's result (32 or less: an error)
 
   // The run flow's account (app/run_observer.h), kept in the members above.
-  void Parsed(const UpdateRequest& given) override {
-    parsed = true;
-    request = given;
-  }
-  void Decided(RunMode decided, ModeProblem why) override {
-    mode = decided;
-    problem = why;
-  }
+  void Parsed(const UpdateRequest& given) override { parsed = true; request = given; }
+  void Decided(RunMode decided, ModeProblem why) override { mode = decided; problem = why; }
   void Found(const RunPaths& found) override { paths = found; }
   void Connected(ConnectResult result) override { connected = result; }
   void Fetched(bool urlOpened) override { fetchOpened = urlOpened; }
   void Compared(const ProgramVersion& own, const UpdateInfo& published,
                 const VersionDecision& decided) override {
-    installed = own;
-    info = published;
-    decision = decided;
+    installed = own; info = published; decision = decided;
   }
   void Announcing(const NoticeDialogData& dialog) override { notice = dialog; }
   void Opening(const std::string& url) override { opened = url; }
@@ -116,11 +108,8 @@ DryRunVerdict JudgeDryRun(const DryRun& run);
 // browser), the installed version and what falwick-info check finds in what was read.
 Findings DryRunFindings(const DryRun& run);
 
-// The report: {"schema", "outcome", "reason", "sentence", "status", "error",
-// "from_cache", "steps", "findings", ...}, the steps being "command_line", "paths",
-// "connection", "fetch", "read", "check", "setting", "notice", "browser" and "machine"
-// (`machine`: the machine check's facts, added by the caller; null without a mode); in
-// the text, a row for each step, then the findings and the outcome.
+// The report (docs/diagnosing.md): the verdict, a step for each of the run's ("machine":
+// the machine check's facts, null without a mode), the findings and the outcome.
 Fact DryRunReport(const DryRun& run, const DryRunVerdict& verdict, const Findings& findings,
                   Fact machine);
 

@@ -1,4 +1,4 @@
-#include "tools/info/run/machine_api.h"
+#include "tools/info/run/machine_check.h"
 
 // clang-format off: windows.h first
 #include <windows.h>

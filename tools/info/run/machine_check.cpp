@@ -78,25 +78,22 @@ void CheckSignature(MachineCheck& check, const MachineApi& api, const MachinePat
   const std::vector<std::pair<std::string, std::string>> fields = {{"path", exe},
                                                                     {"result", hex}};
   if (verdict == "revocation-unknown") {
-    check.findings.push_back(
-        {"falwick-signature-revocation-unknown", Severity::kWarning, 0,
-         "the signature of " + exe + " could not be checked for revocation (" + code +
-             "): Windows may refuse it where the revocation server cannot be reached",
-         "", fields});
+    check.findings.Add("falwick-signature-revocation-unknown", Severity::kWarning,
+                       "the signature of " + exe + " could not be checked for revocation (" +
+                           code + "): Windows may refuse it where the revocation server "
+                           "cannot be reached", "", fields);
   } else if (verdict != "valid") {
     const bool noSignature = verdict == "unsigned";
-    check.findings.push_back(
-        {noSignature ? "falwick-unsigned" : "falwick-signature-invalid",
-         noSignature ? Severity::kWarning : Severity::kError, 0,
-         (noSignature ? exe + " carries no Authenticode signature ("
-                      : "the signature of " + exe + " does not verify on this machine (") +
-             code +
-             "): Windows 11's Smart App Control blocks unsigned programs of unknown "
-             "reputation however they are started, and virus scanners are quick to "
-             "quarantine them",
-         "sign Falwick.EXE with an RSA code-signing certificate and a time stamp "
-         "(scripts/release --sign)",
-         fields});
+    check.findings.Add(
+        noSignature ? "falwick-unsigned" : "falwick-signature-invalid",
+        noSignature ? Severity::kWarning : Severity::kError,
+        (noSignature ? exe + " carries no Authenticode signature ("
+                     : "the signature of " + exe + " does not verify on this machine (") +
+            code + "): Windows 11's Smart App Control blocks unsigned programs of unknown "
+            "reputation however they are started, and virus scanners are quick to quarantine "
+            "them",
+        "sign Falwick.EXE with an RSA code-signing certificate and a time stamp "
+        "(scripts/release --sign)", fields);
   }
 }
 
@@ -111,13 +108,13 @@ void CheckPrograms(MachineCheck& check, const MachineApi& api, const MachinePath
       SameText(api.LongPath(Unquoted(htm)), api.LongPath(Unquoted(https)))) {
     return;
   }
-  check.findings.push_back(
-      {"htm-program-not-https-browser", Severity::kWarning, 0,
-       ".htm files open in " + htm + ", https links in " + https +
-           ": Falwick opens the download page with the .htm program, not with the browser "
-           "chosen for links (on Windows 11 each file type and protocol keeps its own default)",
-       "set the browser for .htm in Settings, Apps, Default apps",
-       {{"htm_program", htm}, {"https_program", https}}});
+  check.findings.Add(
+      "htm-program-not-https-browser", Severity::kWarning,
+      ".htm files open in " + htm + ", https links in " + https +
+          ": Falwick opens the download page with the .htm program, not with the browser "
+          "chosen for links (on Windows 11 each file type and protocol keeps its own default)",
+      "set the browser for .htm in Settings, Apps, Default apps",
+      {{"htm_program", htm}, {"https_program", https}});
 }
 
 void CheckUrl(MachineCheck& check, const std::string& downloadUrl) {
@@ -132,13 +129,12 @@ void CheckUrl(MachineCheck& check, const std::string& downloadUrl) {
   }
   check.fact.Add("url_splitters", Fact::String(splitters));
   if (splitters.empty()) return;
-  check.findings.push_back(
-      {"download-url-splits", Severity::kError, 0,
-       "the download URL holds " + which +
-           ": Windows hands the URL to the browser unparsed, and the browser reads it as "
-           "several arguments",
-       "percent-encode these characters in the URL",
-       {{"url", downloadUrl}, {"characters", splitters}}});
+  check.findings.Add("download-url-splits", Severity::kError,
+                     "the download URL holds " + which +
+                         ": Windows hands the URL to the browser unparsed, and the browser "
+                         "reads it as several arguments",
+                     "percent-encode these characters in the URL",
+                     {{"url", downloadUrl}, {"characters", splitters}});
 }
 
 // The ANSI functions see a path the code page cannot spell, and that has no short (8.3)
@@ -181,13 +177,13 @@ void CheckSpellings(MachineCheck& check, const MachinePaths& paths) {
     seen.Add("spelling", Fact::String(name));
     seen.Row(place.label, spelled.text + remark);
     if (spelled.spelling != Spelling::kLossy) continue;
-    check.findings.push_back(
-        {place.id, Severity::kError, 0,
-         std::string(place.what) +
-             " cannot be spelled in the ANSI code page and has no short name (short (8.3) "
-             "names are off on its volume, or were when the folder was made (fsutil "
-             "8dot3name query C:)): Falwick sees it as " + spelled.text + ", " + place.harm,
-         place.fix, {{"path", spelled.text}}});
+    check.findings.Add(place.id, Severity::kError,
+                       std::string(place.what) +
+                           " cannot be spelled in the ANSI code page and has no short name "
+                           "(short (8.3) names are off on its volume, or were when the folder "
+                           "was made (fsutil 8dot3name query C:)): Falwick sees it as " +
+                           spelled.text + ", " + place.harm,
+                       place.fix, {{"path", spelled.text}});
   }
 }
 
@@ -205,14 +201,13 @@ void CheckUrlCodePage(MachineCheck& check, const PathNames& names, const Machine
       if (!list.empty()) list += ", ";
       list += change.character + " as " + change.seen;
     }
-    check.findings.push_back(
-        {"url-changed-by-code-page", Severity::kError, 0,
-         "the " + std::string(which) + " URL holds characters the ANSI code page changes on "
-             "the way to Falwick (" + list + "): Falwick uses another URL, and a '\"' splits "
-             "it for the browser",
-         "percent-encode every non-ASCII character of the URL as UTF-8 in the host's command "
-         "line (%E2%80%9C for U+201C)",
-         {{"url", which}, {"characters", list}}});
+    check.findings.Add("url-changed-by-code-page", Severity::kError,
+                       "the " + std::string(which) + " URL holds characters the ANSI code page "
+                           "changes on the way to Falwick (" + list + "): Falwick uses another "
+                           "URL, and a '\"' splits it for the browser",
+                       "percent-encode every non-ASCII character of the URL as UTF-8 in the "
+                       "host's command line (%E2%80%9C for U+201C)",
+                       {{"url", which}, {"characters", list}});
   }
 }
 
@@ -222,15 +217,14 @@ void CheckSettingsStart(MachineCheck& check, const MachineApi& api, const Machin
   check.fact.Add("settings_bom", Fact::Bool(bom))
       .RowIf(bom, "Settings start", "a UTF-8 byte-order mark");
   if (!bom) return;
-  check.findings.push_back(
-      {"settings-utf8-bom", Severity::kWarning, 0,
-       "the settings file " + paths.settingsFile +
-           " starts with a UTF-8 byte-order mark, which Windows' profile functions do not "
-           "recognise: a section on its first line cannot be read (when that is [" +
-           paths.settingsSection +
-           "], the stored value is never seen and a write appends a second copy of the "
-           "section)",
-       "save the file as ANSI, or as UTF-16 with its mark", {{"path", paths.settingsFile}}});
+  check.findings.Add(
+      "settings-utf8-bom", Severity::kWarning,
+      "the settings file " + paths.settingsFile +
+          " starts with a UTF-8 byte-order mark, which Windows' profile functions do not "
+          "recognise: a section on its first line cannot be read (when that is [" +
+          paths.settingsSection + "], the stored value is never seen and a write appends a "
+          "second copy of the section)",
+      "save the file as ANSI, or as UTF-16 with its mark", {{"path", paths.settingsFile}});
 }
 
 const char* AppliesTo(const OtherWriter& writer) {
@@ -283,15 +277,12 @@ void CheckDirectories(MachineCheck& check, const MachineApi& api, const MachineP
                               : "the directory " + directory + " grants " + rights) +
           ": another user could replace Falwick.EXE or put a DLL beside it, and it would run "
           "as the next user who starts the host";
-      check.findings.push_back({"directory-writable-by-others", Severity::kWarning, 0, text,
-                                "install per user, or keep Falwick.EXE and the settings in a "
-                                "folder that only this user (and administrators) can write",
-                                {{"directory", directory},
-                                 {"principal", writer.principal},
-                                 {"sid", writer.sid},
-                                 {"right", writer.right},
-                                 {"mask", Hex(writer.mask, 8)},
-                                 {"applies_to", AppliesTo(writer)}}});
+      check.findings.Add("directory-writable-by-others", Severity::kWarning, text,
+                         "install per user, or keep Falwick.EXE and the settings in a folder "
+                         "that only this user (and administrators) can write",
+                         {{"directory", directory}, {"principal", writer.principal},
+                          {"sid", writer.sid}, {"right", writer.right},
+                          {"mask", Hex(writer.mask, 8)}, {"applies_to", AppliesTo(writer)}});
     }
     item.Row("Access", directory + ": " + DescribeAccess(access, writers));
   }

@@ -7,13 +7,59 @@
 // MachineApi; every decision here is portable.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "platform/path_spelling.h"
 #include "tools/info/report/report.h"
 #include "tools/info/run/directory_access.h"
-#include "tools/info/run/machine_api.h"
+
+// The questions asked of Windows: the program's signature, the program that opens https
+// links, a directory's access list, the start of a file. Answered by Win32MachineApi
+// (wintrust, shlwapi, advapi32: falwick-info.exe only, Falwick.EXE asks none of this) or,
+// in the tests, by a fake.
+class MachineApi {
+ public:
+  virtual ~MachineApi() = default;
+
+  // WinVerifyTrust's result for the Authenticode signature of the file `path`
+  // (WINTRUST_ACTION_GENERIC_VERIFY_V2, no user interface, revocation checked for the
+  // whole chain but its root): 0 for a valid signature, else the HRESULT it returned
+  // (TRUST_E_NOSIGNATURE 0x800B0100 for an unsigned file).
+  virtual long VerifySignature(const std::string& path) const = 0;
+
+  // The program that opens `association` for the current user, as AssocQueryStringA
+  // finds it with ASSOCSTR_EXECUTABLE and the "open" verb: a file type (".htm") or, with
+  // `protocol`, a URL scheme ("https"). Empty when there is none.
+  virtual std::string AssociatedProgram(const std::string& association, bool protocol) const = 0;
+
+  // `path` with every short (8.3) name in it spelled out, as GetLongPathNameA gives it;
+  // `path` unchanged when it names no file or cannot be lengthened. FindExecutableA may
+  // answer in short names where AssocQueryStringA answers in long ones.
+  virtual std::string LongPath(const std::string& path) const = 0;
+
+  // The owner and access list of the directory `path` (without a trailing backslash).
+  virtual DirectoryAccess ReadAccess(const std::string& path) const = 0;
+
+  // The SID of the user running the tool ("S-1-5-21-..."); empty when unknown.
+  virtual std::string CurrentUserSid() const = 0;
+
+  // Up to `count` bytes from the start of the file `path`; empty when it cannot be read.
+  virtual std::string FileStart(const std::string& path, size_t count) const = 0;
+};
+
+#ifdef _WIN32
+class Win32MachineApi final : public MachineApi {
+ public:
+  long VerifySignature(const std::string& path) const override;
+  std::string AssociatedProgram(const std::string& association, bool protocol) const override;
+  std::string LongPath(const std::string& path) const override;
+  DirectoryAccess ReadAccess(const std::string& path) const override;
+  std::string CurrentUserSid() const override;
+  std::string FileStart(const std::string& path, size_t count) const override;
+};
+#endif
 
 // Where the run's files lie, all full paths.
 struct MachinePaths {
@@ -47,16 +93,8 @@ struct CodePageChange {
 // The characters of `url` that do not come back unchanged from the ANSI code page.
 std::vector<CodePageChange> CodePageChanges(const PathNames& names, std::u16string_view url);
 
-// The check: its facts, the report's "machine" step ({"falwick_spelling" and
-// "temp_spelling": {"path", "spelling": "as-it-is", "short" or "lossy"} (null for a
-// temporary directory that could not be had), "signature": {"result", "verdict": "valid",
-// "unsigned", "invalid" or "revocation-unknown"} or null, "htm_program", "https_program",
-// "url_splitters" (the characters of the download URL that split it), "settings_bom",
-// "directories" (of Falwick.EXE, the info and settings files): [{"path", "read",
-// "error", "owner", "writers": [{"sid", "principal", "right", "mask", "applies_to"}]}]},
-// with the rows "Falwick spelled", "Temp spelled", "Signature", "https program",
-// "Settings start" and "Access" for each directory), and its findings, in the order of
-// the members, but the URLs' code page right after the spellings.
+// The check: the report's "machine" step (docs/diagnosing.md), and its findings in the
+// order of the step's members, but the URLs' code page right after the spellings.
 struct MachineCheck {
   Fact fact = Fact::Object();
   Findings findings;

@@ -15,11 +15,8 @@
 
 #include "app/update_check_app.h"
 #include "platform/files_win.h"
-#include "platform/internet_api_win.h"
 #include "shell/browser.h"
-#include "tools/info/fetch/temp_file_win.h"
 #include "tools/info/fetch/watched_internet_win.h"
-#include "tools/info/run/machine_api.h"
 #include "tools/info/run/machine_check.h"
 #include "tools/info/run/stand_ins_win.h"
 #include "update/download.h"
@@ -127,8 +124,7 @@ std::optional<Fact> RunCommand(const std::string& commandLine, const std::string
   run.modulePath = falwickPath.text;
   run.falwickPresent = FileExists(run.modulePath);
   DryFiles files(run.modulePath, body.path());
-  Win32InternetApi wininet;
-  WatchedInternetApi internet(wininet);
+  WatchedInternetApi internet;
   DownloadUpdateInfo download(internet, files);
   ReadOnlyProfileApi profile;
   ProfileHostSetting setting(profile, files);
@@ -158,7 +154,7 @@ std::optional<Fact> RunCommand(const std::string& commandLine, const std::string
          urls ? FromUtf8(given.arguments[kInfoUrlArgument]) : std::u16string(),
          urls ? FromUtf8(given.arguments[kDownloadUrlArgument]) : std::u16string()},
         run.request.arguments[kDownloadUrlArgument]);
-    Append(findings, checked.findings);
+    findings.Append(checked.findings);
     machine = checked.fact;
   }
   return DryRunReport(run, JudgeDryRun(run), findings, std::move(machine));

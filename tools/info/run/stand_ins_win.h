@@ -14,13 +14,14 @@
 #include "platform/profile_api_win.h"
 #include "platform/shell_api_win.h"
 #include "tools/info/run/dry_run.h"
-#include "tools/info/run/write_probe_win.h"
 #include "ui/notice.h"
 
 // Files as the run sees them: the module path is `modulePath`, deletions are only
 // pretended (when Windows would allow them), the download is stored in `bodyPath`
 // instead of the info file, and reading the info file reads what Falwick would read.
-class DryFiles final : public Files {
+// The rest (the temporary directory, the placeholder, the questions before a rewrite) is
+// the tool's own or only read, and goes to the system.
+class DryFiles final : public Win32Files {
  public:
   DryFiles(std::string modulePath, std::string bodyPath)
       : modulePath_(std::move(modulePath)), bodyPath_(std::move(bodyPath)) {}
@@ -31,24 +32,10 @@ class DryFiles final : public Files {
   std::unique_ptr<File> OpenForReading(const std::string& path) override;
   std::unique_ptr<File> OpenForWriting(const std::string& path) override;
 
-  // The temporary directory, the placeholder and the questions before a rewrite are the
-  // tool's own or only read: they go to the system.
-  std::optional<std::string> TempDirectory() override { return real_.TempDirectory(); }
-  bool SameName(const std::string& a, const std::string& b) override {
-    return real_.SameName(a, b);
-  }
-  std::optional<FileId> Identify(const std::string& path) override { return real_.Identify(path); }
-  bool CreatePlaceholder(const std::string& p) override { return real_.CreatePlaceholder(p); }
-  bool FreeSpace(const std::string& directory, uint64_t& bytes) override {
-    return real_.FreeSpace(directory, bytes);
-  }
-  bool FileSize(const std::string& p, uint64_t& size) override { return real_.FileSize(p, size); }
-
   BodyRead read() const { return read_; }
   bool stored() const { return stored_once_; }  // the download went to bodyPath
 
  private:
-  Win32Files real_;
   std::string modulePath_;
   std::string bodyPath_;
   std::set<std::string> deleted_;  // as far as the run knows
@@ -59,7 +46,7 @@ class DryFiles final : public Files {
 
 // The profile calls, reading the real file and writing nothing (a write succeeds, as the
 // run expects it to).
-class ReadOnlyProfileApi final : public ProfileApi {
+class ReadOnlyProfileApi final : public Win32ProfileApi {
  public:
   uint32_t GetPrivateProfileStringA(const char* section, const char* key,
                                     const char* defaultValue, char* buffer, uint32_t size,
@@ -69,9 +56,6 @@ class ReadOnlyProfileApi final : public ProfileApi {
   }
 
   std::string lastRead;  // the text the last read returned
-
- private:
-  Win32ProfileApi real_;
 };
 
 // A notice that shows nothing and answers "No", the box as it was.
@@ -83,16 +67,21 @@ class SilentNotice final : public Notice {
 
 // The system's lookup of the program associated with a file, and no start (reported as a
 // success): the default browser as the dry run sees it.
-class LookUpOnlyShell final : public ShellApi {
+class LookUpOnlyShell final : public Win32ShellApi {
  public:
-  intptr_t FindExecutableA(const char* file, const char* directory, char* result) override {
-    return real_.FindExecutableA(file, directory, result);
-  }
   intptr_t ShellExecuteA(WindowHandle, const char*, const char*, const char*, const char*,
                          int) override {
     return 42;  // results above 32 are success
   }
-
- private:
-  Win32ShellApi real_;
 };
+
+// Whether Falwick could open `path` for writing: an existing file is opened for writing
+// and closed unwritten; a missing one is created with delete-on-close and closed, so it
+// is gone again at once.
+WriteProbe ProbeFileWrite(const std::string& path);
+// Whether a new file can be created in `directory` (ending in a backslash), with a
+// delete-on-close file of the tool's own name.
+WriteProbe ProbeDirectoryWrite(const std::string& directory);
+// Whether DeleteFileA would delete the existing file `path` (it is not deleted).
+bool CanDelete(const std::string& path);
+bool FileExists(const std::string& path);

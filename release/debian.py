@@ -40,10 +40,11 @@ checks update-information files for Falwick, a Windows update notifier
  .
  falwick-info shows what Falwick makes of such a file: the version it reads,
  whether a user with a given version gets the notice, the notice's text,
- and a warning for every trap in the file. Given the file's http or https URL
- it fetches the file as Falwick does and reports how it is served (status,
- caching headers, compression, TLS). falwick-info write prints a well-formed
- file. --json gives one JSON object, for a release pipeline."""
+ and a finding with its severity for every trap in the file. Given the
+ file's http or https URL it fetches the file as Falwick does and reports
+ how it is served (status, caching headers, compression, TLS).
+ falwick-info write prints a well-formed file. --json gives one JSON
+ object, for a release pipeline."""
 
 
 def run(*command, **options):

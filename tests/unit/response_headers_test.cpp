@@ -67,9 +67,11 @@ TEST(WindowsCacheLifetime, FollowsCacheControlThenExpiresThenLastModified) {
   for (const auto& c : cases) {
     const CacheLifetime lifetime = WindowsCacheLifetime(c.served, kFetchedAt);
     EXPECT_EQ(CacheRuleName(lifetime.rule), std::string(CacheRuleName(c.rule)))
-        << c.served.Get("Cache-Control") << " | " << c.served.Get("Expires") << " | " << c.served.Get("Last-Modified");
+        << c.served.Get("Cache-Control") << " | " << c.served.Get("Expires") << " | "
+        << c.served.Get("Last-Modified");
     EXPECT_EQ(lifetime.seconds, c.seconds)
-        << c.served.Get("Cache-Control") << " | " << c.served.Get("Expires") << " | " << c.served.Get("Last-Modified");
+        << c.served.Get("Cache-Control") << " | " << c.served.Get("Expires") << " | "
+        << c.served.Get("Last-Modified");
   }
 }
 

@@ -41,7 +41,8 @@ struct Invocation {
     return found == options.end() ? nullptr : &found->second;
   }
   std::string Value(const std::string& name, const char* fallback = "") const {
-    return Find(name) != nullptr ? *Find(name) : fallback;
+    const std::string* value = Find(name);
+    return value != nullptr ? *value : fallback;
   }
 };
 

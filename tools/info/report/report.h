@@ -31,7 +31,7 @@ struct Finding {
   std::string fix;   // what to do about it; empty when there is nothing to add
   std::vector<std::pair<std::string, std::string>> fields;  // further JSON members
 };
-// Findings in the order found; Add appends one that names no line.
+// A report's findings, in its order; Add appends one that names no line.
 struct Findings : std::vector<Finding> {
   using std::vector<Finding>::vector;
   void Add(std::string id, Severity severity, std::string text, std::string fix = {},
